@@ -1,0 +1,32 @@
+#pragma once
+// The modal questions the program asks (folder chooser, save-file dialog,
+// delete confirmation) go through this one seam, so that tests can answer
+// them without a modal event loop. The default answers with real dialogs.
+
+#include <QString>
+
+class QWidget;
+
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // A folder chosen by the user, or an empty string when cancelled.
+    virtual QString chooseFolder(QWidget *parent, const QString &startFolder, const QString &caption);
+
+    // A file name for saving, or empty when cancelled. selectedFilter is in
+    // and out: the filter shown first, then the one the user chose.
+    virtual QString saveFileName(QWidget *parent, const QString &startName, const QString &filter,
+                                 QString *selectedFilter, const QString &caption);
+
+    // Asks whether to delete; true for Ok. The dialog is modal and centred
+    // over centreOver; Return answers Ok and Escape Cancel.
+    virtual bool confirmDelete(QWidget *centreOver, const QString &filePath);
+
+    // The seam in use. Never null.
+    static Dialogs *instance();
+    // Tests install their own answers; nullptr restores the real dialogs.
+    // The seam does not take ownership.
+    static void setInstance(Dialogs *dialogs);
+};

@@ -1,0 +1,449 @@
+#include "framzo.h"
+
+#include "browsebar.h"
+#include "dialogs.h"
+#include "helpview.h"
+#include "html.h"
+#include "imageio.h"
+#include "picture.h"
+#include "uiabout.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMimeData>
+#include <QSettings>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#ifndef FRAMZO_HELP_INSTALL_DIR
+#define FRAMZO_HELP_INSTALL_DIR "share/framzo/help"
+#endif
+
+Framzo::Framzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
+    : UiFramzo(parent, name, flags)
+{
+    // Hidden first, so that hiding does not start the folder tree.
+    mpBrowseDock->hide();
+    mDockToBrowse = connect(mpBrowseDock, &QDockWidget::visibilityChanged, this, &Framzo::browse);
+
+    auto *box = new QFrame(this);
+    box->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    auto *boxLayout = new QVBoxLayout(box);
+    boxLayout->setContentsMargins(0, 0, 0, 0);
+    mpWorkspace = new QMdiArea(box);
+    mpWorkspace->setObjectName(QStringLiteral("mpWorkspace"));
+    mpWorkspace->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mpWorkspace->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    boxLayout->addWidget(mpWorkspace);
+    setCentralWidget(box);
+
+    for (QWidget *w : {static_cast<QWidget *>(mpFit), static_cast<QWidget *>(mpLabelCm),
+                       static_cast<QWidget *>(mpLabelX), static_cast<QWidget *>(mpHeight),
+                       static_cast<QWidget *>(mpWidth)})
+        setCutWidgetHidden(w, true);
+
+    // Window-wide keys. A key that an action already carries (Ctrl+O, Return,
+    // Ctrl+S) is not registered again: two shortcuts on one key would make
+    // the key ambiguous and neither would fire.
+    auto key = [this](const QKeySequence &seq) { return new QShortcut(seq, this); };
+    connect(key(QKeySequence(Qt::Key_Escape)), &QShortcut::activated, this, &QWidget::close);
+    connect(mpGetPath, &QAction::triggered, this, &Framzo::browse);
+    connect(mpGenerate, &QAction::triggered, this, &Framzo::capture);
+    connect(key(QKeySequence(Qt::ALT | Qt::Key_C)), &QShortcut::activated, this, &Framzo::capture);
+    connect(key(QKeySequence(Qt::Key_Enter)), &QShortcut::activated, this, &Framzo::capture);
+    connect(mpChooseTarget, &QAction::triggered, this, &Framzo::setCapturePath);
+    connect(mpNext, &QToolButton::clicked, this, &Framzo::nextImg);
+    connect(mpPrev, &QToolButton::clicked, this, &Framzo::prevImg);
+    connect(key(QKeySequence(Qt::Key_PageUp)), &QShortcut::activated, this, &Framzo::nextImg);
+    connect(key(QKeySequence(Qt::Key_PageDown)), &QShortcut::activated, this, &Framzo::prevImg);
+    connect(mpRot90, &QAction::triggered, this, &Framzo::rotate90);
+    connect(mpRot270, &QAction::triggered, this, &Framzo::rotate270);
+    connect(mpSave, &QAction::triggered, this, &Framzo::saveImage);
+    connect(mpSaveAs, &QAction::triggered, this, &Framzo::saveImageAs);
+    connect(mpDelete, &QAction::triggered, this, &Framzo::askDeleteImg);
+    connect(key(QKeySequence(Qt::CTRL | Qt::Key_D)), &QShortcut::activated, this, &Framzo::askDeleteImg);
+    connect(key(QKeySequence(Qt::Key_Delete)), &QShortcut::activated, this, &Framzo::askDeleteImg);
+    connect(mpAbout, &QAction::triggered, this, &Framzo::showAboutDlg);
+    connect(mpHtml, &QAction::triggered, this, &Framzo::showHtml);
+    connect(mpHelp, &QAction::triggered, this, &Framzo::showHelpDlg);
+    connect(mpColor, &QToolButton::clicked, this, &Framzo::openColor);
+    connect(mpNegative, &QToolButton::clicked, this, &Framzo::invertColor);
+    connect(mpCascade, &QAction::triggered, this, &Framzo::cascade);
+    connect(mpTile, &QAction::triggered, this, &Framzo::tile);
+    connect(mpShowFile, &QAction::toggled, mpFileBar, &QWidget::setVisible);
+    connect(mpShowEdit, &QAction::toggled, mpEditBar, &QWidget::setVisible);
+    connect(mpShowCut, &QAction::toggled, mpCutBar, &QWidget::setVisible);
+    connect(mpFileBar, &QToolBar::visibilityChanged, mpShowFile, &QAction::setChecked);
+    connect(mpEditBar, &QToolBar::visibilityChanged, mpShowEdit, &QAction::setChecked);
+    connect(mpCutBar, &QToolBar::visibilityChanged, mpShowCut, &QAction::setChecked);
+
+    setAcceptDrops(true);
+    const QRect g = geometry();
+    setGeometry(g.x(), g.y(), 800, 600);
+
+    loadSettings();
+}
+
+Framzo::~Framzo()
+{
+    saveSettings();
+    mpSettings.reset();
+}
+
+void Framzo::reportFailure(const QString &message)
+{
+    statusBar()->showMessage(message, 15000);
+}
+
+// ---- settings ---------------------------------------------------------------
+
+namespace {
+
+// The per-user store (it falls back to the machine-wide one for reading):
+// an ordinary user cannot write the machine-wide store.
+std::unique_ptr<QSettings> openStore()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Ketra"), QStringLiteral("Framzo"));
+}
+
+} // namespace
+
+void Framzo::loadSettings()
+{
+    mpSettings = openStore();
+    QSettings &s = *mpSettings;
+
+    // The client geometry is kept, so a restored window keeps its place
+    // whatever the size of the platform's frame.
+    const QRect g = geometry();
+    s.beginGroup(QStringLiteral("/AppSettings"));
+    mLastPath = s.value(QStringLiteral("/LastPath"), QString()).toString();
+    capturePath = s.value(QStringLiteral("/CapturePath"), QString()).toString();
+    const bool maximised = s.value(QStringLiteral("/Maximized"), false).toBool();
+    const int x = s.value(QStringLiteral("/PosX"), g.x()).toInt();
+    const int y = s.value(QStringLiteral("/PosY"), g.y()).toInt();
+    const int w = s.value(QStringLiteral("/SizeX"), g.width()).toInt();
+    const int h = s.value(QStringLiteral("/SizeY"), g.height()).toInt();
+    s.endGroup();
+    setGeometry(x, y, w, h);
+    if (maximised)
+        setWindowState(windowState() | Qt::WindowMaximized);
+
+    s.beginGroup(QStringLiteral("/CutSettings"));
+    mpFit->setChecked(s.value(QStringLiteral("/Fit"), mpFit->isChecked()).toBool());
+    mpFree->setChecked(s.value(QStringLiteral("/Free"), mpFree->isChecked()).toBool());
+    mpWidth->setText(s.value(QStringLiteral("/Width"), mpWidth->text()).toString());
+    mpHeight->setText(s.value(QStringLiteral("/Height"), mpHeight->text()).toString());
+    s.endGroup();
+
+    s.beginGroup(QStringLiteral("/ToolSettings"));
+    mpShowFile->setChecked(s.value(QStringLiteral("/FileBar"), mpShowFile->isChecked()).toBool());
+    mpShowEdit->setChecked(s.value(QStringLiteral("/EditBar"), mpShowEdit->isChecked()).toBool());
+    mpShowCut->setChecked(s.value(QStringLiteral("/CutBar"), mpShowCut->isChecked()).toBool());
+    s.endGroup();
+}
+
+void Framzo::saveSettings()
+{
+    if (!mpSettings)
+        mpSettings = openStore();
+    QSettings &s = *mpSettings;
+
+    s.beginGroup(QStringLiteral("/AppSettings"));
+    s.setValue(QStringLiteral("/LastPath"), mLastPath);
+    s.setValue(QStringLiteral("/CapturePath"), capturePath);
+    const bool maximised = isMaximized();
+    s.setValue(QStringLiteral("/Maximized"), maximised);
+    if (!maximised) {
+        const QRect g = geometry();
+        s.setValue(QStringLiteral("/PosX"), g.x());
+        s.setValue(QStringLiteral("/PosY"), g.y());
+        s.setValue(QStringLiteral("/SizeX"), g.width());
+        s.setValue(QStringLiteral("/SizeY"), g.height());
+    }
+    s.endGroup();
+
+    s.beginGroup(QStringLiteral("/CutSettings"));
+    s.setValue(QStringLiteral("/Fit"), mpFit->isChecked());
+    s.setValue(QStringLiteral("/Free"), mpFree->isChecked());
+    s.setValue(QStringLiteral("/Width"), mpWidth->text());
+    s.setValue(QStringLiteral("/Height"), mpHeight->text());
+    s.endGroup();
+
+    s.beginGroup(QStringLiteral("/ToolSettings"));
+    s.setValue(QStringLiteral("/FileBar"), mpShowFile->isChecked());
+    s.setValue(QStringLiteral("/EditBar"), mpShowEdit->isChecked());
+    s.setValue(QStringLiteral("/CutBar"), mpShowCut->isChecked());
+    s.endGroup();
+    s.sync();
+}
+
+// ---- opening windows --------------------------------------------------------
+
+void Framzo::openArguments(const QStringList &args)
+{
+    if (args.isEmpty())
+        return;
+    mProgPath = args.first();
+    openBatch(args.mid(1));
+}
+
+void Framzo::openBatch(const QStringList &paths)
+{
+    QStringList images;
+    for (const QString &p : paths) {
+        if (QFileInfo(p).isFile() && !imageio::detect(p).isEmpty())
+            images << p;
+    }
+    // Several images opened in one go into an empty workspace all open
+    // maximised, and nothing is cascaded.
+    mBatchIntoEmpty = images.size() > 1 && mpWorkspace->subWindowList().isEmpty();
+    for (const QString &p : images)
+        newChildWin(p);
+    mBatchIntoEmpty = false;
+}
+
+void Framzo::newChildWin(QString path)
+{
+    if (path.isNull())
+        return;
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    mLastPath = slash < 0 ? path : path.left(slash);
+
+    auto *pic = new Picture(mpWorkspace, "Picture", Qt::SubWindow, this);
+    pic->setAttribute(Qt::WA_DeleteOnClose);
+    pic->showFrame(mpShowCut->isChecked());
+    connect(mpShowCut, &QAction::toggled, pic, &Picture::showFrame);
+    connect(mpCutBar, &QToolBar::visibilityChanged, pic, &Picture::showFrame);
+
+    const bool first = mBatchIntoEmpty || mpWorkspace->subWindowList().isEmpty();
+    QMdiSubWindow *sub = mpWorkspace->addSubWindow(pic);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    if (first) {
+        sub->setWindowState(Qt::WindowMaximized);
+        pic->loadImage(path);
+        sub->showMaximized();
+    } else {
+        pic->loadImage(path);
+        sub->show();
+        cascade();
+    }
+}
+
+Picture *Framzo::activePicture() const
+{
+    QMdiSubWindow *sub = mpWorkspace->currentSubWindow();
+    if (!sub)
+        sub = mpWorkspace->activeSubWindow();
+    if (!sub || !sub->widget() || sub->widget()->objectName() != QLatin1String("Picture"))
+        return nullptr;
+    return qobject_cast<Picture *>(sub->widget());
+}
+
+void Framzo::cascade()
+{
+    const QList<QMdiSubWindow *> list = mpWorkspace->subWindowList(QMdiArea::StackingOrder);
+    if (list.size() < 2)
+        return;
+    mpWorkspace->cascadeSubWindows();
+    for (QMdiSubWindow *sub : list) {
+        QWidget *w = sub->widget();
+        if (!w || w->objectName() != QLatin1String("Picture"))
+            continue;
+        const QMargins m = sub->contentsMargins();
+        sub->resize(w->baseSize() + QSize(m.left() + m.right(), m.top() + m.bottom()));
+    }
+}
+
+void Framzo::tile()
+{
+    mpWorkspace->tileSubWindows();
+}
+
+void Framzo::browse()
+{
+    if (!mpBrowseBar) {
+        mpBrowseDock->setFeatures(QDockWidget::DockWidgetClosable);
+        mpBrowseBar = new BrowseBar(this, "Browse");
+        disconnect(mDockToBrowse);
+        connect(mpBrowseBar, &BrowseBar::OpenImg, this, &Framzo::newChildWin);
+        mpBrowseDock->show();
+    } else if (mpBrowseDock->isVisible()) {
+        mpBrowseDock->hide();
+    } else {
+        mpBrowseDock->show();
+    }
+    mpBrowseBar->openPath(mLastPath);
+}
+
+void Framzo::showHtml()
+{
+    auto *html = new Html(capturePath, nullptr, "Html");
+    QMdiSubWindow *sub = mpWorkspace->addSubWindow(html);
+    sub->show();
+}
+
+// ---- help and about ---------------------------------------------------------
+
+QString Framzo::helpPathFor(const QString &progPath)
+{
+    QString p = progPath;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const int slash = p.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        p.truncate(slash);
+    return p + QStringLiteral("/help/open.html");
+}
+
+QString Framzo::helpFile() const
+{
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {
+        appDir + QStringLiteral("/help/open.html"),
+        QDir::cleanPath(appDir + QStringLiteral("/../") + QStringLiteral(FRAMZO_HELP_INSTALL_DIR))
+            + QStringLiteral("/open.html"),
+    };
+    for (const QString &c : candidates)
+        if (QFileInfo::exists(c))
+            return c;
+    return helpPathFor(mProgPath);
+}
+
+int Framzo::centredX(int x, int windowWidth, int dialogWidth)
+{
+    return x + windowWidth / 2 - dialogWidth / 2;
+}
+
+void Framzo::showAboutDlg()
+{
+    auto *dlg = new UiAbout();
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->setModal(true);
+    dlg->move(centredX(x(), width(), dlg->width()), centredX(y(), height(), dlg->height()));
+    dlg->show();
+}
+
+void Framzo::showHelpDlg()
+{
+    HelpView view(helpFile());
+}
+
+// ---- drag and drop ----------------------------------------------------------
+
+void Framzo::dragEnterEvent(QDragEnterEvent *event)
+{
+    event->acceptProposedAction();
+}
+
+void Framzo::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    const QList<QUrl> urls = event->mimeData() ? event->mimeData()->urls() : QList<QUrl>();
+    for (const QUrl &url : urls) {
+        const QString p = url.toLocalFile();
+        if (p.isEmpty())
+            break;
+        paths << p;
+    }
+    event->acceptProposedAction();
+    openBatch(paths);
+}
+
+// ---- image commands: routed to the active image window ----------------------
+
+void Framzo::capture()
+{
+    // TODO(cut): ask for the capture folder while none is set.
+    if (Picture *pic = activePicture())
+        pic->captureTo(capturePath);
+}
+
+void Framzo::setCapturePath()
+{
+}
+
+void Framzo::nextImg()
+{
+    if (Picture *pic = activePicture())
+        pic->stepInFolder(1);
+}
+
+void Framzo::prevImg()
+{
+    if (Picture *pic = activePicture())
+        pic->stepInFolder(-1);
+}
+
+void Framzo::rotate90()
+{
+    if (Picture *pic = activePicture())
+        pic->rotateBy(90.0);
+}
+
+void Framzo::rotate270()
+{
+    if (Picture *pic = activePicture())
+        pic->rotateBy(270.0);
+}
+
+void Framzo::saveImage()
+{
+    if (Picture *pic = activePicture())
+        pic->saveInPlace();
+}
+
+void Framzo::saveImageAs()
+{
+    if (Picture *pic = activePicture())
+        pic->saveAs();
+}
+
+void Framzo::deleteImg()
+{
+    if (Picture *pic = activePicture())
+        pic->deleteFile();
+}
+
+void Framzo::askDeleteImg()
+{
+    Picture *pic = activePicture();
+    if (!pic)
+        return;
+    if (Dialogs::instance()->confirmDelete(this, pic->path()))
+        deleteImg();
+}
+
+void Framzo::openColor()
+{
+}
+
+void Framzo::showColorVal()
+{
+}
+
+int Framzo::changeColor()
+{
+    return 0;
+}
+
+int Framzo::invertColor()
+{
+    if (Picture *pic = activePicture())
+        return pic->invertColors();
+    return 0;
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The main window: the workspace of image and gallery windows, the
+// window-wide shortcuts, the routing of image commands to the active image
+// window, drag and drop, and the settings kept between runs.
+
+#include "uiframzo.h"
+
+#include <QString>
+#include <memory>
+
+class BrowseBar;
+class Picture;
+class QMdiArea;
+class QMdiSubWindow;
+class QSettings;
+class QShortcut;
+class ColorPanel;
+
+class Framzo : public UiFramzo
+{
+    Q_OBJECT
+
+public:
+    explicit Framzo(QWidget *parent = nullptr, const char *name = nullptr, Qt::WindowFlags flags = Qt::Window);
+    ~Framzo() override;
+
+    QMdiArea *mpWorkspace = nullptr;
+    QString capturePath;
+    QString mLastPath;
+    QString mProgPath;
+    BrowseBar *mpBrowseBar = nullptr;
+
+    // The command line: the first argument is the program path, every further
+    // one that holds an image opens in an image window, in order.
+    void openArguments(const QStringList &args);
+
+    // The image window the image commands act on: the workspace's active
+    // window when it is a "Picture", else null.
+    Picture *activePicture() const;
+
+    // The help file path derived from a program path: backslashes become
+    // "/", the program's folder (nothing removed when there is no "/") plus
+    // "/help/open.html".
+    static QString helpPathFor(const QString &progPath);
+    // Where the help file is looked for, first match wins: next to the
+    // running program, then the installed data folder, then helpPathFor().
+    QString helpFile() const;
+    // x of a dialog of width dialogWidth centred over a window at x with
+    // width windowWidth (halves truncated).
+    static int centredX(int x, int windowWidth, int dialogWidth);
+
+    // Shows a short message in the status bar (failures the user must know of).
+    void reportFailure(const QString &message);
+
+public slots:
+    void newChildWin(QString path);
+
+private slots:
+    void capture();
+    void setCapturePath();
+    void nextImg();
+    void prevImg();
+    void rotate90();
+    void rotate270();
+    void saveImage();
+    void saveImageAs();
+    void deleteImg();
+    void askDeleteImg();
+    void showAboutDlg();
+    void showHelpDlg();
+    void showHtml();
+    void openColor();
+    void showColorVal();
+    int changeColor();
+    int invertColor();
+    void cascade();
+    void tile();
+    void browse();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void loadSettings();
+    void saveSettings();
+    void openBatch(const QStringList &paths);
+
+    std::unique_ptr<QSettings> mpSettings;
+    QMetaObject::Connection mDockToBrowse;
+    // Windows opened in one go into an empty workspace all open maximised:
+    // set while such a batch is being opened.
+    bool mBatchIntoEmpty = false;
+    ColorPanel *colorPanel = nullptr;
+};

@@ -1,0 +1,108 @@
+#pragma once
+// The main window's form: every action, the five menus, the File, Edit and
+// Cut bars, the Browse dock and their texts. It holds no behaviour beyond a
+// few internal connections; Framzo derives from it and wires the slots.
+
+#include <QMainWindow>
+#include <QMap>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDockWidget;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+
+class UiFramzo : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit UiFramzo(QWidget *parent = nullptr, const char *name = nullptr,
+                      Qt::WindowFlags flags = Qt::Window);
+    ~UiFramzo() override;
+
+    // Actions, in creation order.
+    QAction *mpGetPath;
+    QAction *mpSave;
+    QAction *mpQuit;
+    QAction *mpRot270;
+    QAction *mpRot90;
+    QAction *mpGenerate;
+    QAction *mpHelp;
+    QAction *mpAbout;
+    QAction *mpHtml;
+    QAction *mpDelete;
+    QAction *mpSaveAs;
+    QAction *mpChooseTarget;
+    QAction *mpCascade;
+    QAction *mpTile;
+    QAction *mpShowFile;
+    QAction *mpShowEdit;
+    QAction *mpShowCut;
+
+    // The bars (no object names) and the Browse dock.
+    QToolBar *mpFileBar;
+    QToolBar *mpEditBar;
+    QToolBar *mpCutBar;
+    QDockWidget *mpBrowseDock;
+
+    // Tool buttons.
+    QToolButton *mpPrev;
+    QToolButton *mpNext;
+    QToolButton *mpColor;
+    QToolButton *mpNegative;
+
+    // Cut settings on the Cut bar.
+    QLabel *mpLabelFormat;
+    QLineEdit *mpHeight;
+    QLabel *mpLabelX;
+    QLineEdit *mpWidth;
+    QLabel *mpLabelCm;
+    QCheckBox *mpFit;
+    QCheckBox *mpFree;
+    QComboBox *mpFrameColor;
+
+    // Browse dock widgets.
+    QTreeWidget *mpTree;
+    QLabel *mpPreview;
+    QLabel *mpLabelName;
+    QLabel *mpLabelSize;
+    QLabel *mpLabelType;
+
+    // The menu with the given id (2 File, 3 Edit, 4 Tools, 5 Window, 6 Help),
+    // or null.
+    QMenu *menuById(int id) const;
+
+    // Shows or hides one of the cut settings widgets. A widget on a tool bar
+    // is shown and hidden through the bar's action for it.
+    void setCutWidgetHidden(QWidget *widget, bool hidden);
+
+public slots:
+    // Placeholders kept from the form; they do nothing.
+    virtual void fileNew();
+    virtual void fileOpen();
+    virtual void fileSave();
+    virtual void fileSaveAs();
+    virtual void filePrint();
+    virtual void fileExit();
+    virtual void editUndo();
+    virtual void editRedo();
+    virtual void editCut();
+    virtual void editCopy();
+    virtual void editPaste();
+    virtual void editFind();
+    virtual void helpIndex();
+    virtual void helpContents();
+    virtual void helpAbout();
+
+protected slots:
+    virtual void languageChange();
+
+private:
+    QMap<int, QMenu *> mMenus;
+};

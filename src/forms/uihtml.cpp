@@ -1,0 +1,2 @@
+#include "uihtml.h"
+UiHtml::UiHtml(QWidget *parent, const char *, Qt::WindowFlags flags) : QWidget(parent, flags) {}

@@ -1,0 +1,102 @@
+#pragma once
+// An image window: one image file shown inside the main window's workspace.
+// It keeps the full-resolution image (every edit, capture and save works on
+// it) and a display copy scaled to fit the workspace as the background of
+// its scene, with the cut frame and its resize handle on top.
+
+#include <QImage>
+#include <QMainWindow>
+#include <QMutex>
+#include <QStringList>
+
+class Framzo;
+class QGraphicsRectItem;
+class QGraphicsScene;
+class QGraphicsView;
+
+class Picture : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    Picture(QWidget *workspace, const char *name, Qt::WindowFlags flags, Framzo *mainWindow);
+    ~Picture() override;
+
+    void loadImage(const QString &path);
+    void refreshView();
+
+    // Cut frame and capture.
+    void captureTo(const QString &captureFolder);
+
+    // Edits.
+    void rotateBy(double angle);
+    int invertColors();
+    int adjustColors(int red, int green, int blue, int all);
+    void colorSettings(int &red, int &green, int &blue, int &all) const;
+
+    // Save and Save As.
+    void saveInPlace();
+    void saveAs();
+
+    // Folder navigation and delete.
+    bool stepInFolder(int step);
+    void deleteFile();
+
+    // Read access for the main window and tests.
+    const QImage &image() const { return *currentImage; }
+    QString path() const { return filePath; }
+    QStringList folderList() const { return folderEntries; }
+    QString information() const { return infoText; }
+    QGraphicsScene *canvas() const { return imageCanvas; }
+    QGraphicsView *view() const { return canvasView; }
+    QGraphicsRectItem *frameItem() const { return cutFrame; }
+    QGraphicsRectItem *handleItem() const { return resizeHandle; }
+    // The workspace size refreshView fits the display into.
+    QSize workspaceSize() const;
+
+    // The display size for an image of W x H in a workspace of WW x WH
+    // (truncating arithmetic; see refreshView).
+    static QSize displaySize(int W, int H, int WW, int WH);
+    // The information line for a file and its image.
+    static QString infoLine(const QString &path, const QImage &image);
+    // The image files of a folder (names only), sorted ignoring case.
+    static QStringList listFolder(const QString &folder);
+
+public slots:
+    void showFrame(bool on);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *workspace;
+    Framzo *mainWindow;
+    QStringList folderEntries;
+    QString filePath;
+    std::unique_ptr<QImage> currentImage;
+    int dotsPerMeterX = 0;
+    int dotsPerMeterY = 0;
+    QMutex viewLock;
+    QGraphicsScene *imageCanvas = nullptr;
+    QGraphicsView *canvasView = nullptr;
+    QGraphicsRectItem *cutFrame = nullptr;
+    QGraphicsRectItem *resizeHandle = nullptr;
+    bool moving = false;
+    bool resizing = false;
+    double frameX = 0;
+    double frameY = 0;
+    int frameWidth = 0;
+    int frameHeight = 0;
+    int pressX = 0;
+    int pressY = 0;
+    int pressFrameX = 0;
+    int pressFrameY = 0;
+    int colorRed = 0;
+    int colorGreen = 0;
+    int colorBlue = 0;
+    int colorAll = 0;
+    QString infoText;
+};

@@ -1,0 +1,20 @@
+#pragma once
+// Helpers shared by the test programs: images made on the spot.
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace testutil {
+
+// A w x h image with a gradient and a few marks, so that crops and
+// rotations can be told apart.
+QImage makeImage(int w, int h, QImage::Format format = QImage::Format_RGB32);
+
+// Writes makeImage(w, h) to path in the given Qt format; returns success.
+bool writeImage(const QString &path, int w, int h, const QByteArray &format, int quality = 95);
+
+// Writes raw bytes to path; returns success.
+bool writeBytes(const QString &path, const QByteArray &bytes);
+
+} // namespace testutil
