@@ -86,9 +86,15 @@ void Picture::loadImage(const QString &path)
 {
     {
         QMutexLocker lock(&viewLock);
-        if (path.isEmpty() || !QFileInfo::exists(path))
+        if (path.isEmpty())
             return;
-        filePath = pathutil::slashes(path);
+        // A path written with backslashes is taken with "/"; a name that
+        // really holds a backslash (legal here) is kept as it is.
+        const QString slashed = pathutil::slashes(path);
+        const QString usable = QFileInfo::exists(slashed) ? slashed : path;
+        if (!QFileInfo::exists(usable))
+            return;
+        filePath = usable;
         QByteArray format;
         QImage loaded = imageio::decode(filePath, &format);
         if (!loaded.isNull())
@@ -99,7 +105,8 @@ void Picture::loadImage(const QString &path)
         setWindowTitle(infoText);
         folderEntries = listFolder(pathutil::beforeLastSlash(filePath));
         colorRed = colorGreen = colorBlue = colorAll = 0;
-        setWindowIcon(QIcon(fromMimeSource(imageio::iconName(imageio::formatName(format)))));
+        mIconName = imageio::iconName(imageio::formatName(format));
+        setWindowIcon(QIcon(fromMimeSource(mIconName)));
     }
     refreshView();
 }

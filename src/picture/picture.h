@@ -47,6 +47,8 @@ public:
     QString path() const { return filePath; }
     QStringList folderList() const { return folderEntries; }
     QString information() const { return infoText; }
+    // The embedded image name used as the window icon.
+    QString windowIconName() const { return mIconName; }
     QGraphicsScene *canvas() const { return imageCanvas; }
     QGraphicsView *view() const { return canvasView; }
     QGraphicsRectItem *frameItem() const { return cutFrame; }
@@ -99,4 +101,5 @@ private:
     int colorBlue = 0;
     int colorAll = 0;
     QString infoText;
+    QString mIconName;
 };
