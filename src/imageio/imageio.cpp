@@ -140,6 +140,17 @@ QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize, Q
     return img;
 }
 
+QSize scaleMin(const QSize &size, const QSize &bound)
+{
+    if (size.width() <= 0 || size.height() <= 0 || bound.width() <= 0 || bound.height() <= 0)
+        return QSize(0, 0);
+    const qint64 w0 = size.width(), h0 = size.height();
+    const qint64 rw = bound.height() * w0 / h0;
+    if (rw <= bound.width())
+        return QSize(static_cast<int>(rw), bound.height());
+    return QSize(bound.width(), static_cast<int>(bound.width() * h0 / w0));
+}
+
 bool write(const QImage &image, const QString &path, const QByteArray &qtFmt, int quality)
 {
     if (image.isNull() || path.isEmpty())

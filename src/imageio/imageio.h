@@ -46,6 +46,13 @@ QSize probeSize(const QString &path, QByteArray *format = nullptr);
 QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize = nullptr,
                      QByteArray *format = nullptr);
 
+// The largest size within bound that keeps size's aspect ratio, computed
+// with truncating integer arithmetic: smaller sizes are enlarged, larger
+// ones reduced. The height is tried first: bound's height with the width
+// that goes with it when that width fits, else bound's width with its
+// height. An empty size or bound gives QSize(0, 0).
+QSize scaleMin(const QSize &size, const QSize &bound);
+
 // Writes image to path in the given Qt format through QSaveFile, so that a
 // failed or interrupted write never leaves a half-written file where a good
 // one stood. quality -1 takes the format's default. Returns success.
