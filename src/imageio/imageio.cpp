@@ -151,6 +151,11 @@ QSize scaleMin(const QSize &size, const QSize &bound)
     return QSize(bound.width(), static_cast<int>(bound.width() * h0 / w0));
 }
 
+void allowLargeImages()
+{
+    raiseLimit();
+}
+
 bool write(const QImage &image, const QString &path, const QByteArray &qtFmt, int quality)
 {
     if (image.isNull() || path.isEmpty())

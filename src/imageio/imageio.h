@@ -58,6 +58,11 @@ QSize scaleMin(const QSize &size, const QSize &bound);
 // one stood. quality -1 takes the format's default. Returns success.
 bool write(const QImage &image, const QString &path, const QByteArray &qtFormat, int quality = -1);
 
+// Raises Qt's image allocation limit to kAllocationLimitMB. decode() does
+// this itself; code that decodes on several threads at once calls it first
+// on its own thread, so that the shared limit is never written concurrently.
+void allowLargeImages();
+
 // The allocation limit in megabytes that decode() allows (Qt's default 128 MB
 // would refuse a 36-megapixel photo).
 constexpr int kAllocationLimitMB = 2048;
