@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QString>
+#include <QStringList>
 
 class MimeSourceFactory_framzo
 {
