@@ -368,13 +368,20 @@ void Framzo::dropEvent(QDropEvent *event)
 
 void Framzo::capture()
 {
-    // TODO(cut): ask for the capture folder while none is set.
+    // A capture needs somewhere to go: ask until a folder is chosen, even
+    // when there is nothing to cut yet.
+    while (capturePath.isEmpty())
+        setCapturePath();
     if (Picture *pic = activePicture())
         pic->captureTo(capturePath);
 }
 
 void Framzo::setCapturePath()
 {
+    const QString folder = Dialogs::instance()->chooseFolder(
+        this, capturePath, tr("Choose a directory where Framzo should save the captured images."));
+    if (!folder.isEmpty())
+        capturePath = folder;
 }
 
 void Framzo::nextImg()

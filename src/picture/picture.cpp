@@ -1,16 +1,22 @@
 #include "picture.h"
 
+#include "capture.h"
 #include "framzo.h"
 #include "imageio.h"
 #include "mimesourcefactory.h"
 #include "pathutil.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
@@ -50,7 +56,7 @@ Picture::Picture(QWidget *workspace_, const char *name, Qt::WindowFlags flags, F
     resizeHandle->setPen(QPen(Qt::black, 0));
     imageCanvas->addItem(resizeHandle);
     resizeHandle->show();
-    resizeHandle->setPos(frameX + 32 - 8, frameY + 32 - 8);
+    resizeHandle->setPos(frame.handleRect().topLeft());
 }
 
 Picture::~Picture() = default;
@@ -189,31 +195,126 @@ void Picture::refreshView()
 
 void Picture::showFrame(bool on)
 {
-    cutFrame->setVisible(on);
+    frame.shown = on;
     resizeHandle->setVisible(on);
+    cutFrame->setVisible(on);
+}
+
+QPoint Picture::canvasPoint(QWidget *from, const QPointF &pos) const
+{
+    QWidget *viewport = canvasView->viewport();
+    const QPoint p = pos.toPoint();
+    const QPointF scene = canvasView->mapToScene(from == viewport ? p : viewport->mapFrom(from, p));
+    return {static_cast<int>(scene.x()), static_cast<int>(scene.y())};
+}
+
+void Picture::framePress(QPoint p)
+{
+    switch (frame.press(p.x(), p.y())) {
+    case CutFrame::Press::Resize:
+        qDebug().noquote() << QStringLiteral("%1 %2").arg(p.x()).arg(p.y());
+        canvasView->viewport()->grabMouse(Qt::SizeFDiagCursor);
+        break;
+    case CutFrame::Press::Move:
+        canvasView->viewport()->grabMouse(Qt::CrossCursor);
+        break;
+    case CutFrame::Press::Nothing:
+        break;
+    }
+}
+
+void Picture::frameMove(QPoint p)
+{
+    if (!frame.moving && !frame.resizing)
+        return;
+    CutSettings settings;
+    if (mainWindow) {
+        settings.widthText = mainWindow->mpWidth->text();
+        settings.heightText = mainWindow->mpHeight->text();
+        settings.useDpi = mainWindow->mpFit->isChecked();
+        settings.free = mainWindow->mpFree->isChecked();
+    }
+    const QRectF canvasRect = imageCanvas->sceneRect();
+    if (!frame.move(p.x(), p.y(), settings, static_cast<int>(canvasRect.width()),
+                    static_cast<int>(canvasRect.height()), dotsPerMeterX, dotsPerMeterY))
+        return;
+
+    static const QColor colours[] = {QColor(0, 0, 0), QColor(255, 255, 255), QColor(255, 0, 0),
+                                     QColor(0, 255, 0), QColor(0, 0, 255)};
+    const int index = mainWindow ? mainWindow->mpFrameColor->currentIndex() : -1;
+    if (index >= 0 && index < 5)
+        cutFrame->setPen(QPen(colours[index], 0, Qt::SolidLine)); // width 0: one device pixel
+
+    const QRectF r = frame.frameRect();
+    cutFrame->setPos(r.topLeft());
+    cutFrame->setRect(0, 0, r.width(), r.height());
+    resizeHandle->setPen(cutFrame->pen());
+    resizeHandle->setPos(frame.handleRect().topLeft());
+}
+
+void Picture::frameRelease()
+{
+    frame.release();
+    canvasView->viewport()->releaseMouse(); // also restores the cursor
 }
 
 bool Picture::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == canvasView->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: // a second press, as far as the frame is concerned
+            framePress(canvasPoint(canvasView->viewport(), static_cast<QMouseEvent *>(event)->position()));
+            return true;
+        case QEvent::MouseMove:
+            frameMove(canvasPoint(canvasView->viewport(), static_cast<QMouseEvent *>(event)->position()));
+            return true;
+        case QEvent::MouseButtonRelease:
+            frameRelease();
+            return true;
+        default:
+            break;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
+// Presses, moves and releases that reach the window itself (outside the
+// view) go to the frame just the same, in canvas coordinates.
 void Picture::mousePressEvent(QMouseEvent *event)
 {
-    QMainWindow::mousePressEvent(event);
+    framePress(canvasPoint(this, event->position()));
 }
 
-void Picture::mouseReleaseEvent(QMouseEvent *event)
+void Picture::mouseReleaseEvent(QMouseEvent *)
 {
-    QMainWindow::mouseReleaseEvent(event);
+    frameRelease();
 }
 
 void Picture::mouseMoveEvent(QMouseEvent *event)
 {
-    QMainWindow::mouseMoveEvent(event);
+    frameMove(canvasPoint(this, event->position()));
 }
 
-void Picture::captureTo(const QString &) {}
+void Picture::captureTo(const QString &captureFolder)
+{
+    if (!cutFrame->isVisible())
+        return;
+    const QRectF canvasRect = imageCanvas->sceneRect();
+    const QRect rect = capture::imageRect(currentImage->size(),
+                                          QSize(static_cast<int>(canvasRect.width()),
+                                                static_cast<int>(canvasRect.height())),
+                                          frame.frameX, frame.frameY, frame.frameWidth, frame.frameHeight);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const capture::Result result = capture::writeCut(*currentImage, rect, filePath, captureFolder);
+    QGuiApplication::restoreOverrideCursor();
+    if (!mainWindow)
+        return;
+    if (result.path.isEmpty())
+        mainWindow->reportFailure(result.error);
+    else
+        mainWindow->newChildWin(result.path);
+}
 void Picture::rotateBy(double) {}
 int Picture::invertColors() { return 0; }
 int Picture::adjustColors(int, int, int, int) { return 0; }

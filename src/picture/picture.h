@@ -4,6 +4,8 @@
 // it) and a display copy scaled to fit the workspace as the background of
 // its scene, with the cut frame and its resize handle on top.
 
+#include "cutframe.h"
+
 #include <QImage>
 #include <QMainWindow>
 #include <QMutex>
@@ -53,6 +55,8 @@ public:
     QGraphicsView *view() const { return canvasView; }
     QGraphicsRectItem *frameItem() const { return cutFrame; }
     QGraphicsRectItem *handleItem() const { return resizeHandle; }
+    // The cut frame's drag state and geometry in canvas units.
+    const CutFrame &frameState() const { return frame; }
     // The workspace size refreshView fits the display into.
     QSize workspaceSize() const;
 
@@ -74,6 +78,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The cut frame's handlers, with pointer positions in canvas units.
+    QPoint canvasPoint(QWidget *from, const QPointF &pos) const;
+    void framePress(QPoint p);
+    void frameMove(QPoint p);
+    void frameRelease();
+
+private:
     QWidget *workspace;
     Framzo *mainWindow;
     QStringList folderEntries;
@@ -86,16 +97,9 @@ private:
     QGraphicsView *canvasView = nullptr;
     QGraphicsRectItem *cutFrame = nullptr;
     QGraphicsRectItem *resizeHandle = nullptr;
-    bool moving = false;
-    bool resizing = false;
-    double frameX = 0;
-    double frameY = 0;
-    int frameWidth = 0;
-    int frameHeight = 0;
-    int pressX = 0;
-    int pressY = 0;
-    int pressFrameX = 0;
-    int pressFrameY = 0;
+    // moving, resizing, frameX, frameY, frameWidth, frameHeight, pressX,
+    // pressY, pressFrameX, pressFrameY: the frame's drag state.
+    CutFrame frame;
     int colorRed = 0;
     int colorGreen = 0;
     int colorBlue = 0;

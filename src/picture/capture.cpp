@@ -1,0 +1,108 @@
+#include "capture.h"
+
+#include "imageio.h"
+#include "pathutil.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QObject>
+#include <limits>
+
+namespace capture {
+
+QRect imageRect(QSize imageSize, QSize canvasSize, double frameX, double frameY, int frameWidth,
+                int frameHeight)
+{
+    if (canvasSize.width() <= 0 || canvasSize.height() <= 0)
+        return {};
+    const double fx = double(imageSize.width()) / canvasSize.width();
+    const double fy = double(imageSize.height()) / canvasSize.height();
+    double x = fx * frameX;
+    double y = fy * frameY;
+    const double w = fx * frameWidth;
+    const double h = fy * frameHeight;
+    if (x < 0)
+        x = 0;
+    if (y < 0)
+        y = 0;
+    // Nothing a canvas frame gives comes near this; refuse rather than let a
+    // conversion overflow.
+    constexpr double limit = std::numeric_limits<int>::max() / 2;
+    for (double v : {x, y, w, h})
+        if (!(v < limit) || v <= -limit)
+            return {};
+    return {static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h)};
+}
+
+QImage cut(const QImage &image, const QRect &rect)
+{
+    if (rect.width() <= 0 || rect.height() <= 0)
+        return {};
+    // copy() fills what lies past the image with pixel value 0.
+    return image.copy(rect);
+}
+
+QString outputPath(const QString &captureDir, const QString &sourcePath)
+{
+    const int slash = sourcePath.lastIndexOf(QLatin1Char('/'));
+    // A relative source path without any "/" still gets its separator.
+    QString out = captureDir
+        + (slash < 0 ? QLatin1Char('/') + sourcePath : sourcePath.mid(slash));
+    while (out.contains(QLatin1String("//")))
+        out.replace(QLatin1String("//"), QLatin1String("/"));
+    return out;
+}
+
+QString firstFreeName(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return path;
+    const QFileInfo info(path);
+    const QString folder = pathutil::beforeLastSlash(path);
+    const QString stem = info.completeBaseName();
+    const QString ext = info.suffix();
+    for (int n = 1;; ++n) {
+        QString name = stem + QLatin1Char('_') + QString::number(n);
+        if (!ext.isEmpty())
+            name += QLatin1Char('.') + ext;
+        const QString candidate = path.contains(QLatin1Char('/')) ? pathutil::join(folder, name) : name;
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath,
+                const QString &captureDir)
+{
+    Result result;
+    if (captureDir.isEmpty()) {
+        result.error = QObject::tr("No capture folder chosen.");
+        return result;
+    }
+    const QImage piece = cut(image, rect);
+    if (piece.isNull()) {
+        result.error = QObject::tr("Nothing to cut: the frame is empty or could not be cut out.");
+        return result;
+    }
+    QString out = outputPath(captureDir, sourcePath);
+    if (sameFile(out, sourcePath))
+        out = firstFreeName(out);
+
+    QByteArray format = imageio::detect(sourcePath);
+    if (format.isEmpty()) // the source is gone or unreadable now: go by the name
+        format = QFileInfo(out).suffix().toLower().toLatin1();
+    if (!imageio::write(piece, out, format)) {
+        result.error = QObject::tr("Capture not written: %1").arg(out);
+        return result;
+    }
+    result.path = out;
+    return result;
+}
+
+} // namespace capture

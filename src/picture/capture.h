@@ -1,0 +1,51 @@
+#pragma once
+// Capture without widgets: the frame mapped from canvas units to image
+// pixels, the cut, the output path and the write. The image window calls
+// captureFrame() and opens what it wrote.
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+class QImage;
+
+namespace capture {
+
+// The frame (canvas units) as an image rectangle: each value scaled by image
+// size over canvas size (W / CW, H / CH), x and y below 0 taken as 0, then
+// truncated. An empty canvas, or a result too large for an image, gives a
+// null rectangle.
+QRect imageRect(QSize imageSize, QSize canvasSize, double frameX, double frameY, int frameWidth,
+                int frameHeight);
+
+// The rectangle cut out of image at exactly its size; pixels past the
+// image's edge are 0 (transparent black, or colour index 0). The source is
+// not copied whole.
+QImage cut(const QImage &image, const QRect &rect);
+
+// captureDir followed by "/" and the source's file name, with every "//"
+// collapsed (a folder given with a trailing "/", such as a drive root).
+QString outputPath(const QString &captureDir, const QString &sourcePath);
+
+// path itself when no file of that name exists, else the first free
+// "<stem>_<n>.<ext>" beside it (n = 1, 2, ...).
+QString firstFreeName(const QString &path);
+
+// True when both paths name one existing file (links resolved).
+bool sameFile(const QString &a, const QString &b);
+
+struct Result
+{
+    QString path;  // the file written; empty on failure
+    QString error; // why nothing was written
+};
+
+// Cuts rect out of image and writes it into captureDir under the source's
+// name, in the format of the source file's content (read from its header
+// only). A source lying in the capture folder itself is never replaced by
+// its own cut-out: the cut then goes to the first free "<stem>_<n>.<ext>".
+// Any other file of that name is replaced, atomically.
+Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath,
+                const QString &captureDir);
+
+} // namespace capture
