@@ -1,11 +1,10 @@
 #include "dialogs.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <memory>
 
 namespace {
 Dialogs *gOverride = nullptr;
@@ -22,24 +21,45 @@ QString Dialogs::saveFileName(QWidget *parent, const QString &startName, const Q
     return QFileDialog::getSaveFileName(parent, caption, startName, filter, selectedFilter);
 }
 
-bool Dialogs::confirmDelete(QWidget *centreOver, const QString &filePath)
+bool Dialogs::confirmDelete(QWidget *centreOver, const QString &)
 {
-    QDialog dlg(centreOver);
-    dlg.setObjectName(QStringLiteral("deleteQuestion"));
-    dlg.setWindowTitle(QObject::tr("Delete"));
-    auto *layout = new QVBoxLayout(&dlg);
-    layout->addWidget(new QLabel(QObject::tr("Delete %1?").arg(filePath), &dlg));
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    layout->addWidget(buttons);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    dlg.adjustSize();
+    const std::unique_ptr<QDialog> dlg(deleteQuestion(centreOver));
+    return dlg->exec() == QDialog::Accepted;
+}
+
+QDialog *Dialogs::deleteQuestion(QWidget *centreOver)
+{
+    // A window of its own over the main window (its parent only keeps it on
+    // top), modal while it is open.
+    auto *dlg = new QDialog(centreOver);
+    dlg->setObjectName(QStringLiteral("deleteQuestion"));
+    dlg->setWindowTitle(QObject::tr("Delete"));
+    dlg->setModal(true);
+    dlg->setFixedSize(200, 110);
     if (centreOver) {
-        const QRect g = centreOver->frameGeometry();
-        dlg.move(g.x() + g.width() / 2 - dlg.width() / 2, g.y() + g.height() / 2 - dlg.height() / 2);
+        // Halves truncated: centred over the main window.
+        dlg->move(centreOver->x() + centreOver->width() / 2 - 100,
+                  centreOver->y() + centreOver->height() / 2 - 55);
     }
-    return dlg.exec() == QDialog::Accepted;
+
+    auto *text = new QLabel(QObject::tr("Delete this Image?"), dlg);
+    text->setObjectName(QStringLiteral("text"));
+    text->setGeometry(30, 20, 135, 21);
+    text->setAlignment(Qt::AlignCenter);
+
+    auto *ok = new QPushButton(QObject::tr("&Ok"), dlg);
+    ok->setObjectName(QStringLiteral("mpOk"));
+    ok->setGeometry(20, 70, 80, 24);
+    // Return presses the default button; Escape rejects (QDialog's own key).
+    ok->setDefault(true);
+    auto *cancel = new QPushButton(QObject::tr("&Cancel"), dlg);
+    cancel->setObjectName(QStringLiteral("mpCancel"));
+    cancel->setGeometry(100, 70, 80, 24);
+    cancel->setAutoDefault(false);
+    QObject::connect(ok, &QPushButton::clicked, dlg, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, dlg, &QDialog::reject);
+    ok->setFocus();
+    return dlg;
 }
 
 Dialogs *Dialogs::instance()

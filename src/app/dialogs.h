@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 class Dialogs
@@ -23,6 +24,11 @@ public:
     // Asks whether to delete; true for Ok. The dialog is modal and centred
     // over centreOver; Return answers Ok and Escape Cancel.
     virtual bool confirmDelete(QWidget *centreOver, const QString &filePath);
+
+    // The dialog confirmDelete shows, built but not shown: "Delete this
+    // Image?" with "&Ok" (the default button, accepts) and "&Cancel"
+    // (rejects), 200 by 110, centred over centreOver. The caller owns it.
+    static QDialog *deleteQuestion(QWidget *centreOver);
 
     // The seam in use. Never null.
     static Dialogs *instance();

@@ -1,6 +1,7 @@
 #include "framzo.h"
 
 #include "browsebar.h"
+#include "colorpanel.h"
 #include "dialogs.h"
 #include "helpview.h"
 #include "html.h"
@@ -10,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
 #include <QDockWidget>
 #include <QDragEnterEvent>
@@ -22,6 +24,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
@@ -435,17 +439,42 @@ void Framzo::askDeleteImg()
         deleteImg();
 }
 
+ColorPanel *Framzo::currentColorPanel() const
+{
+    return colorPanel;
+}
+
 void Framzo::openColor()
 {
+    Picture *pic = activePicture();
+    if (!pic)
+        return;
+    int red = 0, green = 0, blue = 0, all = 0;
+    pic->colorSettings(red, green, blue, all);
+    if (colorPanel)
+        colorPanel->close();
+    // A popup at the pointer; it deletes itself when it closes.
+    colorPanel = new ColorPanel(this, red, green, blue, all);
+    for (QScrollBar *bar : {colorPanel->redBar, colorPanel->greenBar, colorPanel->blueBar, colorPanel->allBar})
+        connect(bar, &QScrollBar::valueChanged, this, &Framzo::showColorVal);
+    connect(colorPanel->showButton, &QPushButton::clicked, this, &Framzo::changeColor);
+    colorPanel->move(QCursor::pos());
+    colorPanel->show();
 }
 
 void Framzo::showColorVal()
 {
+    if (colorPanel)
+        colorPanel->showValues();
 }
 
 int Framzo::changeColor()
 {
-    return 0;
+    Picture *pic = activePicture();
+    if (!pic || !colorPanel)
+        return 0;
+    return pic->adjustColors(colorPanel->redBar->value(), colorPanel->greenBar->value(),
+                             colorPanel->blueBar->value(), colorPanel->allBar->value());
 }
 
 int Framzo::invertColor()

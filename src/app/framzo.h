@@ -5,6 +5,7 @@
 
 #include "uiframzo.h"
 
+#include <QPointer>
 #include <QString>
 #include <memory>
 
@@ -49,6 +50,9 @@ public:
     // width windowWidth (halves truncated).
     static int centredX(int x, int windowWidth, int dialogWidth);
 
+    // The colour panel built last while it is open, else null.
+    ColorPanel *currentColorPanel() const;
+
     // Shows a short message in the status bar (failures the user must know of).
     void reportFailure(const QString &message);
 
@@ -91,5 +95,6 @@ private:
     // Windows opened in one go into an empty workspace all open maximised:
     // set while such a batch is being opened.
     bool mBatchIntoEmpty = false;
-    ColorPanel *colorPanel = nullptr;
+    // The colour panel built last; it deletes itself when it closes.
+    QPointer<ColorPanel> colorPanel;
 };

@@ -1,15 +1,19 @@
 #include "picture.h"
 
 #include "capture.h"
+#include "dialogs.h"
 #include "framzo.h"
+#include "imageedits.h"
 #include "imageio.h"
 #include "mimesourcefactory.h"
 #include "pathutil.h"
+#include "saveformats.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGraphicsRectItem>
@@ -315,9 +319,58 @@ void Picture::captureTo(const QString &captureFolder)
     else
         mainWindow->newChildWin(result.path);
 }
-void Picture::rotateBy(double) {}
-int Picture::invertColors() { return 0; }
-int Picture::adjustColors(int, int, int, int) { return 0; }
+// ---- edits --------------------------------------------------------------------
+
+namespace {
+
+// The wait cursor while a long edit or write runs on the GUI thread.
+struct WaitCursor
+{
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+} // namespace
+
+void Picture::reportFailure(const QString &message) const
+{
+    if (mainWindow)
+        mainWindow->reportFailure(message);
+}
+
+void Picture::rotateBy(double angle)
+{
+    *currentImage = imageedits::rotated(std::move(*currentImage), angle);
+    refreshView();
+}
+
+int Picture::invertColors()
+{
+    WaitCursor wait;
+    // The window owns its image alone, so the pixels are turned in place.
+    *currentImage = imageedits::inverted(std::move(*currentImage));
+    refreshView();
+    return 0;
+}
+
+int Picture::adjustColors(int red, int green, int blue, int all)
+{
+    WaitCursor wait;
+    // Always from the file: rotations, inversions and earlier adjustments
+    // that were not saved are dropped. When the file is gone the adjustment
+    // applies to the image in memory.
+    loadImage(filePath);
+    *currentImage = imageedits::adjusted(std::move(*currentImage), red, green, blue, all);
+    colorRed = red;
+    colorGreen = green;
+    colorBlue = blue;
+    colorAll = all;
+    refreshView();
+    return 0;
+}
+
 void Picture::colorSettings(int &red, int &green, int &blue, int &all) const
 {
     red = colorRed;
@@ -325,7 +378,96 @@ void Picture::colorSettings(int &red, int &green, int &blue, int &all) const
     blue = colorBlue;
     all = colorAll;
 }
-void Picture::saveInPlace() {}
-void Picture::saveAs() {}
-bool Picture::stepInFolder(int) { return false; }
-void Picture::deleteFile() {}
+
+// ---- save -------------------------------------------------------------------
+
+void Picture::saveInPlace()
+{
+    if (filePath.isEmpty())
+        return;
+    // The format follows the content, whatever the name says.
+    const QByteArray format = imageio::detect(filePath);
+    bool written = false;
+    {
+        WaitCursor wait;
+        written = !format.isEmpty() && imageio::write(*currentImage, filePath, format);
+    }
+    if (!written) {
+        // Keep the image and its edits: reloading would throw them away.
+        reportFailure(tr("%1 could not be saved").arg(filePath));
+        return;
+    }
+    loadImage(filePath);
+}
+
+void Picture::saveAs()
+{
+    QString filter; // none preselected: the dialog starts on the first
+    const QString name = Dialogs::instance()->saveFileName(this, saveformats::proposedName(filePath),
+                                                           saveformats::filterString(), &filter,
+                                                           tr("Choose a filename"));
+    if (name.isEmpty())
+        return;
+    const saveformats::Target target = saveformats::target(name, filter);
+    bool written = false;
+    {
+        WaitCursor wait;
+        written = imageio::write(*currentImage, target.path, imageio::qtFormat(target.format));
+    }
+    if (!written) {
+        reportFailure(tr("%1 could not be saved").arg(target.path));
+        return;
+    }
+    filePath = pathutil::slashes(target.path);
+    loadImage(filePath);
+}
+
+// ---- folder navigation and delete -------------------------------------------
+
+bool Picture::stepInFolder(int step)
+{
+    if (filePath.isNull())
+        return false;
+    const QString folder = filePath.left(filePath.lastIndexOf(QLatin1Char('/')) + 1);
+    // Exact, case-sensitive: a name spelt differently from the listing is
+    // not found, and the window cannot step.
+    const int current = folderEntries.indexOf(filePath.mid(folder.size()));
+    if (current < 0)
+        return false;
+    int target = current;
+    if (step > 0)
+        target = qMin(current + 1, int(folderEntries.size()) - 1);
+    else if (step < 0)
+        target = qMax(current - 1, 0);
+    // At the ends the current entry is loaded again (dropping unsaved edits).
+    // A neighbour that has vanished is still stepped to, so that the next
+    // step can go past it.
+    filePath = folder + folderEntries.at(target);
+    loadImage(filePath);
+    return target != current;
+}
+
+void Picture::deleteFile()
+{
+    if (filePath.isNull())
+        return;
+    const QFileInfo info(filePath);
+    const bool present = info.exists() || info.isSymLink();
+    // Into the desktop's trash where there is one, else removed for good.
+    if (present && !QFile::moveToTrash(filePath) && !QFile::remove(filePath)) {
+        reportFailure(tr("%1 could not be deleted").arg(filePath));
+        return;
+    }
+    // The list still names the deleted file: its neighbours are found from it.
+    if (stepInFolder(-1) || stepInFolder(+1))
+        return;
+    closeWindow();
+}
+
+void Picture::closeWindow()
+{
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->close();
+    else
+        close();
+}

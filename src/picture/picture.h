@@ -68,6 +68,11 @@ public:
     // The image files of a folder (names only), sorted ignoring case.
     static QStringList listFolder(const QString &folder);
 
+private:
+    // Closes the window and its workspace frame, which destroys both.
+    void closeWindow();
+    void reportFailure(const QString &message) const;
+
 public slots:
     void showFrame(bool on);
 
