@@ -54,7 +54,7 @@ void UiAbout::languageChange()
 {
     setWindowTitle(tr("About"));
     textLabel1->setText(tr("<p align=\"center\">Framzo v2.0<br>"
-                           "Cuts photos to a ratio or to centimetres<br>"
+                           "Cuts photos to size<br>"
                            "by Ketra</p>"));
     mpAboutOk->setText(tr("&Ok"));
     mpAboutOk->setShortcut(QKeySequence(tr("Alt+O")));
