@@ -2,6 +2,7 @@
 
 #include "browsebar.h"
 #include "colorpanel.h"
+#include "colorpanel.h"
 #include "dialogs.h"
 #include "helpview.h"
 #include "html.h"
@@ -11,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QCursor>
 #include <QDir>
 #include <QDockWidget>
@@ -24,6 +26,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>

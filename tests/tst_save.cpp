@@ -1,0 +1,361 @@
+// Save and Save As: the naming and format rules, what lands on disk, what the
+// window shows afterwards, and failed writes that must not lose anything.
+
+#include "dialogs.h"
+#include "framzo.h"
+#include "imageio.h"
+#include "mimesourcefactory.h"
+#include "picture.h"
+#include "saveformats.h"
+#include "testutil.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMdiArea>
+#include <QStatusBar>
+#include <QtTest>
+
+namespace {
+
+// Answers the save dialog with a prepared name and filter, and keeps what it
+// was asked.
+class SaveAnswers : public Dialogs
+{
+public:
+    QString name;
+    QString filter;
+    int asked = 0;
+    QString askedStart;
+    QString askedFilters;
+    QString askedSelected;
+    QString askedCaption;
+
+    QString saveFileName(QWidget *, const QString &startName, const QString &filters, QString *selectedFilter,
+                         const QString &caption) override
+    {
+        ++asked;
+        askedStart = startName;
+        askedFilters = filters;
+        askedCaption = caption;
+        if (selectedFilter) {
+            askedSelected = *selectedFilter;
+            *selectedFilter = filter;
+        }
+        return name;
+    }
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A 2 by 1 GIF: Qt reads GIF but cannot write it.
+QByteArray tinyGif()
+{
+    return QByteArray::fromHex("47494638396102000100f00000ff000000000021f90400000000002c0000000002000100000202"
+                               "040a003b");
+}
+
+const QString kJpeg = QStringLiteral("Jpeg (*.jpg *jpeg)");
+const QString kBitmaps = QStringLiteral("Bitmaps (*.bmp)");
+const QString kPng = QStringLiteral("PNG (*.png)");
+const QString kTiff = QStringLiteral("TIFF (*.tif *.tiff)");
+const QString kXpm = QStringLiteral("XPM (*.xpm)");
+
+} // namespace
+
+class TstSave : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { initImages(); }
+    void cleanupTestCase() { cleanupImages(); }
+    void init()
+    {
+        answers = SaveAnswers();
+        Dialogs::setInstance(&answers);
+    }
+    void cleanup()
+    {
+        Dialogs::setInstance(nullptr);
+        main.reset();
+    }
+
+    void filterString();
+    void proposedName_data();
+    void proposedName();
+    void target_data();
+    void target();
+
+    void saveAsWritesAndFollows_data();
+    void saveAsWritesAndFollows();
+    void saveAsCancelled();
+    void saveFollowsTheContent();
+    void saveAfterAdjustment();
+    void failedSaveKeepsEverything_data();
+    void failedSaveKeepsEverything();
+    void nothingWithoutImageWindow();
+
+private:
+    SaveAnswers answers;
+    std::unique_ptr<Framzo> main;
+    Picture *open(const QString &path);
+    QString status() const { return main->statusBar()->currentMessage(); }
+};
+
+Picture *TstSave::open(const QString &path)
+{
+    main = std::make_unique<Framzo>();
+    main->show();
+    if (!QTest::qWaitForWindowExposed(main.get()))
+        return nullptr;
+    main->newChildWin(path);
+    if (!QTest::qWaitFor([&] { return main->activePicture() != nullptr; }))
+        return nullptr;
+    return main->activePicture();
+}
+
+// ---- naming rules -------------------------------------------------------------------
+
+void TstSave::filterString()
+{
+    QCOMPARE(saveformats::filterString(),
+             QStringLiteral("Jpeg (*.jpg *jpeg);;Bitmaps (*.bmp);;PNG (*.png);;TIFF (*.tif *.tiff);;XPM (*.xpm)"));
+}
+
+void TstSave::proposedName_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("proposed");
+    QTest::newRow("upper-case JPG") << "C:/p/a.JPG" << "C:/p/a";
+    QTest::newRow("jpeg") << "/p/a.jpeg" << "/p/a";
+    QTest::newRow("tiff") << "/p/x.TiFf" << "/p/x";
+    QTest::newRow("only the last ending") << "/p/a.png.bmp" << "/p/a.png";
+    QTest::newRow("other ending kept") << "/p/a.gif" << "/p/a.gif";
+    QTest::newRow("no ending") << "/p.d/a" << "/p.d/a";
+}
+
+void TstSave::proposedName()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, proposed);
+    QCOMPARE(saveformats::proposedName(path), proposed);
+}
+
+void TstSave::target_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("format");
+    QTest::newRow("bitmap added") << "/p/b" << kBitmaps << "/p/b.bmp" << "BMP";
+    QTest::newRow("JPEG kept, any case") << "/p/b.JPEG" << kJpeg << "/p/b.JPEG" << "JPEG";
+    QTest::newRow("other ending gets one") << "/p/b.png" << kJpeg << "/p/b.png.jpg" << "JPEG";
+    QTest::newRow("tif added") << "/p/b" << kTiff << "/p/b.tif" << "TIF";
+    QTest::newRow("tiff kept") << "/p/b.Tiff" << kTiff << "/p/b.Tiff" << "TIF";
+    QTest::newRow("png") << "/p/b" << kPng << "/p/b.png" << "PNG";
+    QTest::newRow("xpm kept") << "/p/b.XPM" << kXpm << "/p/b.XPM" << "XPM";
+    QTest::newRow("no filter: the first") << "/p/b" << QString() << "/p/b.jpg" << "JPEG";
+    QTest::newRow("unknown filter") << "/p/b" << "GIF (*.gif)" << "/p/b" << "GIF (*.gif)";
+}
+
+void TstSave::target()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, filter);
+    QFETCH(QString, path);
+    QFETCH(QString, format);
+    const saveformats::Target t = saveformats::target(name, filter);
+    QCOMPARE(t.path, path);
+    QCOMPARE(t.format, format);
+}
+
+// ---- through an image window ----------------------------------------------------------
+
+void TstSave::saveAsWritesAndFollows_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("bitmap") << "b" << kBitmaps << "b.bmp" << QByteArray("bmp");
+    QTest::newRow("JPEG ending kept") << "b.JPEG" << kJpeg << "b.JPEG" << QByteArray("jpeg");
+    QTest::newRow("png under Jpeg") << "b.png" << kJpeg << "b.png.jpg" << QByteArray("jpeg");
+    QTest::newRow("tiff") << "b" << kTiff << "b.tif" << QByteArray("tiff");
+    QTest::newRow("png") << "b" << kPng << "b.png" << QByteArray("png");
+    QTest::newRow("xpm") << "b" << kXpm << "b.xpm" << QByteArray("xpm");
+}
+
+void TstSave::saveAsWritesAndFollows()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, filter);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, content);
+
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("other"));
+    const QString a = dir.filePath(QStringLiteral("a.JPG"));
+    QVERIFY(testutil::writeImage(a, 30, 20, "jpeg"));
+    const QByteArray before = readAll(a);
+    Picture *pic = open(a);
+    QVERIFY(pic);
+    pic->rotateBy(90.0);
+
+    answers.name = dir.filePath(QStringLiteral("other/") + typed);
+    answers.filter = filter;
+    main->mpSaveAs->trigger();
+
+    QCOMPARE(answers.asked, 1);
+    QCOMPARE(answers.askedStart, dir.filePath(QStringLiteral("a")));
+    QCOMPARE(answers.askedFilters, saveformats::filterString());
+    QCOMPARE(answers.askedSelected, QString()); // none preselected
+    QCOMPARE(answers.askedCaption, QStringLiteral("Choose a filename"));
+
+    const QString target = dir.filePath(QStringLiteral("other/") + written);
+    QCOMPARE(imageio::detect(target), content);
+    QCOMPARE(QImage(target).size(), QSize(20, 30)); // the rotation went with it
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("other"))).entryList(QDir::Files), QStringList{written});
+    QCOMPARE(readAll(a), before);
+
+    // The window now stands for the new file and its folder.
+    QCOMPARE(pic->path(), target);
+    QVERIFY(pic->information().startsWith(QStringLiteral("Path: ") + target + QLatin1Char(' ')));
+    QCOMPARE(pic->folderList(), QStringList{written});
+    QCOMPARE(pic->image().size(), QSize(20, 30));
+}
+
+void TstSave::saveAsCancelled()
+{
+    QTemporaryDir dir;
+    const QString a = dir.filePath(QStringLiteral("a.png"));
+    QVERIFY(testutil::writeImage(a, 30, 20, "png"));
+    Picture *pic = open(a);
+    QVERIFY(pic);
+    pic->rotateBy(90.0);
+    answers.name.clear();
+    answers.filter = kPng;
+    main->mpSaveAs->trigger();
+    QCOMPARE(answers.asked, 1);
+    QCOMPARE(pic->path(), a);
+    QCOMPARE(pic->image().size(), QSize(20, 30));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("a.png")});
+}
+
+void TstSave::saveFollowsTheContent()
+{
+    QTemporaryDir dir;
+    const QString x = dir.filePath(QStringLiteral("x.jpg"));
+    QVERIFY(testutil::writeImage(x, 30, 20, "png")); // PNG under a JPEG name
+    Picture *pic = open(x);
+    QVERIFY(pic);
+    pic->rotateBy(270.0);
+    main->mpSave->trigger();
+    QCOMPARE(imageio::detect(x), QByteArray("png"));
+    const QImage onDisk(x);
+    QCOMPARE(onDisk.size(), QSize(20, 30));
+    QCOMPARE(onDisk.pixel(0, 29), testutil::makeImage(30, 20).pixel(0, 0));
+    // Reloaded: the window shows the file as written.
+    QCOMPARE(pic->image().size(), QSize(20, 30));
+    QVERIFY(pic->information().contains(QStringLiteral("Size: 20x30 pixel")));
+    QCOMPARE(answers.asked, 0);
+}
+
+void TstSave::saveAfterAdjustment()
+{
+    QTemporaryDir dir;
+    const QString p = dir.filePath(QStringLiteral("p.png"));
+    QImage img(2, 1, QImage::Format_RGB32);
+    img.setPixel(0, 0, qRgb(250, 10, 128));
+    img.setPixel(1, 0, qRgb(5, 5, 5));
+    QVERIFY(img.save(p, "PNG"));
+    Picture *pic = open(p);
+    QVERIFY(pic);
+    pic->adjustColors(-10, 0, 0, -10);
+    main->mpSave->trigger();
+    QCOMPARE(QImage(p).pixel(0, 0), qRgb(255, 20, 138));
+    QCOMPARE(pic->image().pixel(0, 0), qRgb(255, 20, 138));
+    int r = 1, g = 1, b = 1, a = 1;
+    pic->colorSettings(r, g, b, a);
+    QCOMPARE(QList<int>({r, g, b, a}), QList<int>({0, 0, 0, 0}));
+}
+
+void TstSave::failedSaveKeepsEverything_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("format without a writer") << "gif";
+    QTest::newRow("save as into a vanished folder") << "vanished";
+    QTest::newRow("read-only folder") << "readonly";
+}
+
+void TstSave::failedSaveKeepsEverything()
+{
+    QFETCH(QString, how);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("f"));
+    QVERIFY(QDir().mkpath(folder));
+    QString file = folder + QStringLiteral("/a.png");
+    if (how == QLatin1String("gif")) {
+        file = folder + QStringLiteral("/a.gif");
+        QVERIFY(testutil::writeBytes(file, tinyGif()));
+        QVERIFY(!QImage(file).isNull());
+    } else {
+        QVERIFY(testutil::writeImage(file, 30, 20, "png"));
+    }
+    const QByteArray before = readAll(file);
+
+    Picture *pic = open(file);
+    QVERIFY(pic);
+    pic->invertColors();
+    pic->rotateBy(90.0);
+    const QImage edited = pic->image().copy();
+    const QString caption = pic->information();
+
+    if (how == QLatin1String("readonly")) {
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QFile probe(folder + QStringLiteral("/probe"));
+        const bool stillWritable = probe.open(QIODevice::WriteOnly);
+        if (stillWritable) {
+            probe.remove();
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            QSKIP("permissions do not stop writes for this user (root): covered by the other rows");
+        }
+    }
+
+    if (how == QLatin1String("vanished")) {
+        answers.name = dir.filePath(QStringLiteral("gone/b"));
+        answers.filter = kPng;
+        main->mpSaveAs->trigger();
+        QCOMPARE(answers.asked, 1);
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
+    } else {
+        main->mpSave->trigger();
+    }
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    QVERIFY2(status().contains(QStringLiteral("could not be saved")), qPrintable(status()));
+    QCOMPARE(readAll(file), before);
+    QCOMPARE(main->activePicture(), pic);
+    QCOMPARE(pic->path(), file);
+    QCOMPARE(pic->information(), caption);
+    QCOMPARE(pic->image(), edited);
+    QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
+}
+
+void TstSave::nothingWithoutImageWindow()
+{
+    main = std::make_unique<Framzo>();
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    answers.name = QStringLiteral("/nonexistent/b");
+    main->mpSaveAs->trigger();
+    main->mpSave->trigger();
+    QCOMPARE(answers.asked, 0);
+    QVERIFY(status().isEmpty());
+}
+
+QTEST_MAIN(TstSave)
+#include "tst_save.moc"
