@@ -2,7 +2,6 @@
 
 #include "browsebar.h"
 #include "colorpanel.h"
-#include "colorpanel.h"
 #include "dialogs.h"
 #include "helpview.h"
 #include "html.h"
@@ -12,7 +11,6 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QCursor>
 #include <QCursor>
 #include <QDir>
 #include <QDockWidget>
@@ -26,8 +24,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>

@@ -6,7 +6,6 @@
 #include "uiframzo.h"
 
 #include <QPointer>
-#include <QPointer>
 #include <QString>
 #include <memory>
 
@@ -50,9 +49,6 @@ public:
     // x of a dialog of width dialogWidth centred over a window at x with
     // width windowWidth (halves truncated).
     static int centredX(int x, int windowWidth, int dialogWidth);
-
-    // The colour panel built last while it is open, else null.
-    ColorPanel *currentColorPanel() const;
 
     // The colour panel built last while it is open, else null.
     ColorPanel *currentColorPanel() const;

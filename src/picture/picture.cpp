@@ -2,21 +2,17 @@
 
 #include "capture.h"
 #include "dialogs.h"
-#include "dialogs.h"
 #include "framzo.h"
-#include "imageedits.h"
 #include "imageedits.h"
 #include "imageio.h"
 #include "mimesourcefactory.h"
 #include "pathutil.h"
-#include "saveformats.h"
 #include "saveformats.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>

@@ -73,11 +73,6 @@ private:
     void closeWindow();
     void reportFailure(const QString &message) const;
 
-private:
-    // Closes the window and its workspace frame, which destroys both.
-    void closeWindow();
-    void reportFailure(const QString &message) const;
-
 public slots:
     void showFrame(bool on);
 
