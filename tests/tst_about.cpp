@@ -8,9 +8,11 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpacerItem>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
@@ -48,6 +50,7 @@ private slots:
     void helpViewMissingFile();
     void helpViewFollowsRelativeLinks();
     void helpPagesLinkToExistingPages();
+    void installsHelpAndDesktopEntry();
     void mainWindowOpensBoth();
 };
 
@@ -237,6 +240,48 @@ void TstAbout::helpPagesLinkToExistingPages()
     const QStringList pages = helpDir.entryList({QStringLiteral("*.html")}, QDir::Files);
     for (const QString &p : pages)
         QVERIFY2(seen.contains(p), qPrintable(p + " is not reachable from open.html"));
+}
+
+void TstAbout::installsHelpAndDesktopEntry()
+{
+    // What `cmake --install` puts in place: the program, the help pages where
+    // the installed program looks for them, and a valid desktop entry whose
+    // icon exists, so Framzo shows in menus and "Open with" for its formats.
+    const QString cmake = QStandardPaths::findExecutable(QStringLiteral("cmake"));
+    const QString buildDir = QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    if (cmake.isEmpty() || !QFileInfo::exists(buildDir + QStringLiteral("/framzo")))
+        QSKIP("needs cmake and a built framzo");
+    QTemporaryDir prefix;
+    QVERIFY(prefix.isValid());
+    QProcess install;
+    install.start(cmake, {QStringLiteral("--install"), buildDir, QStringLiteral("--prefix"), prefix.path()});
+    QVERIFY(install.waitForFinished(60000));
+    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+
+    const QDir root(prefix.path());
+    QVERIFY(QFileInfo(root.filePath(QStringLiteral("bin/framzo"))).isExecutable());
+    // The installed program finds its help one folder up from bin/.
+    QVERIFY(root.exists(QStringLiteral("share/framzo/help/open.html")));
+    QVERIFY(root.exists(QStringLiteral("share/framzo/help/cutting.html")));
+    const QImage icon(root.filePath(QStringLiteral("share/icons/hicolor/64x64/apps/framzo.png")));
+    QCOMPARE(icon.size(), QSize(64, 64));
+
+    const QString entry = root.filePath(QStringLiteral("share/applications/framzo.desktop"));
+    QFile f(entry);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    QVERIFY(text.contains(QStringLiteral("\nExec=framzo %F\n")));
+    QVERIFY(text.contains(QStringLiteral("\nIcon=framzo\n")));
+    for (const char *type : {"image/jpeg", "image/png", "image/bmp", "image/tiff", "image/x-xpixmap"})
+        QVERIFY2(text.contains(QLatin1String(type)), type);
+
+    const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (validate.isEmpty())
+        QSKIP("desktop-file-validate is not installed");
+    QProcess check;
+    check.start(validate, {entry});
+    QVERIFY(check.waitForFinished(30000));
+    QVERIFY2(check.exitCode() == 0, check.readAllStandardOutput().constData());
 }
 
 void TstAbout::mainWindowOpensBoth()
