@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QImageWriter>
+#include <QSettings>
 
 namespace testutil {
 
@@ -27,6 +28,11 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+void clearSettings()
+{
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Ketra", "Framzo").clear();
 }
 
 } // namespace testutil

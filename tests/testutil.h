@@ -17,4 +17,8 @@ bool writeImage(const QString &path, int w, int h, const QByteArray &format, int
 // Writes raw bytes to path; returns success.
 bool writeBytes(const QString &path, const QByteArray &bytes);
 
+// Empties the per-user settings store (the test environment points it at a
+// folder of the test's own), so that every case starts as a first start.
+void clearSettings();
+
 } // namespace testutil

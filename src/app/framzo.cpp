@@ -239,7 +239,8 @@ void Framzo::newChildWin(QString path)
     QMdiSubWindow *sub = mpWorkspace->addSubWindow(pic);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     if (first) {
-        sub->setWindowState(Qt::WindowMaximized);
+        // Loaded before it is maximised, so that the window has its own
+        // size to go back to when the workspace restores it.
         pic->loadImage(path);
         sub->showMaximized();
     } else {
