@@ -1,5 +1,186 @@
 #include "gallerycli.h"
+
+#include "gallerywriter.h"
+#include "imageio.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cstdio>
+#include <memory>
+
+#ifndef FRAMZO_VERSION
+#define FRAMZO_VERSION "2.0"
+#endif
+
 namespace gallerycli {
-bool wanted(int, char **) { return false; }
-int run(int, char **) { return 1; }
+namespace {
+
+const char kUsage[] =
+    "Usage: framzo --gallery FOLDER [--name B] [--size WxH] [--columns N] [--no-link] [--no-text] IMAGE...\n"
+    "Writes a web gallery of the IMAGEs into FOLDER: the index page B.html and the folder B\n"
+    "with the thumbnails, full-size copies and one page per image.\n"
+    "\n"
+    "  --gallery FOLDER  the folder the gallery is written into (it must exist)\n"
+    "  --name B          name of the index page and of the gallery folder (default framzo)\n"
+    "  --size WxH        the box the thumbnails fit into, in pixels (default 200x150)\n"
+    "  --columns N       thumbnails per row of the index (default 1)\n"
+    "  --no-link         no copies and no image pages; the thumbnails link nowhere\n"
+    "  --no-text         no file names under the thumbnails\n"
+    "  --help            show this text\n"
+    "  --version         show the program's version\n"
+    "\n"
+    "Without these options framzo opens its window and shows the image files it is given.\n";
+
+bool isOwnOption(const QString &arg)
+{
+    return arg == QLatin1String("--gallery") || arg.startsWith(QLatin1String("--gallery="))
+        || arg == QLatin1String("--help") || arg == QLatin1String("-h") || arg == QLatin1String("--version");
+}
+
+int fail(int status, const QString &message)
+{
+    std::fputs(QStringLiteral("framzo: %1\n").arg(message).toLocal8Bit().constData(), stderr);
+    return status;
+}
+
+bool wholeNumber(const QString &text)
+{
+    bool ok = false;
+    text.toInt(&ok, 10);
+    return ok;
+}
+
+} // namespace
+
+bool wanted(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QLatin1String("--"))
+            return false;
+        if (isOwnOption(arg))
+            return true;
+    }
+    return false;
+}
+
+int run(int argc, char **argv)
+{
+    // Image reading needs the plugin paths of an application object, but no
+    // display. Tests call this inside their own application.
+    int appArgc = argc;
+    std::unique_ptr<QCoreApplication> app;
+    if (!QCoreApplication::instance())
+        app = std::make_unique<QCoreApplication>(appArgc, argv);
+
+    QString folder;
+    bool haveFolder = false;
+    QString base = QStringLiteral("framzo");
+    QString width = QStringLiteral("200");
+    QString height = QStringLiteral("150");
+    QString columns = QStringLiteral("1");
+    bool link = true;
+    bool text = true;
+    QStringList images;
+
+    bool optionsEnd = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (optionsEnd || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+            images << arg;
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnd = true;
+            continue;
+        }
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == QLatin1String("--version")) {
+            std::fputs("Framzo " FRAMZO_VERSION "\n", stdout);
+            return 0;
+        }
+        if (arg == QLatin1String("--no-link")) {
+            link = false;
+            continue;
+        }
+        if (arg == QLatin1String("--no-text")) {
+            text = false;
+            continue;
+        }
+
+        // Options with a value, as "--name B" or "--name=B".
+        QString option = arg;
+        QString value;
+        const int eq = arg.indexOf(QLatin1Char('='));
+        if (eq > 0) {
+            option = arg.left(eq);
+            value = arg.mid(eq + 1);
+        } else if (option == QLatin1String("--gallery") || option == QLatin1String("--name")
+                   || option == QLatin1String("--size") || option == QLatin1String("--columns")) {
+            if (i + 1 >= argc)
+                return fail(2, QStringLiteral("%1 needs a value (see framzo --help)").arg(option));
+            value = QString::fromLocal8Bit(argv[++i]);
+        }
+
+        if (option == QLatin1String("--gallery")) {
+            folder = value;
+            haveFolder = true;
+        } else if (option == QLatin1String("--name")) {
+            base = value;
+        } else if (option == QLatin1String("--size")) {
+            const int x = value.indexOf(QLatin1Char('x'), 0, Qt::CaseInsensitive);
+            if (x < 0)
+                return fail(2, QStringLiteral("--size wants WIDTHxHEIGHT, such as 200x150, not \"%1\"").arg(value));
+            width = value.left(x);
+            height = value.mid(x + 1);
+        } else if (option == QLatin1String("--columns")) {
+            columns = value;
+        } else {
+            return fail(2, QStringLiteral("unknown option %1 (see framzo --help)").arg(arg));
+        }
+    }
+
+    if (!haveFolder)
+        return fail(2, QStringLiteral("--gallery FOLDER is missing (see framzo --help)"));
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return fail(1, QStringLiteral("not a folder: %1").arg(folder));
+    QString target = QDir(folder).absolutePath();
+    if (!target.endsWith(QLatin1Char('/')))
+        target += QLatin1Char('/');
+
+    // The entries are what the gallery window would accept: files whose
+    // image format is recognised, named by their file names.
+    QList<GalleryWriter::Entry> entries;
+    for (const QString &image : std::as_const(images)) {
+        const QFileInfo info(image);
+        if (!info.isFile() || imageio::detect(info.absoluteFilePath()).isEmpty())
+            return fail(1, QStringLiteral("not an image: %1").arg(image));
+        entries << GalleryWriter::Entry{info.fileName(), info.absoluteFilePath()};
+    }
+
+    GalleryWriter writer(target, base, width, height, columns, link, text, entries);
+    if (writer.run() != 0) {
+        if (base.isEmpty())
+            return fail(1, QStringLiteral("the gallery needs a name (--name must not be empty)"));
+        if (!wholeNumber(width) || !wholeNumber(height))
+            return fail(1, QStringLiteral("--size wants whole numbers, such as 200x150"));
+        return fail(1, QStringLiteral("--columns wants a whole number of at least 1, not \"%1\"").arg(columns));
+    }
+    if (!writer.failedFiles().isEmpty())
+        return fail(1, QStringLiteral("%1 file(s) could not be written, the first: %2")
+                           .arg(writer.failedFiles().size())
+                           .arg(writer.failedFiles().first()));
+    if (!writer.unreadableSources().isEmpty())
+        return fail(1, QStringLiteral("%1 image(s) could not be read, the first: %2")
+                           .arg(writer.unreadableSources().size())
+                           .arg(writer.unreadableSources().first()));
+    return 0;
+}
+
 } // namespace gallerycli

@@ -1,5 +1,294 @@
 #include "html.h"
-Html::Html(const QString &, QWidget *parent, const char *name) : UiHtml(parent, name)
+
+#include "dialogs.h"
+#include "gallerywriter.h"
+#include "imageio.h"
+#include "mimesourcefactory.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCursor>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QToolButton>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <memory>
+
+namespace {
+
+// Holds the mouse with the wait cursor while long work runs on the GUI
+// thread, and lets go on every return.
+class Busy
 {
-    setObjectName(QString::fromLatin1(name));
+public:
+    explicit Busy(QWidget *widget)
+        : mWidget(widget->isVisible() && canGrab() ? widget : nullptr)
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (mWidget)
+            mWidget->grabMouse(QCursor(Qt::WaitCursor));
+    }
+    ~Busy()
+    {
+        if (mWidget)
+            mWidget->releaseMouse();
+        QApplication::restoreOverrideCursor();
+    }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+private:
+    static bool canGrab()
+    {
+        // The windowless platforms used for tests and scripts have no mouse
+        // to hold and say so on every attempt.
+        const QString platform = QGuiApplication::platformName();
+        return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+    }
+
+    QWidget *mWidget;
+};
+
+const QSize kIconBox(64, 64);
+
+// An image's icon for the folder view: a reduced decode (JPEG never builds
+// the full image), then the thumbnail rule to fit 64 by 64. Null when the
+// file is not a readable image.
+QImage folderIcon(const QString &path)
+{
+    QSize full;
+    const QImage reduced = imageio::decodeReduced(path, kIconBox, &full);
+    if (reduced.isNull())
+        return {};
+    const QSize size = imageio::scaleMin(full.isValid() ? full : reduced.size(), kIconBox);
+    if (size.isEmpty())
+        return {};
+    return reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+} // namespace
+
+Html::Html(const QString &startFolder, QWidget *parent, const char *name)
+    : UiHtml(parent, name)
+{
+    setObjectName(QString::fromLatin1(name ? name : "Html"));
+
+    connect(mpOpen, &QToolButton::clicked, this, &Html::openDir);
+    connect(mpUpon, &QToolButton::clicked, this, &Html::uponDir);
+    connect(mpGenerate, &QToolButton::clicked, this, &Html::generateHtml);
+    connect(mpAdd, &QToolButton::clicked, this, &Html::addItem);
+    connect(mpRemove, &QToolButton::clicked, this, &Html::removeItem);
+    connect(mpDir, &QListWidget::itemDoubleClicked, this, &Html::clickedOnItem);
+    connect(mpPreview, &QListWidget::itemDoubleClicked, this, &Html::clickedOnItem);
+    connect(mpPath, qOverload<int>(&QComboBox::activated), this, &Html::changeDrive);
+    connect(mpCancel, &QToolButton::clicked, this, &Html::closeWindow);
+
+    // The folder that holds the start location: C:/pics/caps/ stays,
+    // C:/pics/caps becomes C:/pics/.
+    const int slash = startFolder.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        mPath = startFolder.left(slash + 1);
+
+    mpPath->insertItem(0, mPath);
+    mpPath->setCurrentIndex(0);
+
+    mpCurDir = std::make_unique<QDir>();
+    if (!mPath.isNull()) {
+        mpCurDir->setPath(mPath);
+        listDir();
+    }
+
+    const QFileInfoList drives = QDir::drives();
+    for (const QFileInfo &drive : drives)
+        mpPath->addItem(drive.filePath());
+}
+
+Html::~Html() = default;
+
+bool Html::event(QEvent *event)
+{
+    // A gallery window in the workspace is only hidden when closed, with the
+    // images chosen so far, whoever made its frame.
+    if (event->type() == QEvent::ParentChange) {
+        if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
+            frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    return UiHtml::event(event);
+}
+
+void Html::closeWindow()
+{
+    // In the workspace the frame around the form is what closes (and only
+    // hides); closing the form alone would leave an empty frame behind.
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        frame->close();
+    else
+        close();
+}
+
+void Html::listDir()
+{
+    Busy busy(this);
+    mpDir->clear();
+    if (mPath.isEmpty()) {
+        mPath = QString();
+        return;
+    }
+    if (!mPath.endsWith(QLatin1Char('/')))
+        mPath += QLatin1Char('/');
+
+    mpPath->removeItem(0);
+    mpPath->insertItem(0, mPath);
+    mpPath->setCurrentIndex(0);
+
+    mpCurDir->setPath(mPath);
+
+    const QIcon folderIconPixmap(fromMimeSource(QStringLiteral("folder.PNG")));
+    mList = mpCurDir->entryList({QStringLiteral("*")}, QDir::Dirs | QDir::NoDotAndDotDot,
+                                QDir::Name | QDir::IgnoreCase);
+    for (const QString &name : std::as_const(mList)) {
+        auto *item = new QListWidgetItem(folderIconPixmap, name);
+        item->setData(KeyRole, name);
+        item->setData(KindRole, Folder);
+        mpDir->addItem(item);
+    }
+
+    const QStringList patterns{QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"),
+                               QStringLiteral("*.png"), QStringLiteral("*.tif"), QStringLiteral("*.tiff")};
+    mList = mpCurDir->entryList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    QStringList paths;
+    paths.reserve(mList.size());
+    for (const QString &name : std::as_const(mList))
+        paths << mPath + name;
+
+    // The icons are made on both cores; each is small, so holding them all
+    // costs little.
+    imageio::allowLargeImages();
+    const QList<QImage> icons = QtConcurrent::blockingMapped<QList<QImage>>(paths, folderIcon);
+
+    const QIcon unreadable(fromMimeSource(QStringLiteral("pic.xpm")));
+    for (int i = 0; i < mList.size(); ++i) {
+        const bool readable = !icons.at(i).isNull();
+        auto *item = new QListWidgetItem(readable ? QIcon(QPixmap::fromImage(icons.at(i))) : unreadable,
+                                         mList.at(i));
+        item->setData(KeyRole, paths.at(i));
+        item->setData(KindRole, readable ? Image : Unreadable);
+        mpDir->addItem(item);
+    }
+    mList.clear();
+}
+
+void Html::uponDir()
+{
+    if (mPath.count(QLatin1Char('/')) < 2)
+        return;
+    const int slash = mPath.lastIndexOf(QLatin1Char('/'), mPath.size() - 2);
+    mPath = mPath.left(slash + 1);
+    listDir();
+}
+
+void Html::changeDrive(int index)
+{
+    mPath = mpPath->itemText(index);
+    listDir();
+}
+
+int Html::openDir()
+{
+    if (mPath.isEmpty())
+        mPath = QString();
+    const QString chosen = Dialogs::instance()->chooseFolder(this, mPath, tr("Choose a directory"));
+    if (chosen.isEmpty())
+        return 1;
+    mPath = chosen;
+    listDir();
+    return 0;
+}
+
+void Html::appendToPreview(const QListWidgetItem *item)
+{
+    auto *copy = new QListWidgetItem(item->icon(), item->text());
+    copy->setData(KeyRole, item->data(KeyRole));
+    copy->setData(KindRole, item->data(KindRole));
+    mpPreview->addItem(copy);
+}
+
+void Html::addItem()
+{
+    for (int i = 0; i < mpDir->count(); ++i) {
+        const QListWidgetItem *item = mpDir->item(i);
+        // Only images that can still be read; folders and unreadable files
+        // never become gallery entries.
+        if (item->isSelected() && item->data(KindRole).toInt() == Image
+            && !imageio::detect(item->data(KeyRole).toString()).isEmpty())
+            appendToPreview(item);
+    }
+}
+
+void Html::removeItem()
+{
+    const QList<QListWidgetItem *> chosen = mpPreview->selectedItems();
+    for (QListWidgetItem *item : chosen) {
+        const std::unique_ptr<QListWidgetItem> gone(mpPreview->takeItem(mpPreview->row(item)));
+    }
+}
+
+void Html::clickedOnItem(QListWidgetItem *item)
+{
+    if (!item)
+        return;
+    if (item->listWidget() == mpPreview) {
+        const std::unique_ptr<QListWidgetItem> gone(mpPreview->takeItem(mpPreview->row(item)));
+        return;
+    }
+    if (item->listWidget() != mpDir)
+        return;
+    switch (item->data(KindRole).toInt()) {
+    case Folder:
+        mPath += item->data(KeyRole).toString();
+        listDir();
+        break;
+    case Image:
+        if (!imageio::detect(item->data(KeyRole).toString()).isEmpty())
+            appendToPreview(item);
+        break;
+    default:
+        // A file that only looks like an image by its name: nothing to do.
+        break;
+    }
+}
+
+int Html::generateHtml()
+{
+    if (mGenerating)
+        return 1;
+    mGenerating = true;
+    Busy busy(this);
+
+    QList<GalleryWriter::Entry> entries;
+    entries.reserve(mpPreview->count());
+    for (int i = 0; i < mpPreview->count(); ++i) {
+        const QListWidgetItem *item = mpPreview->item(i);
+        entries << GalleryWriter::Entry{item->text(), item->data(KeyRole).toString()};
+    }
+
+    GalleryWriter writer(mPath, mpName->text(), mpWidth->text(), mpHeight->text(), mpRow->currentText(),
+                         mpLink->isChecked(), mpText->isChecked(), entries);
+    if (!mPath.isEmpty()) {
+        writer.setProgress([this](int done, int total) {
+            mpProgress->setText(tr("%1 of %2").arg(done).arg(total));
+            // Keep the window painted; input waits until the run is over.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+    }
+    const int result = writer.run();
+    mGenerating = false;
+    return result;
 }

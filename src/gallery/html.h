@@ -1,9 +1,60 @@
 #pragma once
+// The gallery window: browse one folder at a time on the left, collect images
+// from any folders on the right, and write them as a web gallery into the
+// folder shown. The writing itself is GalleryWriter's.
+
 #include "uihtml.h"
+
+#include <QDir>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QListWidgetItem;
+
 class Html : public UiHtml
 {
     Q_OBJECT
+
 public:
-    // startFolder: the folder shown first (the main window's capture folder).
+    // startFolder: the folder shown first (the main window's capture folder);
+    // everything after its last "/" is dropped. Without a "/" no folder is
+    // shown and generating does nothing until one is chosen.
     explicit Html(const QString &startFolder, QWidget *parent = nullptr, const char *name = "Html");
+    ~Html() override;
+
+    // Data of the entries of both icon views.
+    static constexpr int KeyRole = Qt::UserRole;      // full path; a folder's bare name
+    static constexpr int KindRole = Qt::UserRole + 1; // an EntryKind
+    enum EntryKind { Folder = 0, Image = 1, Unreadable = 2 };
+
+    // The folder shown and written into: null while none is known, else
+    // ending in "/".
+    QString currentFolder() const { return mPath; }
+
+    // Lists the current folder into mpDir: sub-folders first, then images,
+    // each sorted by name regardless of case; hidden entries are left out.
+    void listDir();
+
+public slots:
+    int openDir();
+    void uponDir();
+    int generateHtml();
+    void addItem();
+    void removeItem();
+    void clickedOnItem(QListWidgetItem *item);
+    void changeDrive(int index);
+
+protected:
+    bool event(QEvent *event) override;
+
+private:
+    void appendToPreview(const QListWidgetItem *item);
+    void closeWindow();
+
+    QString mPath;
+    std::unique_ptr<QDir> mpCurDir;
+    QStringList mList; // names of the last listing while their icons are made
+    bool mGenerating = false;
 };

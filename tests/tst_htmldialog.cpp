@@ -1,0 +1,415 @@
+// The gallery window: what a folder lists, navigation, choosing and removing
+// images, and that it writes the same gallery as the command line.
+
+#include "dialogs.h"
+#include "gallerycli.h"
+#include "html.h"
+#include "mimesourcefactory.h"
+#include "testutil.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDirIterator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+class FolderAnswer : public Dialogs
+{
+public:
+    QString answer;
+    QString askedAt;
+    int asked = 0;
+    QString chooseFolder(QWidget *, const QString &startFolder, const QString &) override
+    {
+        ++asked;
+        askedAt = startFolder;
+        return answer;
+    }
+};
+
+QStringList texts(const QListWidget *view)
+{
+    QStringList out;
+    for (int i = 0; i < view->count(); ++i)
+        out << view->item(i)->text();
+    return out;
+}
+
+QListWidgetItem *find(const QListWidget *view, const QString &text)
+{
+    const auto found = view->findItems(text, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+QMap<QString, QByteArray> tree(const QString &root)
+{
+    QMap<QString, QByteArray> out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        QFile f(p);
+        f.open(QIODevice::ReadOnly);
+        out.insert(QDir(root).relativeFilePath(p), f.readAll());
+    }
+    return out;
+}
+
+// Runs the command line with the given arguments.
+int cli(const QStringList &args)
+{
+    QList<QByteArray> storage;
+    storage << "framzo";
+    for (const QString &a : args)
+        storage << a.toLocal8Bit();
+    std::vector<char *> argv;
+    for (QByteArray &s : storage)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    return gallerycli::run(int(storage.size()), argv.data());
+}
+
+} // namespace
+
+class TstHtmlDialog : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir mTmp;
+    QString mRoot;  // the folder with everything below, ending in "/"
+    FolderAnswer mDialogs;
+
+private slots:
+    void initTestCase()
+    {
+        initImages();
+        Dialogs::setInstance(&mDialogs);
+        QVERIFY(mTmp.isValid());
+        mRoot = mTmp.path() + "/";
+        QDir root(mRoot);
+        for (const char *d : {"b", "A", ".hidden", "A/inner", "out1", "out2"})
+            QVERIFY(root.mkpath(d));
+        QVERIFY(testutil::writeImage(mRoot + "a.png", 40, 30, "png"));
+        QVERIFY(testutil::writeImage(mRoot + "Photo.JPG", 300, 200, "jpeg"));
+        QVERIFY(testutil::writeImage(mRoot + "zz.tif", 50, 100, "tiff"));
+        QVERIFY(testutil::writeImage(mRoot + ".secret.png", 10, 10, "png"));
+        QVERIFY(testutil::writeImage(mRoot + "A/inner.bmp", 20, 20, "bmp"));
+        QVERIFY(testutil::writeBytes(mRoot + "fake.jpg", "not a picture"));
+        QVERIFY(testutil::writeBytes(mRoot + "notes.txt", "text"));
+    }
+    void cleanupTestCase()
+    {
+        Dialogs::setInstance(nullptr);
+        cleanupImages();
+    }
+
+    void startFolder_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("folder with slash") << "/tmp/x/" << "/tmp/x/";
+        QTest::newRow("last part dropped") << "/tmp/x" << "/tmp/";
+        QTest::newRow("none") << QString() << QString();
+        QTest::newRow("no slash") << "caps" << QString();
+    }
+    void startFolder()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, folder);
+        Html html(start);
+        QCOMPARE(html.currentFolder(), folder);
+        QCOMPARE(html.currentFolder().isNull(), folder.isNull());
+        QCOMPARE(html.objectName(), QString("Html"));
+        QCOMPARE(html.windowTitle(), QString("Create Html Gallery"));
+        QCOMPARE(html.mpPath->itemText(0), folder);
+        QCOMPARE(html.mpPath->itemText(html.mpPath->count() - 1), QString("/"));
+        if (folder.isNull()) {
+            QCOMPARE(html.mpDir->count(), 0);
+            // Nothing to write into: generating does nothing.
+            html.mpPreview->addItem("x");
+            QCOMPARE(html.generateHtml(), 0);
+        }
+    }
+
+    void listing()
+    {
+        Html html(mRoot);
+        QCOMPARE(html.currentFolder(), mRoot);
+        // Folders first, then images, each by name regardless of case;
+        // hidden entries and other files never show.
+        QCOMPARE(texts(html.mpDir), (QStringList{"A", "b", "out1", "out2", "a.png", "fake.jpg", "Photo.JPG", "zz.tif"}));
+        QCOMPARE(find(html.mpDir, "A")->data(Html::KeyRole).toString(), QString("A"));
+        QCOMPARE(find(html.mpDir, "Photo.JPG")->data(Html::KeyRole).toString(), mRoot + "Photo.JPG");
+
+        // Icons fit 64 by 64 by the thumbnail rule.
+        auto iconSize = [&](const QString &name) {
+            const QList<QSize> sizes = find(html.mpDir, name)->icon().availableSizes();
+            return sizes.isEmpty() ? QSize() : sizes.first();
+        };
+        QCOMPARE(iconSize("a.png"), QSize(64, 48));
+        QCOMPARE(iconSize("Photo.JPG"), QSize(64, 42));
+        QCOMPARE(iconSize("zz.tif"), QSize(32, 64));
+        // A file that is no image gets the plain picture icon.
+        QCOMPARE(find(html.mpDir, "fake.jpg")->data(Html::KindRole).toInt(), int(Html::Unreadable));
+        QCOMPARE(iconSize("fake.jpg"), fromMimeSource("pic.xpm").size());
+    }
+
+    void missingFolderListsEmpty()
+    {
+        Html html(mRoot + "gone/");
+        QCOMPARE(html.mpDir->count(), 0);
+        QCOMPARE(html.mpPath->itemText(0), mRoot + "gone/");
+    }
+
+    void upOneLevel()
+    {
+        Html html(mRoot + "A/inner/");
+        html.uponDir();
+        QCOMPARE(html.currentFolder(), mRoot + "A/");
+        QCOMPARE(html.mpPath->itemText(0), mRoot + "A/");
+        QCOMPARE(html.mpPath->currentIndex(), 0);
+        QCOMPARE(texts(html.mpDir), (QStringList{"inner", "inner.bmp"}));
+
+        Html atRoot(QStringLiteral("/"));
+        const int listed = atRoot.mpDir->count();
+        atRoot.uponDir();
+        QCOMPARE(atRoot.currentFolder(), QString("/"));
+        QCOMPARE(atRoot.mpDir->count(), listed);
+        QVERIFY(listed > 0);
+
+        Html none{QString()};
+        none.uponDir();
+        QVERIFY(none.currentFolder().isNull());
+    }
+
+    void changeDrive()
+    {
+        Html html(mRoot);
+        const int last = html.mpPath->count() - 1;
+        html.changeDrive(last);
+        QCOMPARE(html.currentFolder(), QString("/"));
+        QCOMPARE(html.mpPath->itemText(0), QString("/"));
+        QCOMPARE(html.mpPath->count(), last + 1);
+    }
+
+    void openDir()
+    {
+        Html html(mRoot + "b/");
+        mDialogs.answer = QString();
+        QCOMPARE(html.openDir(), 1);
+        QCOMPARE(mDialogs.askedAt, mRoot + "b/");
+        QCOMPARE(html.currentFolder(), mRoot + "b/");
+
+        mDialogs.answer = mRoot + "A";
+        QCOMPARE(html.openDir(), 0);
+        QCOMPARE(html.currentFolder(), mRoot + "A/");
+        QCOMPARE(texts(html.mpDir), (QStringList{"inner", "inner.bmp"}));
+
+        // The open button asks too.
+        const int before = mDialogs.asked;
+        mDialogs.answer = QString();
+        QTest::mouseClick(html.mpOpen, Qt::LeftButton);
+        QCOMPARE(mDialogs.asked, before + 1);
+    }
+
+    void doubleClicks()
+    {
+        Html html(mRoot);
+        html.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&html));
+        auto doubleClick = [&](QListWidget *view, const QString &text) {
+            QListWidgetItem *item = find(view, text);
+            QVERIFY2(item, qPrintable(text));
+            view->scrollToItem(item);
+            const QPoint at = view->visualItemRect(item).center();
+            // As the window system sends it: a click, then the double-click.
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+        };
+
+        doubleClick(html.mpDir, "a.png");
+        doubleClick(html.mpDir, "Photo.JPG");
+        doubleClick(html.mpDir, "a.png");
+        QCOMPARE(texts(html.mpPreview), (QStringList{"a.png", "Photo.JPG", "a.png"}));
+        QCOMPARE(html.mpPreview->item(1)->data(Html::KeyRole).toString(), mRoot + "Photo.JPG");
+
+        // Not an image: neither added nor entered.
+        doubleClick(html.mpDir, "fake.jpg");
+        QCOMPARE(html.mpPreview->count(), 3);
+        QCOMPARE(html.currentFolder(), mRoot);
+
+        doubleClick(html.mpPreview, "Photo.JPG");
+        QCOMPARE(texts(html.mpPreview), (QStringList{"a.png", "a.png"}));
+
+        doubleClick(html.mpDir, "A");
+        QCOMPARE(html.currentFolder(), mRoot + "A/");
+        QCOMPARE(texts(html.mpDir), (QStringList{"inner", "inner.bmp"}));
+        // Entries from several folders.
+        doubleClick(html.mpDir, "inner.bmp");
+        QCOMPARE(texts(html.mpPreview), (QStringList{"a.png", "a.png", "inner.bmp"}));
+
+        html.clickedOnItem(nullptr);
+        QCOMPARE(html.mpPreview->count(), 3);
+    }
+
+    void addChosen()
+    {
+        Html html(mRoot);
+        for (const char *name : {"b", "zz.tif", "fake.jpg", "a.png"})
+            find(html.mpDir, name)->setSelected(true);
+        QTest::mouseClick(html.mpAdd, Qt::LeftButton);
+        // In folder order; no folder and no unreadable file.
+        QCOMPARE(texts(html.mpPreview), (QStringList{"a.png", "zz.tif"}));
+        QCOMPARE(html.mpDir->selectedItems().size(), 4);
+        QCOMPARE(html.mpPreview->item(1)->data(Html::KeyRole).toString(), mRoot + "zz.tif");
+    }
+
+    void removeChosen()
+    {
+        Html html(mRoot);
+        for (int i = 0; i < 5; ++i)
+            html.clickedOnItem(find(html.mpDir, i % 2 ? "a.png" : "zz.tif"));
+        QCOMPARE(html.mpPreview->count(), 5);
+        for (int i = 0; i < 5; ++i)
+            html.mpPreview->item(i)->setText(QStringLiteral("p%1").arg(i));
+        html.mpPreview->item(1)->setSelected(true);
+        html.mpPreview->item(3)->setSelected(true);
+        html.mpPreview->item(4)->setSelected(true);
+        QTest::mouseClick(html.mpRemove, Qt::LeftButton);
+        QCOMPARE(texts(html.mpPreview), (QStringList{"p0", "p2"}));
+    }
+
+    void cancelHidesTheWindow()
+    {
+        QMdiArea area;
+        auto *html = new Html(mRoot);
+        QMdiSubWindow *frame = area.addSubWindow(html);
+        area.show();
+        frame->show();
+        QVERIFY(frame->isVisible());
+        QPointer<Html> alive(html);
+        QTest::mouseClick(html->mpCancel, Qt::LeftButton);
+        QVERIFY(!frame->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(alive);
+        QCOMPARE(area.subWindowList().size(), 1);
+    }
+
+    void sameGalleryAsCommandLine_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<bool>("text");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<int>("result");
+        QTest::newRow("defaults") << true << true << "200x150" << "1" << 0;
+        QTest::newRow("small, 2 per row, no text") << true << false << "120x90" << "2" << 0;
+        QTest::newRow("no link") << false << true << "64x64" << "3" << 0;
+        QTest::newRow("bad columns") << true << true << "200x150" << "x" << 1;
+        QTest::newRow("bad size") << true << true << "abcx150" << "1" << 1;
+    }
+    void sameGalleryAsCommandLine()
+    {
+        QFETCH(bool, link);
+        QFETCH(bool, text);
+        QFETCH(QString, size);
+        QFETCH(QString, columns);
+        QFETCH(int, result);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_').remove(',');
+        const QString out1 = mRoot + "out1/" + tag + "/", out2 = mRoot + "out2/" + tag + "/";
+        QVERIFY(QDir().mkpath(out1) && QDir().mkpath(out2));
+
+        Html html(mRoot);
+        html.show();
+        for (const char *name : {"Photo.JPG", "a.png", "zz.tif", "a.png"})
+            html.clickedOnItem(find(html.mpDir, name));
+        mDialogs.answer = out1;
+        QCOMPARE(html.openDir(), 0);
+        html.mpName->setText("my gallery");
+        html.mpWidth->setText(size.section('x', 0, 0));
+        html.mpHeight->setText(size.section('x', 1, 1));
+        html.mpRow->setEditText(columns);
+        html.mpLink->setChecked(link);
+        html.mpText->setChecked(text);
+        QCOMPARE(html.generateHtml(), result);
+        if (result == 0)
+            QCOMPARE(html.mpProgress->text(), QString("4 of 4"));
+
+        QStringList args{"--gallery", out2, "--name", "my gallery", "--size", size, "--columns", columns};
+        if (!link)
+            args << "--no-link";
+        if (!text)
+            args << "--no-text";
+        args << mRoot + "Photo.JPG" << mRoot + "a.png" << mRoot + "zz.tif" << mRoot + "a.png";
+        QCOMPARE(cli(args), result);
+
+        const auto dialogTree = tree(out1), cliTree = tree(out2);
+        QVERIFY(dialogTree.contains("my gallery.html"));
+        QCOMPARE(dialogTree.keys(), cliTree.keys());
+        for (auto it = dialogTree.cbegin(); it != dialogTree.cend(); ++it)
+            QVERIFY2(cliTree.value(it.key()) == it.value(), qPrintable(it.key()));
+    }
+
+    void commandLineWanted_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("wanted");
+        QTest::newRow("images") << QStringList{"a.jpg", "b.png"} << false;
+        QTest::newRow("nothing") << QStringList{} << false;
+        QTest::newRow("gallery") << QStringList{"--gallery", "x", "a.jpg"} << true;
+        QTest::newRow("gallery=") << QStringList{"--gallery=x"} << true;
+        QTest::newRow("help") << QStringList{"--help"} << true;
+        QTest::newRow("version later") << QStringList{"a.jpg", "--version"} << true;
+        QTest::newRow("after --") << QStringList{"--", "--help"} << false;
+    }
+    void commandLineWanted()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, wanted);
+        QList<QByteArray> storage{"framzo"};
+        for (const QString &a : args)
+            storage << a.toLocal8Bit();
+        std::vector<char *> argv;
+        for (QByteArray &s : storage)
+            argv.push_back(s.data());
+        QCOMPARE(gallerycli::wanted(int(argv.size()), argv.data()), wanted);
+    }
+
+    void commandLineRefusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        const QString out = "IMG:refused";
+        QTest::newRow("version") << QStringList{"--version"} << 0;
+        QTest::newRow("no folder") << QStringList{"a.png"} << 2;
+        QTest::newRow("folder missing") << QStringList{"--gallery", "/no/such/folder"} << 1;
+        QTest::newRow("no value") << QStringList{"--gallery"} << 2;
+        QTest::newRow("unknown option") << QStringList{"--gallery", out, "--colour"} << 2;
+        QTest::newRow("size without x") << QStringList{"--gallery", out, "--size", "200"} << 2;
+        QTest::newRow("empty name") << QStringList{"--gallery", out, "--name", ""} << 1;
+        QTest::newRow("not an image") << QStringList{"--gallery", out, "IMG:fake.jpg"} << 1;
+    }
+    void commandLineRefusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QDir(mRoot).mkdir("refused");
+        for (QString &a : args)
+            a.replace("IMG:", mRoot);
+        QCOMPARE(cli(args), status);
+        // A refused gallery writes nothing.
+        QVERIFY(QDir(mRoot + "refused").isEmpty());
+    }
+};
+
+QTEST_MAIN(TstHtmlDialog)
+#include "tst_htmldialog.moc"
