@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# The whole capture in a real X window: framzo starts on a photo with a
+# capture folder already in its settings, the frame is dragged with the
+# mouse, Return cuts, and the file that lands in the capture folder must
+# have the size the frame arithmetic gives, the pixels of that region of
+# the photo, and be open in a second image window.
+#
+# usage: e2e_capture.sh /path/to/framzo
+# Exit 77 (skipped) only when there is no Xvfb to run it in.
+set -uo pipefail
+
+FRAMZO=${1:?usage: e2e_capture.sh /path/to/framzo}
+
+if ! command -v Xvfb >/dev/null 2>&1; then
+  echo "SKIP: Xvfb is not installed (tools/install-deps.sh installs it)"
+  exit 77
+fi
+for tool in xdotool convert compare identify import; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing (tools/install-deps.sh installs it)"; exit 1; }
+done
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/framzo-e2e.XXXXXX")
+xvfb_pid=""
+framzo_pid=""
+cleanup() {
+  [ -n "$framzo_pid" ] && kill "$framzo_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  for log in "$tmp/framzo.log" "$tmp/xvfb.log"; do
+    [ -s "$log" ] && { echo "--- $log"; tail -n 20 "$log"; }
+  done
+  exit 1
+}
+
+# Waits up to $1 tenths of a second for the command that follows to succeed.
+wait_for() {
+  local tenths=$1
+  shift
+  local i
+  for ((i = 0; i < tenths; i++)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# ---- an X server on a free display -----------------------------------------
+exec 3>"$tmp/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+display_ready() { grep -qE '^[0-9]+' "$tmp/display"; }
+wait_for 100 display_ready || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$tmp/display" | tr -dc '0-9')"
+
+# ---- settings, photo, capture folder ----------------------------------------
+mkdir -p "$tmp/home" "$tmp/config/Ketra" "$tmp/data" "$tmp/photos" "$tmp/cuts"
+cat >"$tmp/config/Ketra/Framzo.conf" <<EOF
+[AppSettings]
+CapturePath=$tmp/cuts
+PosX=0
+PosY=0
+SizeX=1270
+SizeY=1000
+Maximized=false
+EOF
+
+# 960 x 640 fits the workspace, so it is shown at its own size, while the
+# canvas is 4 units smaller: the cut is scaled by W / CW = 960 / 956.
+# Magenta marks the photo's top left corner and cyan its bottom right, so
+# that the canvas can be found on the screen; nothing in it is blue like
+# the title bar of the active image window, which is found the same way.
+W=960
+H=640
+photo="$tmp/photos/photo.jpg"
+convert -size ${W}x${H} gradient:'#a04020'-'#f0e080' \
+  \( -size ${W}x${H} pattern:checkerboard -evaluate multiply 0.5 \) -compose plus -composite \
+  -fill '#ff00ff' -draw 'rectangle 0,0 99,99' -fill '#00ffff' -draw "rectangle $((W - 100)),$((H - 100)) $((W - 1)),$((H - 1))" \
+  -quality 92 "$photo" || fail "could not make the photo"
+
+# ---- start framzo and find its window ---------------------------------------
+HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data" QT_QPA_PLATFORM=xcb \
+  "$FRAMZO" "$photo" >"$tmp/framzo.log" 2>&1 &
+framzo_pid=$!
+
+wid=""
+find_window() {
+  kill -0 "$framzo_pid" 2>/dev/null || fail "framzo exited early"
+  wid=$(xdotool search --onlyvisible --name '^Framzo' 2>/dev/null | head -n1)
+  [ -n "$wid" ]
+}
+wait_for 200 find_window || fail "no Framzo window appeared"
+title_has() { xdotool getwindowname "$wid" 2>/dev/null | grep -qF "$1"; }
+wait_for 100 title_has "Path: $photo" || fail "the photo is not shown: title '$(xdotool getwindowname "$wid")'"
+
+# The canvas on the screen, from the two coloured corners of the photo.
+# Eroding each colour's mask by 5 pixels drops small specks of the same
+# colour in icons; the corners are then 5 pixels further out. The frame's
+# black lines cover only part of the magenta corner's first row and column.
+bbox_of() { # colour -> "WxH+X+Y" of that colour (eroded) in the latest screenshot
+  convert "$tmp/screen.png" -fuzz 12% -fill black +opaque "$1" -virtual-pixel black \
+    -morphology Erode Square:5 -format '%@' info: 2>/dev/null
+}
+shown=""
+find_canvas() {
+  import -window root "$tmp/screen.png" 2>/dev/null || return 1
+  local m c
+  m=$(bbox_of '#ff00ff')
+  c=$(bbox_of '#00ffff')
+  [[ $m =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
+  ox=$((BASH_REMATCH[3] - 5))
+  oy=$((BASH_REMATCH[4] - 5))
+  [[ $c =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
+  shown_w=$((BASH_REMATCH[1] + BASH_REMATCH[3] + 5 - ox))
+  shown_h=$((BASH_REMATCH[2] + BASH_REMATCH[4] + 5 - oy))
+  shown="${shown_w}x${shown_h} at +$ox+$oy"
+  [ "$shown_w" = "$W" ] && [ "$shown_h" = "$H" ]
+}
+wait_for 30 find_canvas || fail "the photo is not on the screen at its own size (found '$shown')"
+CW=$((W - 4))
+CH=$((H - 4))
+
+# ---- drag the frame ----------------------------------------------------------
+# Handle of the untouched frame (0, 0, 32 x 32) at (24..32, 24..32): pull it
+# to (400, 300). The frame is free in height by default, so it becomes
+# 400 x 300 at (0, 0).
+xdotool mousemove $((ox + 28)) $((oy + 28)) mousedown 1 \
+  mousemove $((ox + 400)) $((oy + 300)) mouseup 1 || fail "xdotool could not drag"
+# Then move it by (150, 80) by grabbing it inside.
+xdotool mousemove $((ox + 100)) $((oy + 100)) mousedown 1 \
+  mousemove $((ox + 250)) $((oy + 180)) mouseup 1 || fail "xdotool could not drag"
+fx=150 fy=80 fw=400 fh=300
+
+# The handle press writes its canvas position: the pointer landed where
+# the frame arithmetic expects it.
+wait_for 50 grep -q '^28 28$' "$tmp/framzo.log" || fail "the handle press was not seen at canvas (28, 28)"
+
+# ---- capture -----------------------------------------------------------------
+xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+xdotool key --window "$wid" Return 2>/dev/null || xdotool key Return
+out="$tmp/cuts/photo.jpg"
+written() { [ -s "$out" ] && identify "$out" >/dev/null 2>&1; }
+wait_for 100 written || fail "no capture was written to $out"
+
+# The frame in image pixels: factor W / CW, truncated.
+read -r ex ey ew eh < <(awk -v W=$W -v H=$H -v CW=$CW -v CH=$CH -v fx=$fx -v fy=$fy -v fw=$fw -v fh=$fh \
+  'BEGIN { printf "%d %d %d %d\n", int(W / CW * fx), int(H / CH * fy), int(W / CW * fw), int(H / CH * fh) }')
+size=$(identify -format '%wx%h' "$out")
+[ "$size" = "${ew}x${eh}" ] || fail "capture is $size, expected ${ew}x${eh}"
+[ "$(identify -format '%m' "$out")" = "JPEG" ] || fail "capture is not a JPEG like its source"
+
+convert "$photo" -crop "${ew}x${eh}+${ex}+${ey}" +repage "$tmp/region.png"
+# Normalised root mean square error; JPEG re-encoding leaves a little.
+rmse=$(compare -metric RMSE "$tmp/region.png" "$out" null: 2>&1 | sed -n 's/.*(\([0-9.e-]*\)).*/\1/p')
+[ -n "$rmse" ] || fail "could not compare the capture with the photo"
+awk -v r="$rmse" 'BEGIN { exit !(r < 0.02) }' || fail "capture differs from the photo's region (RMSE $rmse)"
+# The same comparison one pixel off must be clearly worse, or the check
+# above would not notice a shifted cut.
+convert "$photo" -crop "${ew}x${eh}+$((ex + 3))+${ey}" +repage "$tmp/shifted.png"
+shifted=$(compare -metric RMSE "$tmp/shifted.png" "$out" null: 2>&1 | sed -n 's/.*(\([0-9.e-]*\)).*/\1/p')
+awk -v r="$rmse" -v s="$shifted" 'BEGIN { exit !(s > 2 * r) }' || fail "the pixel check cannot tell a shifted cut (RMSE $rmse vs $shifted)"
+
+# ---- the capture opened in a second image window -----------------------------
+# The new window is the active one, its title bar drawn in the highlight
+# blue; a double click on it maximises it, and a maximised image window's
+# caption ("Path: ...") shows in the main window's title.
+maximise_new_window() {
+  import -window root "$tmp/screen.png" 2>/dev/null || return 1
+  local b
+  b=$(bbox_of '#3293d0')
+  [[ $b =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
+  xdotool mousemove $((BASH_REMATCH[3] + BASH_REMATCH[1] / 2)) $((BASH_REMATCH[4] + BASH_REMATCH[2] / 2)) \
+    click --repeat 2 --delay 60 1
+}
+wait_for 30 maximise_new_window || fail "no active image window title bar found on the screen"
+wait_for 100 title_has "Path: $out" || fail "the capture did not open: title '$(xdotool getwindowname "$wid")'"
+
+echo "PASS: cut ${ew}x${eh}+${ex}+${ey} of ${W}x${H} written and opened (RMSE $rmse)"
+exit 0
