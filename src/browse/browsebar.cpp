@@ -1,3 +1,406 @@
 #include "browsebar.h"
-BrowseBar::BrowseBar(UiFramzo *, const char *) : QObject(nullptr) {}
-void BrowseBar::openPath(QString) {}
+
+#include "browseitem.h"
+#include "imageio.h"
+#include "mimesourcefactory.h"
+#include "pathutil.h"
+#include "uiframzo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// The two folder icons, drawn for this program: an open folder with a sheet
+// of paper showing, and a closed one.
+static const char *const kDirOpenXpm[] = {
+    "16 16 11 1",
+    ". c None",
+    "b c #C48D1E",
+    "d c #D29A1C",
+    "g c #C9C9C9",
+    "k c #5A4100",
+    "l c #F9DC7E",
+    "p c #FFFFFF",
+    "s c #B0B0B0",
+    "t c #E2AD30",
+    "w c #FFF4CF",
+    "y c #F3C443",
+    "................",
+    "..kkkkk.........",
+    ".kwtttdk........",
+    ".kbbbbbbkkkkkk..",
+    ".kbppppppppppk..",
+    ".kbpggggggggpk..",
+    ".kbppppppppppk..",
+    ".kbpggggggkkkkkk",
+    ".kbppkkkkkwwwwdk",
+    ".kbkkwwwllllldk.",
+    ".kbkwlllyyyyydk.",
+    ".kkwlyyyyyyyydk.",
+    ".kklyyyyyyyydk..",
+    ".kwddddddddddk..",
+    ".kkkkkkkkkkkkk..",
+    "..sssssssssss..."
+};
+
+static const char *const kDirClosedXpm[] = {
+    "16 16 9 1",
+    ". c None",
+    "d c #D29A1C",
+    "k c #5A4100",
+    "l c #F9DC7E",
+    "o c #8C6A0E",
+    "s c #B0B0B0",
+    "t c #E2AD30",
+    "w c #FFF4CF",
+    "y c #F3C443",
+    "................",
+    "................",
+    "..kkkkk.........",
+    ".kwtttok........",
+    ".kttttttkkkkkkk.",
+    ".kwwwwwwwwwwwwok",
+    ".kwllllllllllldk",
+    ".klyyyyyyyyyyydk",
+    ".klyyyyyyyyyyydk",
+    ".klyyyyyyyyyyydk",
+    ".klyyyyyyyyyyydk",
+    ".klyyyyyyyyyyydk",
+    ".kdddddddddddddk",
+    ".kkkkkkkkkkkkkkk",
+    "..ssssssssssssss",
+    "................"
+};
+
+const QString kDesktopIcon = QStringLiteral("desktop.bmp");
+const QString kComputerIcon = QStringLiteral("computer.bmp");
+const QString kDriveIcon = QStringLiteral("drive.bmp");
+
+// Order keys: siblings sort by these first.
+const QString kKeyTop = QStringLiteral("0");
+const QString kKeyDrive = QStringLiteral("1");
+const QString kKeyFolder = QStringLiteral("2");
+const QString kKeyImage = QStringLiteral("3");
+
+} // namespace
+
+const QString BrowseBar::kDirOpenName = QStringLiteral("folder-open");
+const QString BrowseBar::kDirClosedName = QStringLiteral("folder-closed");
+
+BrowseBar::BrowseBar(UiFramzo *mainWindow, const char *)
+    : QObject(nullptr), mpMain(mainWindow), mDirOpen(kDirOpenXpm), mDirClosed(kDirClosedXpm)
+{
+    if (!mpMain)
+        return;
+    hideInfo();
+    initTree();
+
+    QTreeWidget *tree = mpMain->mpTree;
+    connect(tree, &QTreeWidget::itemExpanded, this, &BrowseBar::loadDir);
+    connect(tree, &QTreeWidget::itemCollapsed, this, &BrowseBar::closeDir);
+    connect(tree, &QTreeWidget::itemDoubleClicked, this, &BrowseBar::loadImg);
+    connect(tree, &QTreeWidget::currentItemChanged, this, &BrowseBar::select);
+
+    // The order key column only sorts; the user sees Name and Type. Items
+    // are put in order as they are listed, and a click on a header must not
+    // reorder the tree by something else.
+    tree->header()->setSectionsClickable(false);
+    // The view opens on double-click only items that have children, but a
+    // folder gets its children when it opens: loadImg toggles instead.
+    tree->setExpandsOnDoubleClick(false);
+    tree->sortItems(BrowseItem::OrderColumn, Qt::AscendingOrder);
+    tree->hideColumn(BrowseItem::OrderColumn);
+}
+
+BrowseBar::~BrowseBar() = default;
+
+QIcon BrowseBar::icon(const QString &name)
+{
+    auto it = mIcons.constFind(name);
+    if (it != mIcons.constEnd())
+        return *it;
+    QIcon ic;
+    if (name == kDirOpenName)
+        ic = QIcon(mDirOpen);
+    else if (name == kDirClosedName)
+        ic = QIcon(mDirClosed);
+    else
+        ic = QIcon(fromMimeSource(name));
+    mIcons.insert(name, ic);
+    return ic;
+}
+
+void BrowseBar::setItemIcon(QTreeWidgetItem *item, const QString &name)
+{
+    item->setIcon(BrowseItem::NameColumn, icon(name));
+    item->setData(BrowseItem::NameColumn, IconNameRole, name);
+}
+
+bool BrowseBar::isDrive(const QTreeWidgetItem *item) const
+{
+    return item && mpComputer && item->parent() == mpComputer;
+}
+
+bool BrowseBar::isExpandable(const QTreeWidgetItem *item)
+{
+    return item->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
+}
+
+bool BrowseBar::isImageItem(const QTreeWidgetItem *item)
+{
+    return item && !item->text(BrowseItem::TypeColumn).isEmpty() && !isExpandable(item);
+}
+
+void BrowseBar::initTree()
+{
+    QTreeWidget *tree = mpMain->mpTree;
+
+    mpDesktop = new BrowseItem(tree, {tr("Desktop"), QString(), kKeyTop});
+    setItemIcon(mpDesktop, kDesktopIcon);
+    mpDesktop->setExpanded(true);
+
+    mpComputer = new BrowseItem(mpDesktop, {tr("My Computer"), QString(), kKeyTop});
+    setItemIcon(mpComputer, kComputerIcon);
+    mpComputer->setExpanded(true);
+
+    // On Linux the toolkit lists the single root "/".
+    const QFileInfoList drives = QDir::drives();
+    for (const QFileInfo &drive : drives) {
+        auto *item = new BrowseItem(mpComputer, {drive.filePath(), QString(), kKeyDrive});
+        setItemIcon(item, kDriveIcon);
+        item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    }
+
+    loadDir(mpDesktop);
+}
+
+QString BrowseBar::itemPath(const QTreeWidgetItem *item) const
+{
+    QString path;
+    for (const QTreeWidgetItem *it = item; it; it = it->parent()) {
+        if (it == mpDesktop) {
+            path.prepend(pathutil::desktopFolder());
+            break;
+        }
+        path.prepend(it->text(BrowseItem::NameColumn) + QLatin1Char('/'));
+        if (isDrive(it))
+            break;
+    }
+    // A drive's name already ends in "/".
+    path.replace(QStringLiteral("//"), QStringLiteral("/"));
+    return path;
+}
+
+void BrowseBar::removeChildren(QTreeWidgetItem *parent, QTreeWidgetItem *keep)
+{
+    QTreeWidget *tree = mpMain->mpTree;
+    // When the current item goes, the parent becomes current, so the details
+    // never describe an entry that is no longer in the tree.
+    for (QTreeWidgetItem *p = tree->currentItem(); p; p = p->parent()) {
+        if (p->parent() == parent) {
+            if (p != keep)
+                tree->setCurrentItem(parent);
+            break;
+        }
+    }
+
+    if (!keep) {
+        const QList<QTreeWidgetItem *> gone = parent->takeChildren();
+        for (QTreeWidgetItem *child : gone)
+            std::unique_ptr<QTreeWidgetItem> owned(child);
+        return;
+    }
+    for (int i = parent->childCount() - 1; i >= 0; --i) {
+        if (parent->child(i) != keep)
+            std::unique_ptr<QTreeWidgetItem> owned(parent->takeChild(i));
+    }
+}
+
+void BrowseBar::listDir(QTreeWidgetItem *parent, const QString &dir)
+{
+    // Hidden entries, "." and "..", and special files (FIFOs, devices,
+    // sockets: probing one could block) are left out.
+    const QDir d(dir, QString(), QDir::Name | QDir::IgnoreCase,
+                 QDir::Dirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot);
+    const QFileInfoList entries = d.entryInfoList();
+
+    QList<QTreeWidgetItem *> items;
+    items.reserve(entries.size());
+    for (const QFileInfo &entry : entries) {
+        const QString name = entry.fileName();
+        if (entry.isDir()) {
+            auto *item = new BrowseItem({name, QString(), kKeyFolder});
+            setItemIcon(item, kDirClosedName);
+            item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+            items.append(item);
+            continue;
+        }
+        // By content, not by extension; only the header is read.
+        const QString format = imageio::formatName(imageio::detect(entry.filePath()));
+        if (format.isEmpty())
+            continue;
+        auto *item = new BrowseItem({name, format, kKeyImage});
+        setItemIcon(item, imageio::iconName(format));
+        items.append(item);
+    }
+    // Sorted before they go in, so the view lays them out once. The children
+    // a parent keeps (My Computer on the Desktop) sort before all of these.
+    std::stable_sort(items.begin(), items.end(),
+                     [](const QTreeWidgetItem *a, const QTreeWidgetItem *b) { return *a < *b; });
+    parent->addChildren(items);
+}
+
+void BrowseBar::loadDir(QTreeWidgetItem *parent)
+{
+    if (!mpMain || !parent || parent == mpComputer)
+        return;
+
+    if (parent == mpDesktop) {
+        // My Computer and its drives stay as they are.
+        removeChildren(parent, mpComputer);
+        listDir(parent, pathutil::desktopFolder());
+        return;
+    }
+
+    setItemIcon(parent, isDrive(parent) ? kDriveIcon : kDirOpenName);
+    const QString dir = itemPath(parent);
+    removeChildren(parent, nullptr);
+    if (QFile::exists(dir))
+        listDir(parent, dir);
+}
+
+void BrowseBar::closeDir(QTreeWidgetItem *item)
+{
+    if (!mpMain || !item || !isExpandable(item))
+        return;
+    setItemIcon(item, isDrive(item) ? kDriveIcon : kDirClosedName);
+}
+
+void BrowseBar::loadImg(QTreeWidgetItem *item)
+{
+    if (!mpMain || !item)
+        return;
+    if (!isImageItem(item)) {
+        item->setExpanded(!item->isExpanded());
+        return;
+    }
+    QString path = itemPath(item);
+    path.chop(1);
+    emit OpenImg(path);
+}
+
+void BrowseBar::select(QTreeWidgetItem *item)
+{
+    if (!mpMain || !item)
+        return;
+    if (!isImageItem(item)) {
+        hideInfo();
+        return;
+    }
+
+    QString path = itemPath(item);
+    path.chop(1);
+
+    // Only what the preview needs is decoded (JPEG at 1/2 to 1/8 scale); the
+    // size shown is the full image's, as it is displayed (EXIF orientation).
+    const QSize bound(kPreviewWidth, kPreviewHeight);
+    QSize fullSize;
+    const QImage reduced = imageio::decodeReduced(path, bound, &fullSize);
+    if (reduced.isNull())
+        fullSize = QSize(0, 0);
+
+    mpMain->mpLabelName->setText(tr("Name: ") + item->text(BrowseItem::NameColumn));
+    mpMain->mpLabelSize->setText(
+        tr("Size: ") + QStringLiteral("%1x%2").arg(fullSize.width()).arg(fullSize.height()));
+    mpMain->mpLabelType->setText(tr("Type: ") + item->text(BrowseItem::TypeColumn));
+
+    QLabel *preview = mpMain->mpPreview;
+    preview->setAlignment(Qt::AlignHCenter);
+    const QSize target = imageio::scaleMin(fullSize, bound);
+    QPixmap pixmap;
+    if (!reduced.isNull() && !target.isEmpty())
+        pixmap = QPixmap::fromImage(
+            reduced.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    preview->setMaximumWidth(target.width());
+    preview->setMaximumHeight(target.height());
+    preview->setPixmap(pixmap);
+
+    showInfo();
+}
+
+void BrowseBar::showInfo()
+{
+    if (!mpMain)
+        return;
+    mpMain->mpLabelName->show();
+    mpMain->mpLabelSize->show();
+    mpMain->mpLabelType->show();
+    mpMain->mpPreview->show();
+}
+
+void BrowseBar::hideInfo()
+{
+    if (!mpMain)
+        return;
+    mpMain->mpLabelName->hide();
+    mpMain->mpLabelSize->hide();
+    mpMain->mpLabelType->hide();
+    mpMain->mpPreview->hide();
+}
+
+void BrowseBar::openPath(QString path)
+{
+    if (!mpMain || path.isEmpty() || !QDir(path).exists())
+        return;
+
+    // The first component is a drive's root path, "/" included.
+    const int slash = path.indexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return;
+    const QString drive = path.left(slash + 1);
+
+    QTreeWidgetItem *found = nullptr;
+    for (QTreeWidgetItemIterator it(mpMain->mpTree); *it; ++it) {
+        if ((*it)->text(BrowseItem::NameColumn) == drive) {
+            found = *it;
+            break;
+        }
+    }
+    if (!found)
+        return;
+    // Expanding lists the children before the walk goes on (unless the item
+    // is open already: then its children are there).
+    found->setExpanded(true);
+    openChild(found, path.mid(slash + 1));
+}
+
+void BrowseBar::openChild(QTreeWidgetItem *item, const QString &rest)
+{
+    if (rest.isEmpty())
+        return;
+    const int slash = rest.indexOf(QLatin1Char('/'));
+    const QString name = slash < 0 ? rest : rest.left(slash);
+
+    QTreeWidgetItem *found = nullptr;
+    for (int i = 0; i < item->childCount(); ++i) {
+        if (item->child(i)->text(BrowseItem::NameColumn) == name) {
+            found = item->child(i);
+            break;
+        }
+    }
+    if (!found)
+        return;
+    found->setExpanded(true);
+    mpMain->mpTree->scrollToItem(found);
+    openChild(found, slash < 0 ? QString() : rest.mid(slash + 1));
+}

@@ -1,14 +1,88 @@
 #pragma once
+// The folder tree of the Browse dock. It owns no widgets: it fills the main
+// window form's tree, preview and detail labels. The tree starts at the
+// Desktop, which holds My Computer with its drives; below them are folders
+// and the image files, recognised by their content. Selecting an image shows
+// its name, size, format and a small preview; double-clicking it asks for an
+// image window (OpenImg).
+
+#include <QHash>
+#include <QIcon>
 #include <QObject>
+#include <QPixmap>
+#include <QPointer>
+#include <QSize>
 #include <QString>
+
+class QTreeWidgetItem;
 class UiFramzo;
+
 class BrowseBar : public QObject
 {
     Q_OBJECT
+
 public:
+    // The name is not used; the controller has no parent object and lives
+    // as long as the program. Without a main window it does nothing.
     explicit BrowseBar(UiFramzo *mainWindow, const char *name = nullptr);
+    ~BrowseBar() override;
+
+    // Every tree item keeps the name of its icon here (Name column): a name
+    // of the embedded collection, or one of the two folder icon names below.
+    static constexpr int IconNameRole = Qt::UserRole + 1;
+    static const QString kDirOpenName;
+    static const QString kDirClosedName;
+
+    // The largest preview; smaller images are enlarged to fit it.
+    static constexpr int kPreviewWidth = 200;
+    static constexpr int kPreviewHeight = 150;
+
+    QTreeWidgetItem *desktopItem() const { return mpDesktop; }
+    QTreeWidgetItem *computerItem() const { return mpComputer; }
+    const QPixmap &dirOpenPixmap() const { return mDirOpen; }
+    const QPixmap &dirClosedPixmap() const { return mDirClosed; }
+
+    // The path an item stands for: a folder's, drive's or the Desktop's ends
+    // in "/"; an image file's is its folder's path plus the name and "/"
+    // (callers drop the last character).
+    QString itemPath(const QTreeWidgetItem *item) const;
+
 signals:
+    // Full path of the image file to open, without a trailing "/".
     void OpenImg(QString path);
+
 public slots:
+    // Expands the tree along an existing directory path, through its drive
+    // and every folder on the way; stops quietly where a name is not found.
     void openPath(QString path);
+
+private slots:
+    void loadDir(QTreeWidgetItem *parent);
+    void closeDir(QTreeWidgetItem *item);
+    void loadImg(QTreeWidgetItem *item);
+    void select(QTreeWidgetItem *item);
+
+private:
+    void initTree();
+    void showInfo();
+    void hideInfo();
+    void openChild(QTreeWidgetItem *item, const QString &rest);
+
+    bool isDrive(const QTreeWidgetItem *item) const;
+    static bool isImageItem(const QTreeWidgetItem *item);
+    static bool isExpandable(const QTreeWidgetItem *item);
+    // Lists dir below parent, after the children parent still has.
+    void listDir(QTreeWidgetItem *parent, const QString &dir);
+    // Deletes every child of parent but keep (which may be null).
+    void removeChildren(QTreeWidgetItem *parent, QTreeWidgetItem *keep);
+    void setItemIcon(QTreeWidgetItem *item, const QString &name);
+    QIcon icon(const QString &name);
+
+    QPointer<UiFramzo> mpMain;
+    QPixmap mDirOpen;
+    QPixmap mDirClosed;
+    QTreeWidgetItem *mpDesktop = nullptr;
+    QTreeWidgetItem *mpComputer = nullptr;
+    // Icons by name, so that thousands of items share a handful of icons.
+    QHash<QString, QIcon> mIcons;
 };

@@ -1,0 +1,739 @@
+#include "browsebar.h"
+#include "framzo.h"
+#include "mimesourcefactory.h"
+#include "testutil.h"
+#include "uiframzo.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageReader>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <algorithm>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+// A 1 x 1 GIF: Qt reads GIF but cannot write it.
+const QByteArray kGif = QByteArray::fromHex("47494638396101000100800000000000ffffff21f90401000000002c"
+                                            "00000000010001000002024401003b");
+
+// A JPEG of w x h pixels whose EXIF orientation says "turn 90 degrees
+// clockwise to show": shown, it is h x w.
+QByteArray rotatedJpeg(int w, int h)
+{
+    QByteArray jpg;
+    QBuffer buffer(&jpg);
+    buffer.open(QIODevice::WriteOnly);
+    testutil::makeImage(w, h).save(&buffer, "jpeg");
+    const QByteArray app1("\xFF\xE1\x00\x22"
+                          "Exif\0\0"
+                          "MM\x00\x2A\x00\x00\x00\x08"
+                          "\x00\x01"
+                          "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00"
+                          "\x00\x00\x00\x00",
+                          36);
+    jpg.insert(2, app1);
+    return jpg;
+}
+
+QStringList childNames(const QTreeWidgetItem *parent)
+{
+    QStringList names;
+    for (int i = 0; i < parent->childCount(); ++i)
+        names << parent->child(i)->text(0);
+    return names;
+}
+
+QTreeWidgetItem *childNamed(const QTreeWidgetItem *parent, const QString &name)
+{
+    for (int i = 0; i < parent->childCount(); ++i) {
+        if (parent->child(i)->text(0) == name)
+            return parent->child(i);
+    }
+    return nullptr;
+}
+
+QString iconOf(const QTreeWidgetItem *item)
+{
+    return item->data(0, BrowseBar::IconNameRole).toString();
+}
+
+bool mkpath(const QString &path)
+{
+    return QDir().mkpath(path);
+}
+
+// A double-click as the window system delivers it (press, release, press,
+// double-click, release), at pos of the tree's viewport.
+void doubleClickAt(QTreeWidget *tree, const QPoint &pos)
+{
+    QWidget *top = tree->window();
+    // Far enough from the last click that the first press starts afresh.
+    QTest::lastMouseTimestamp += 2 * QTest::mouseDoubleClickInterval;
+    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {}, tree->viewport()->mapTo(top, pos));
+}
+
+// Double-clicks an item of a shown tree. The item is made current first:
+// selecting an image shows the details below the tree, which makes the tree
+// shorter, so the item must be in view once that layout has settled.
+void doubleClickItem(QTreeWidget *tree, QTreeWidgetItem *it)
+{
+    tree->setCurrentItem(it);
+    QCoreApplication::processEvents();
+    tree->scrollToItem(it);
+    // Just right of the icon: a deep item may reach past a narrow dock.
+    const QRect r = tree->visualItemRect(it);
+    doubleClickAt(tree, QPoint(qMin(r.left() + 24, tree->viewport()->width() - 2), r.center().y()));
+}
+
+// The tree the controller drives, on a form of its own.
+struct Browser
+{
+    std::unique_ptr<UiFramzo> form = std::make_unique<UiFramzo>();
+    std::unique_ptr<BrowseBar> bar = std::make_unique<BrowseBar>(form.get(), "Browse");
+
+    QTreeWidget *tree() const { return form->mpTree; }
+    QTreeWidgetItem *drive() const { return bar->computerItem()->child(0); }
+
+    // The item of an existing folder or file, found name by name from the
+    // drive; null when a name on the way is not in the tree.
+    QTreeWidgetItem *item(const QString &path) const
+    {
+        QTreeWidgetItem *it = drive();
+        const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        for (const QString &part : parts) {
+            it = childNamed(it, part);
+            if (!it)
+                return nullptr;
+        }
+        return it;
+    }
+    // Reveals a folder and returns its item.
+    QTreeWidgetItem *open(const QString &path) const
+    {
+        bar->openPath(path);
+        return item(path);
+    }
+    bool detailsHidden() const
+    {
+        return form->mpLabelName->isHidden() && form->mpLabelSize->isHidden()
+            && form->mpLabelType->isHidden() && form->mpPreview->isHidden();
+    }
+    bool detailsShown() const
+    {
+        return !form->mpLabelName->isHidden() && !form->mpLabelSize->isHidden()
+            && !form->mpLabelType->isHidden() && !form->mpPreview->isHidden();
+    }
+    void doubleClick(QTreeWidgetItem *it) const { doubleClickItem(tree(), it); }
+};
+
+} // namespace
+
+class TstBrowse : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase() { cleanupImages(); }
+    void init();
+
+    void startsWithDesktopAndDrives();
+    void listsByContent_data();
+    void listsByContent();
+    void ordersFoldersBeforeImages();
+    void reexpandShowsChanges();
+    void reexpandDesktopKeepsComputer();
+    void unreadableFolderListsNothing();
+    void doubleClickOpensOnlyImages();
+    void selectShowsDetails_data();
+    void selectShowsDetails();
+    void undecodableImageShowsZeroSize();
+    void selectOtherItemsHidesDetails();
+    void openPathIsExact_data();
+    void openPathIsExact();
+    void openPathRepeatedName();
+    void openPathRevealsDeepFolder();
+    void openPathStopsWhereNameIsMissing();
+    void noItemDoesNothing();
+    void mainWindowOpensDoubleClickedImage();
+    void benchmark();
+
+private:
+    QString desktop() const { return mHome.path() + QStringLiteral("/home/Desktop"); }
+
+    QTemporaryDir mHome;
+    // A fresh folder for each test, outside the home folder.
+    std::unique_ptr<QTemporaryDir> mWork;
+    QString work() const { return mWork->path(); }
+};
+
+void TstBrowse::initTestCase()
+{
+    QVERIFY(mHome.isValid());
+    QVERIFY(mkpath(desktop()));
+    qputenv("HOME", QFile::encodeName(mHome.path() + QStringLiteral("/home")));
+    QCOMPARE(QDir::homePath(), mHome.path() + QStringLiteral("/home"));
+    initImages();
+}
+
+void TstBrowse::init()
+{
+    mWork = std::make_unique<QTemporaryDir>();
+    QVERIFY(mWork->isValid());
+    // Each test starts from an empty Desktop.
+    QDir d(desktop());
+    QVERIFY(d.removeRecursively());
+    QVERIFY(mkpath(desktop()));
+}
+
+void TstBrowse::startsWithDesktopAndDrives()
+{
+    QVERIFY(mkpath(desktop() + "/Trips"));
+    QVERIFY(mkpath(desktop() + "/.cache"));
+    QVERIFY(testutil::writeImage(desktop() + "/a.png", 8, 8, "png"));
+    QVERIFY(testutil::writeImage(desktop() + "/.hidden.png", 8, 8, "png"));
+    QVERIFY(testutil::writeBytes(desktop() + "/notes.txt", "just words\n"));
+
+    Browser b;
+    QTreeWidgetItem *desk = b.bar->desktopItem();
+    QTreeWidgetItem *comp = b.bar->computerItem();
+    QCOMPARE(b.tree()->topLevelItemCount(), 1);
+    QCOMPARE(b.tree()->topLevelItem(0), desk);
+    QCOMPARE(desk->text(0), QStringLiteral("Desktop"));
+    QCOMPARE(iconOf(desk), QStringLiteral("desktop.bmp"));
+    QVERIFY(desk->isExpanded());
+    QCOMPARE(comp->parent(), desk);
+    QCOMPARE(comp->text(0), QStringLiteral("My Computer"));
+    QCOMPARE(iconOf(comp), QStringLiteral("computer.bmp"));
+    QVERIFY(comp->isExpanded());
+
+    // The single root of Linux, closed and expandable before it has children.
+    QCOMPARE(childNames(comp), QStringList{"/"});
+    QTreeWidgetItem *drive = b.drive();
+    QCOMPARE(iconOf(drive), QStringLiteral("drive.bmp"));
+    QCOMPARE(drive->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    QVERIFY(!drive->isExpanded());
+    QCOMPARE(drive->childCount(), 0);
+
+    // My Computer first; hidden entries and the text file are not listed.
+    QCOMPARE(childNames(desk), (QStringList{"My Computer", "Trips", "a.png"}));
+    QCOMPARE(b.bar->itemPath(desk), desktop() + "/");
+    QCOMPARE(b.bar->itemPath(childNamed(desk, "a.png")), desktop() + "/a.png/");
+    QVERIFY(b.tree()->isColumnHidden(2));
+    QVERIFY(!b.tree()->isColumnHidden(0));
+    QVERIFY(!b.tree()->isColumnHidden(1));
+    QVERIFY(b.detailsHidden());
+}
+
+void TstBrowse::listsByContent_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("writeAs"); // a Qt format, or empty for raw bytes
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("type"); // empty: not listed
+    QTest::addColumn<QString>("icon");
+
+    QTest::newRow("png named .jpg") << "shot.jpg" << QByteArray("png") << QByteArray() << "PNG" << "iconPNG.bmp";
+    QTest::newRow("jpeg") << "photo.JPG" << QByteArray("jpeg") << QByteArray() << "JPEG" << "iconJPG.bmp";
+    QTest::newRow("bmp without extension") << "picture" << QByteArray("bmp") << QByteArray() << "BMP" << "iconBMP.bmp";
+    QTest::newRow("tiff") << "scan.tif" << QByteArray("tiff") << QByteArray() << "TIF" << "iconTIF.bmp";
+    QTest::newRow("xpm") << "icon.xpm" << QByteArray("xpm") << QByteArray() << "XPM" << "iconXPM.bmp";
+    QTest::newRow("gif") << "anim.gif" << QByteArray() << kGif << "GIF" << "pic.xpm";
+    QTest::newRow("text named .jpg") << "fake.jpg" << QByteArray() << QByteArray("no image here\n") << "" << "";
+    QTest::newRow("empty .png") << "empty.png" << QByteArray() << QByteArray() << "" << "";
+}
+
+void TstBrowse::listsByContent()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, writeAs);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, type);
+    QFETCH(QString, icon);
+
+    const QString file = work() + "/" + name;
+    if (writeAs.isEmpty())
+        QVERIFY(testutil::writeBytes(file, bytes));
+    else
+        QVERIFY(testutil::writeImage(file, 12, 9, writeAs));
+
+    Browser b;
+    QTreeWidgetItem *folder = b.open(work());
+    QVERIFY(folder);
+    QVERIFY(folder->isExpanded());
+    QTreeWidgetItem *item = childNamed(folder, name);
+    if (type.isEmpty()) {
+        QCOMPARE(folder->childCount(), 0);
+        return;
+    }
+    QVERIFY(item);
+    QCOMPARE(item->text(1), type);
+    QCOMPARE(iconOf(item), icon);
+    QCOMPARE(item->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+void TstBrowse::ordersFoldersBeforeImages()
+{
+    for (const char *dir : {"m1", "m2", ".git"})
+        QVERIFY(mkpath(work() + "/" + dir));
+    for (const char *img : {"a.png", "z.png", "n.png"})
+        QVERIFY(testutil::writeImage(work() + "/" + img, 4, 4, "png"));
+
+    Browser b;
+    QTreeWidgetItem *folder = b.open(work());
+    QVERIFY(folder);
+    QCOMPARE(childNames(folder), (QStringList{"m1", "m2", "a.png", "n.png", "z.png"}));
+    QTreeWidgetItem *m1 = childNamed(folder, "m1");
+    QCOMPARE(iconOf(m1), BrowseBar::kDirClosedName);
+    QCOMPARE(m1->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    QVERIFY(m1->text(1).isEmpty());
+    QCOMPARE(b.bar->itemPath(m1), work() + "/m1/");
+
+    // "." and ".." never show up anywhere on the way down.
+    for (QTreeWidgetItem *it = folder; it; it = it->parent()) {
+        QVERIFY(!childNamed(it, "."));
+        QVERIFY(!childNamed(it, ".."));
+    }
+}
+
+void TstBrowse::reexpandShowsChanges()
+{
+    const QString dir = work() + "/album";
+    QVERIFY(mkpath(dir));
+    QVERIFY(testutil::writeImage(dir + "/old.png", 4, 4, "png"));
+
+    Browser b;
+    QTreeWidgetItem *album = b.open(dir);
+    QVERIFY(album);
+    QCOMPARE(iconOf(album), BrowseBar::kDirOpenName);
+    QCOMPARE(childNames(album), QStringList{"old.png"});
+
+    album->setExpanded(false);
+    QCOMPARE(iconOf(album), BrowseBar::kDirClosedName);
+    QCOMPARE(childNames(album), QStringList{"old.png"}); // collapsing keeps the children
+
+    QVERIFY(QFile::remove(dir + "/old.png"));
+    QVERIFY(testutil::writeImage(dir + "/new.png", 4, 4, "png"));
+    QVERIFY(mkpath(dir + "/sub"));
+    album->setExpanded(true);
+    QCOMPARE(iconOf(album), BrowseBar::kDirOpenName);
+    QCOMPARE(childNames(album), (QStringList{"sub", "new.png"}));
+
+    // A folder removed meanwhile lists nothing and stays expandable.
+    album->setExpanded(false);
+    QVERIFY(QDir(dir).removeRecursively());
+    album->setExpanded(true);
+    QCOMPARE(album->childCount(), 0);
+    QCOMPARE(album->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+}
+
+void TstBrowse::reexpandDesktopKeepsComputer()
+{
+    QVERIFY(testutil::writeImage(desktop() + "/first.png", 4, 4, "png"));
+    Browser b;
+    QTreeWidgetItem *desk = b.bar->desktopItem();
+    QTreeWidgetItem *comp = b.bar->computerItem();
+    QTreeWidgetItem *drive = b.drive();
+    drive->setExpanded(true);
+    QVERIFY(drive->childCount() > 0);
+    const int driveChildren = drive->childCount();
+
+    desk->setExpanded(false);
+    QVERIFY(QFile::remove(desktop() + "/first.png"));
+    QVERIFY(testutil::writeImage(desktop() + "/second.png", 4, 4, "png"));
+    desk->setExpanded(true);
+
+    QCOMPARE(childNames(desk), (QStringList{"My Computer", "second.png"}));
+    QCOMPARE(desk->child(0), comp);
+    QCOMPARE(comp->child(0), drive);
+    QVERIFY(comp->isExpanded());
+    QVERIFY(drive->isExpanded());
+    QCOMPARE(drive->childCount(), driveChildren);
+
+    // Expanding and collapsing My Computer changes nothing below it.
+    comp->setExpanded(false);
+    comp->setExpanded(true);
+    QCOMPARE(comp->child(0), drive);
+    QCOMPARE(iconOf(comp), QStringLiteral("computer.bmp"));
+    drive->setExpanded(false);
+    QCOMPARE(iconOf(drive), QStringLiteral("drive.bmp"));
+}
+
+void TstBrowse::unreadableFolderListsNothing()
+{
+    const QString dir = work() + "/locked";
+    QVERIFY(mkpath(dir));
+    QVERIFY(testutil::writeImage(dir + "/a.png", 4, 4, "png"));
+    QVERIFY(QFile::setPermissions(dir, QFileDevice::WriteOwner));
+    const bool readable = QDir(dir).entryList(QDir::Files).size() > 0;
+    Browser b;
+    QTreeWidgetItem *folder = b.open(dir);
+    QVERIFY(folder);
+    QVERIFY(folder->isExpanded());
+    QVERIFY(QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    if (readable)
+        QSKIP("running with rights that read any folder");
+    QCOMPARE(folder->childCount(), 0);
+    // The tree goes on working.
+    folder->setExpanded(false);
+    folder->setExpanded(true);
+    QCOMPARE(childNames(folder), QStringList{"a.png"});
+}
+
+void TstBrowse::doubleClickOpensOnlyImages()
+{
+    QVERIFY(mkpath(work() + "/inner"));
+    QVERIFY(testutil::writeImage(work() + "/pic.png", 4, 4, "png"));
+    QVERIFY(testutil::writeImage(desktop() + "/desk.png", 4, 4, "png"));
+
+    Browser b;
+    b.form->resize(900, 700);
+    b.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(b.form.get()));
+    QSignalSpy spy(b.bar.get(), &BrowseBar::OpenImg);
+    QTreeWidgetItem *folder = b.open(work());
+    QVERIFY(folder);
+
+    // A folder not listed yet has no children, and still opens and closes.
+    QTreeWidgetItem *inner = childNamed(folder, "inner");
+    b.doubleClick(inner);
+    QVERIFY(inner->isExpanded());
+    QCOMPARE(iconOf(inner), BrowseBar::kDirOpenName);
+    b.doubleClick(inner);
+    QVERIFY(!inner->isExpanded());
+    QCOMPARE(iconOf(inner), BrowseBar::kDirClosedName);
+    QTreeWidgetItem *comp = b.bar->computerItem();
+    b.doubleClick(comp);
+    QVERIFY(!comp->isExpanded());
+    b.doubleClick(comp);
+    QVERIFY(comp->isExpanded());
+    QCOMPARE(spy.count(), 0);
+
+    b.doubleClick(childNamed(folder, "pic.png"));
+    b.doubleClick(childNamed(b.bar->desktopItem(), "desk.png"));
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy.at(0).at(0).toString(), work() + "/pic.png");
+    QCOMPARE(spy.at(1).at(0).toString(), desktop() + "/desk.png");
+}
+
+void TstBrowse::selectShowsDetails_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QSize>("preview");
+
+    auto encoded = [](int w, int h, const char *format) {
+        QByteArray data;
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        testutil::makeImage(w, h).save(&buffer, format);
+        return data;
+    };
+    QTest::newRow("wide") << "wide.png" << encoded(400, 100, "png") << "Size: 400x100" << "Type: PNG" << QSize(200, 50);
+    QTest::newRow("small is enlarged") << "small.bmp" << encoded(40, 30, "bmp") << "Size: 40x30" << "Type: BMP" << QSize(200, 150);
+    QTest::newRow("tall, truncated width") << "tall.png" << encoded(100, 400, "png") << "Size: 100x400" << "Type: PNG" << QSize(37, 150);
+    QTest::newRow("photo") << "photo.jpg" << encoded(3000, 2000, "jpeg") << "Size: 3000x2000" << "Type: JPEG" << QSize(200, 133);
+    QTest::newRow("exif turned") << "turned.jpg" << rotatedJpeg(400, 100) << "Size: 100x400" << "Type: JPEG" << QSize(37, 150);
+}
+
+void TstBrowse::selectShowsDetails()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, size);
+    QFETCH(QString, type);
+    QFETCH(QSize, preview);
+
+    QVERIFY(testutil::writeBytes(work() + "/" + name, bytes));
+    Browser b;
+    QTreeWidgetItem *item = childNamed(b.open(work()), name);
+    QVERIFY(item);
+    b.tree()->setCurrentItem(item);
+
+    QCOMPARE(b.form->mpLabelName->text(), "Name: " + name);
+    QCOMPARE(b.form->mpLabelSize->text(), size);
+    QCOMPARE(b.form->mpLabelType->text(), type);
+    QCOMPARE(b.form->mpPreview->pixmap().size(), preview);
+    QCOMPARE(b.form->mpPreview->maximumSize(), preview);
+    QVERIFY(b.form->mpPreview->alignment() & Qt::AlignHCenter);
+    QVERIFY(b.detailsShown());
+}
+
+void TstBrowse::undecodableImageShowsZeroSize()
+{
+    QByteArray broken("\x89PNG\r\n\x1a\n", 8);
+    broken += QByteArray(200, 'x');
+    QVERIFY(testutil::writeBytes(work() + "/broken.png", broken));
+    QVERIFY(testutil::writeImage(work() + "/good.png", 400, 100, "png"));
+
+    Browser b;
+    QTreeWidgetItem *folder = b.open(work());
+    b.tree()->setCurrentItem(childNamed(folder, "good.png"));
+    QTreeWidgetItem *item = childNamed(folder, "broken.png");
+    QVERIFY(item); // the header says PNG
+    b.tree()->setCurrentItem(item);
+    QCOMPARE(b.form->mpLabelName->text(), QStringLiteral("Name: broken.png"));
+    QCOMPARE(b.form->mpLabelSize->text(), QStringLiteral("Size: 0x0"));
+    QCOMPARE(b.form->mpLabelType->text(), QStringLiteral("Type: PNG"));
+    QVERIFY(b.form->mpPreview->pixmap().isNull()); // not the previous image's
+    QVERIFY(b.detailsShown());
+}
+
+void TstBrowse::selectOtherItemsHidesDetails()
+{
+    QVERIFY(mkpath(work() + "/folder"));
+    QVERIFY(testutil::writeImage(work() + "/a.png", 400, 100, "png"));
+    Browser b;
+    QTreeWidgetItem *folder = b.open(work());
+    QTreeWidgetItem *image = childNamed(folder, "a.png");
+    const QList<QTreeWidgetItem *> others{childNamed(folder, "folder"), folder, b.drive(),
+                                          b.bar->computerItem(), b.bar->desktopItem()};
+    for (QTreeWidgetItem *other : others) {
+        b.tree()->setCurrentItem(image);
+        QVERIFY(b.detailsShown());
+        b.tree()->setCurrentItem(other);
+        QVERIFY2(b.detailsHidden(), qPrintable(other->text(0)));
+    }
+
+    // When the shown image goes with a re-listed folder, the details go too.
+    b.tree()->setCurrentItem(image);
+    folder->setExpanded(false);
+    folder->setExpanded(true);
+    QVERIFY(b.detailsHidden());
+}
+
+void TstBrowse::openPathIsExact_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("expanded");
+
+    QTest::newRow("Pics") << "Pics" << QStringList{"Pics"};
+    QTest::newRow("pics") << "pics" << QStringList{"pics"};
+    QTest::newRow("PICS does not exist") << "PICS" << QStringList{};
+}
+
+void TstBrowse::openPathIsExact()
+{
+    QFETCH(QString, path);
+    QFETCH(QStringList, expanded);
+    QVERIFY(mkpath(work() + "/Pics/x"));
+    QVERIFY(mkpath(work() + "/pics/y"));
+
+    Browser b;
+    b.bar->openPath(work() + "/" + path);
+    QTreeWidgetItem *folder = b.item(work());
+    if (expanded.isEmpty()) {
+        // Nothing at all is opened for a folder that does not exist.
+        QVERIFY(!b.drive()->isExpanded());
+        QVERIFY(!folder);
+        return;
+    }
+    QVERIFY(folder);
+    QStringList open;
+    for (int i = 0; i < folder->childCount(); ++i) {
+        if (folder->child(i)->isExpanded())
+            open << folder->child(i)->text(0);
+    }
+    QCOMPARE(open, expanded);
+}
+
+void TstBrowse::openPathRepeatedName()
+{
+    QVERIFY(mkpath(work() + "/A/A/A"));
+    Browser b;
+    QTreeWidgetItem *a = b.open(work() + "/A");
+    QVERIFY(a);
+    QVERIFY(a->isExpanded());
+    QTreeWidgetItem *aa = childNamed(a, "A");
+    QVERIFY(aa);
+    QVERIFY(!aa->isExpanded());
+    QCOMPARE(aa->childCount(), 0);
+
+    b.bar->openPath(work() + "/A/A");
+    QVERIFY(aa->isExpanded());
+    QVERIFY(!childNamed(aa, "A")->isExpanded());
+}
+
+void TstBrowse::openPathRevealsDeepFolder()
+{
+    const QString deep = work() + "/y2024/trip/day1/raw";
+    QVERIFY(mkpath(deep));
+    QVERIFY(testutil::writeImage(deep + "/dsc.jpg", 16, 12, "jpeg"));
+
+    Browser b;
+    b.bar->openPath(deep);
+    QVERIFY(b.drive()->isExpanded());
+    QTreeWidgetItem *it = b.drive();
+    for (const QString &part : deep.split('/', Qt::SkipEmptyParts)) {
+        it = childNamed(it, part);
+        QVERIFY2(it, qPrintable(part));
+        QVERIFY2(it->isExpanded(), qPrintable(part));
+        QCOMPARE(iconOf(it), BrowseBar::kDirOpenName);
+    }
+    QCOMPARE(childNames(it), QStringList{"dsc.jpg"});
+    QCOMPARE(b.bar->itemPath(it), deep + "/");
+
+    // A trailing "/" reveals the same folder; asking again keeps it open.
+    b.bar->openPath(deep + "/");
+    QVERIFY(it->isExpanded());
+    QCOMPARE(b.item(deep), it);
+}
+
+void TstBrowse::openPathStopsWhereNameIsMissing()
+{
+    // A hidden folder is not listed, so the walk stops at its parent.
+    QVERIFY(mkpath(work() + "/shown/.hidden/below"));
+    Browser b;
+    b.bar->openPath(work() + "/shown/.hidden/below");
+    QTreeWidgetItem *shown = b.item(work() + "/shown");
+    QVERIFY(shown);
+    QVERIFY(shown->isExpanded());
+    QCOMPARE(shown->childCount(), 0);
+
+    // Paths that name no folder open nothing.
+    Browser c;
+    c.bar->openPath(QString());
+    c.bar->openPath(QStringLiteral("relative/path"));
+    c.bar->openPath(work() + "/missing");
+    QVERIFY(!c.drive()->isExpanded());
+}
+
+void TstBrowse::noItemDoesNothing()
+{
+    QVERIFY(testutil::writeImage(desktop() + "/a.png", 40, 10, "png"));
+    Browser b;
+    QSignalSpy spy(b.bar.get(), &BrowseBar::OpenImg);
+    const QStringList before = childNames(b.bar->desktopItem());
+    emit b.tree()->itemExpanded(nullptr);
+    emit b.tree()->itemCollapsed(nullptr);
+    emit b.tree()->itemDoubleClicked(nullptr, 0);
+    emit b.tree()->currentItemChanged(nullptr, nullptr);
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(childNames(b.bar->desktopItem()), before);
+    QVERIFY(b.detailsHidden());
+
+    // Without a main window the controller only has its icons.
+    BrowseBar lone(nullptr);
+    lone.openPath(work());
+    QVERIFY(!lone.desktopItem());
+    for (const QPixmap &pm : {lone.dirOpenPixmap(), lone.dirClosedPixmap()}) {
+        QCOMPARE(pm.size(), QSize(16, 16));
+        QVERIFY(pm.hasAlphaChannel());
+        QCOMPARE(pm.toImage().pixelColor(0, 0).alpha(), 0);
+    }
+    QVERIFY(lone.dirOpenPixmap().toImage() != lone.dirClosedPixmap().toImage());
+}
+
+void TstBrowse::mainWindowOpensDoubleClickedImage()
+{
+    const QString deep = work() + "/photos/2024";
+    QVERIFY(mkpath(deep));
+    QVERIFY(testutil::writeImage(deep + "/beach.jpg", 64, 48, "jpeg"));
+
+    Framzo w;
+    w.resize(1000, 800);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.mLastPath = deep;
+    w.mpGetPath->trigger();
+    QVERIFY(w.mpBrowseBar);
+    QVERIFY(w.mpBrowseDock->isVisible());
+
+    QTreeWidgetItem *it = w.mpBrowseBar->computerItem()->child(0);
+    for (const QString &part : deep.split('/', Qt::SkipEmptyParts)) {
+        it = childNamed(it, part);
+        QVERIFY2(it && it->isExpanded(), qPrintable(part));
+    }
+    QTreeWidgetItem *beach = childNamed(it, "beach.jpg");
+    QVERIFY(beach);
+    QSignalSpy opened(w.mpBrowseBar, &BrowseBar::OpenImg);
+    doubleClickItem(w.mpTree, beach);
+    QCOMPARE(opened.count(), 1);
+
+    const QList<QMdiSubWindow *> windows = w.mpWorkspace->subWindowList();
+    QCOMPARE(windows.size(), 1);
+    QCOMPARE(windows.first()->widget()->objectName(), QStringLiteral("Picture"));
+    QCOMPARE(w.mLastPath, deep);
+}
+
+// Not a test: FRAMZO_BENCH=1 times listing a folder of 2,000 files and
+// selecting a 24-megapixel photo against one full decode of that photo.
+void TstBrowse::benchmark()
+{
+    if (qEnvironmentVariableIntValue("FRAMZO_BENCH") != 1)
+        QSKIP("set FRAMZO_BENCH=1 to run");
+
+    const QString dir = work() + "/many";
+    QVERIFY(mkpath(dir));
+    const QString photo = dir + "/big.jpg";
+    QVERIFY(testutil::writeImage(photo, 6000, 4000, "jpeg", 90));
+    // 1,200 photos (hard links of the big one, so the disk holds one), 300
+    // small PNGs and 499 files that are no images.
+    for (int i = 0; i < 1200; ++i) {
+        const QByteArray link = QFile::encodeName(dir + QString("/IMG_%1.JPG").arg(i, 4, 10, QChar('0')));
+        QCOMPARE(::link(QFile::encodeName(photo).constData(), link.constData()), 0);
+    }
+    for (int i = 0; i < 300; ++i)
+        QVERIFY(testutil::writeImage(dir + QString("/shot%1.png").arg(i), 64, 48, "png"));
+    for (int i = 0; i < 499; ++i)
+        QVERIFY(testutil::writeBytes(dir + QString("/IMG_%1.xmp").arg(i), QByteArray(600, 'x')));
+    QCOMPARE(QDir(dir).entryList(QDir::Files).size(), 2000);
+
+    Browser b;
+    b.form->resize(1000, 800);
+    b.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(b.form.get()));
+    QTreeWidgetItem *folder = b.open(work());
+    QTreeWidgetItem *many = childNamed(folder, "many");
+
+    auto median = [](QList<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.at(v.size() / 2);
+    };
+    QList<double> expand, select, full;
+    for (int round = 0; round < 5; ++round) {
+        many->setExpanded(false);
+        QElapsedTimer t;
+        t.start();
+        many->setExpanded(true);
+        QCoreApplication::processEvents();
+        expand << t.nsecsElapsed() / 1e6;
+        QCOMPARE(many->childCount(), 1501);
+
+        b.tree()->setCurrentItem(childNamed(many, "IMG_0000.JPG"));
+        t.restart();
+        b.tree()->setCurrentItem(childNamed(many, "big.jpg"));
+        QCoreApplication::processEvents();
+        select << t.nsecsElapsed() / 1e6;
+        QCOMPARE(b.form->mpLabelSize->text(), QStringLiteral("Size: 6000x4000"));
+
+        t.restart();
+        QImageReader reader(photo);
+        reader.setAllocationLimit(2048);
+        reader.setAutoTransform(true);
+        const QImage img = reader.read();
+        full << t.nsecsElapsed() / 1e6;
+        QCOMPARE(img.size(), QSize(6000, 4000));
+    }
+    const double e = median(expand), s = median(select), f = median(full);
+    qInfo("expand 2000 files: %.1f ms; select 24 MP photo: %.1f ms; full QImageReader decode: %.1f ms",
+          e, s, f);
+    qInfo("expand / full decode = %.2f; select / full decode = %.3f", e / f, s / f);
+}
+
+QTEST_MAIN(TstBrowse)
+#include "tst_browse.moc"
