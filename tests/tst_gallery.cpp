@@ -10,7 +10,9 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 using Entry = GalleryWriter::Entry;
@@ -42,6 +44,25 @@ QStringList lines(const QString &path)
     QStringList l = QString::fromLocal8Bit(content).split(QLatin1Char('\n'));
     l.removeLast();
     return l;
+}
+
+// The href and src values of a page that do not lead to an existing file,
+// read as a browser reads them: references resolved, the part from '#' or
+// '?' dropped, percent-escapes decoded, relative to the page's folder.
+QStringList brokenLinks(const QString &page)
+{
+    QStringList broken;
+    static const QRegularExpression attr(QStringLiteral("(?:href|src)=\"([^\"]*)\""));
+    const QString content = QString::fromLocal8Bit(readAll(page));
+    for (auto it = attr.globalMatch(content); it.hasNext();) {
+        QString value = it.next().captured(1);
+        value.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&amp;", "&");
+        value = value.section('#', 0, 0).section('?', 0, 0);
+        const QString target = QFileInfo(page).absolutePath() + '/' + QUrl::fromPercentEncoding(value.toUtf8());
+        if (!QFileInfo(target).isFile())
+            broken << value;
+    }
+    return broken;
 }
 
 QStringList indexHead(const QString &base)
@@ -548,6 +569,10 @@ private slots:
         QCOMPARE(page[6], "<img src=\"" + url + "\" alt=\"\" border=\"0\"><br>");
         QCOMPARE(page[8], QString("<a href=\"../g&amp;&lt;1&gt;.html\">gallery</a>  "));
         QVERIFY(lines(run.folder + "g&<1>/first.png.html").contains("<a href=\"" + url + ".html\">next</a>  "));
+        // Every link leads to its file.
+        for (const QString &page : {run.folder + "g&<1>.html", run.folder + "g&<1>/first.png.html",
+                                    run.folder + "g&<1>/" + name + ".html"})
+            QCOMPARE(brokenLinks(page), QStringList());
     }
 
     void unwritableFolderGoesOn()

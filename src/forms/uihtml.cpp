@@ -54,10 +54,9 @@ QListWidget *makeIconView(QWidget *parent, const char *name)
     v->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     v->setIconSize(QSize(64, 64));
     // Items are at most 64 pixels wide; long names are shortened on screen.
-    v->setGridSize(QSize(72, 96));
+    v->setGridSize(QSize(76, 104));
     v->setWordWrap(true);
     v->setTextElideMode(Qt::ElideMiddle);
-    v->setUniformItemSizes(true);
     return v;
 }
 
