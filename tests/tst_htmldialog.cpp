@@ -7,6 +7,7 @@
 #include "mimesourcefactory.h"
 #include "testutil.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDirIterator>
@@ -161,6 +162,27 @@ private slots:
         // A file that is no image gets the plain picture icon.
         QCOMPARE(find(html.mpDir, "fake.jpg")->data(Html::KindRole).toInt(), int(Html::Unreadable));
         QCOMPARE(iconSize("fake.jpg"), fromMimeSource("pic.xpm").size());
+    }
+
+    void focusOrder()
+    {
+        Html html(mRoot);
+        html.show();
+        html.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&html));
+        html.mpPath->setFocus();
+        const QList<QWidget *> expected{html.mpPath, html.mpWidth, html.mpHeight, html.mpRow, html.mpLink,
+                                        html.mpText, html.mpName, html.mpDir, html.mpPreview, html.mpPath};
+        for (int i = 1; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget *focus = QApplication::focusWidget();
+            // The editable combo box's own line edit stands for the box.
+            while (focus && !expected.contains(focus))
+                focus = focus->parentWidget();
+            QCOMPARE(focus, expected.at(i));
+        }
+        QCOMPARE(html.size(), html.minimumSizeHint().expandedTo(QSize(600, 320)));
+        QCOMPARE(html.minimumSize(), QSize(600, 320));
     }
 
     void missingFolderListsEmpty()
