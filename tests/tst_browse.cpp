@@ -7,9 +7,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QDockWidget>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QImageReader>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -18,9 +16,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include <algorithm>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -168,7 +164,6 @@ private slots:
     void openPathStopsWhereNameIsMissing();
     void noItemDoesNothing();
     void mainWindowOpensDoubleClickedImage();
-    void benchmark();
 
 private:
     QString desktop() const { return mHome.path() + QStringLiteral("/home/Desktop"); }
@@ -668,71 +663,6 @@ void TstBrowse::mainWindowOpensDoubleClickedImage()
     QCOMPARE(windows.size(), 1);
     QCOMPARE(windows.first()->widget()->objectName(), QStringLiteral("Picture"));
     QCOMPARE(w.mLastPath, deep);
-}
-
-// Not a test: FRAMZO_BENCH=1 times listing a folder of 2,000 files and
-// selecting a 24-megapixel photo against one full decode of that photo.
-void TstBrowse::benchmark()
-{
-    if (qEnvironmentVariableIntValue("FRAMZO_BENCH") != 1)
-        QSKIP("set FRAMZO_BENCH=1 to run");
-
-    const QString dir = work() + "/many";
-    QVERIFY(mkpath(dir));
-    const QString photo = dir + "/big.jpg";
-    QVERIFY(testutil::writeImage(photo, 6000, 4000, "jpeg", 90));
-    // 1,200 photos (hard links of the big one, so the disk holds one), 300
-    // small PNGs and 499 files that are no images.
-    for (int i = 0; i < 1200; ++i) {
-        const QByteArray link = QFile::encodeName(dir + QString("/IMG_%1.JPG").arg(i, 4, 10, QChar('0')));
-        QCOMPARE(::link(QFile::encodeName(photo).constData(), link.constData()), 0);
-    }
-    for (int i = 0; i < 300; ++i)
-        QVERIFY(testutil::writeImage(dir + QString("/shot%1.png").arg(i), 64, 48, "png"));
-    for (int i = 0; i < 499; ++i)
-        QVERIFY(testutil::writeBytes(dir + QString("/IMG_%1.xmp").arg(i), QByteArray(600, 'x')));
-    QCOMPARE(QDir(dir).entryList(QDir::Files).size(), 2000);
-
-    Browser b;
-    b.form->resize(1000, 800);
-    b.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(b.form.get()));
-    QTreeWidgetItem *folder = b.open(work());
-    QTreeWidgetItem *many = childNamed(folder, "many");
-
-    auto median = [](QList<double> v) {
-        std::sort(v.begin(), v.end());
-        return v.at(v.size() / 2);
-    };
-    QList<double> expand, select, full;
-    for (int round = 0; round < 5; ++round) {
-        many->setExpanded(false);
-        QElapsedTimer t;
-        t.start();
-        many->setExpanded(true);
-        QCoreApplication::processEvents();
-        expand << t.nsecsElapsed() / 1e6;
-        QCOMPARE(many->childCount(), 1501);
-
-        b.tree()->setCurrentItem(childNamed(many, "IMG_0000.JPG"));
-        t.restart();
-        b.tree()->setCurrentItem(childNamed(many, "big.jpg"));
-        QCoreApplication::processEvents();
-        select << t.nsecsElapsed() / 1e6;
-        QCOMPARE(b.form->mpLabelSize->text(), QStringLiteral("Size: 6000x4000"));
-
-        t.restart();
-        QImageReader reader(photo);
-        reader.setAllocationLimit(2048);
-        reader.setAutoTransform(true);
-        const QImage img = reader.read();
-        full << t.nsecsElapsed() / 1e6;
-        QCOMPARE(img.size(), QSize(6000, 4000));
-    }
-    const double e = median(expand), s = median(select), f = median(full);
-    qInfo("expand 2000 files: %.1f ms; select 24 MP photo: %.1f ms; full QImageReader decode: %.1f ms",
-          e, s, f);
-    qInfo("expand / full decode = %.2f; select / full decode = %.3f", e / f, s / f);
 }
 
 QTEST_MAIN(TstBrowse)

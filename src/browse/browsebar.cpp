@@ -272,9 +272,10 @@ void BrowseBar::loadDir(QTreeWidgetItem *parent)
         return;
     }
 
-    setItemIcon(parent, isDrive(parent) ? kDriveIcon : kDirOpenName);
     const QString dir = itemPath(parent);
     removeChildren(parent, nullptr);
+    // After the old children are gone: the view then re-measures few rows.
+    setItemIcon(parent, isDrive(parent) ? kDriveIcon : kDirOpenName);
     if (QFile::exists(dir))
         listDir(parent, dir);
 }
