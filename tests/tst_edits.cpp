@@ -274,6 +274,9 @@ void TstEdits::adjustAfterRotationShowsUnrotated()
 
     w.pic->rotateBy(90.0);
     QCOMPARE(w.pic->image().size(), QSize(20, 40));
+    w.pic->rotateBy(270.0);
+    QCOMPARE(firstDifference(w.pic->image(), file), QString());
+    w.pic->rotateBy(90.0);
     w.pic->rotateBy(90.0); // rotations add up
     QCOMPARE(w.pic->image().pixel(39, 19), file.pixel(0, 0));
     w.pic->invertColors();
