@@ -319,6 +319,7 @@ void Picture::captureTo(const QString &captureFolder)
     else
         mainWindow->newChildWin(result.path);
 }
+
 // ---- edits --------------------------------------------------------------------
 
 namespace {
