@@ -29,6 +29,7 @@ cleanup() {
   rm -rf "$tmp"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 
 fail() {
   echo "FAIL: $*"
@@ -38,12 +39,13 @@ fail() {
   exit 1
 }
 
-# Waits up to $1 tenths of a second for the command that follows to succeed.
+# Tries the command that follows up to $1 times, a tenth of a second apart,
+# until it succeeds.
 wait_for() {
-  local tenths=$1
+  local tries=$1
   shift
   local i
-  for ((i = 0; i < tenths; i++)); do
+  for ((i = 0; i < tries; i++)); do
     "$@" && return 0
     sleep 0.1
   done
@@ -85,7 +87,10 @@ convert -size ${W}x${H} gradient:'#a04020'-'#f0e080' \
   -quality 92 "$photo" || fail "could not make the photo"
 
 # ---- start framzo and find its window ---------------------------------------
+# A fixed look and scale, whatever the desktop settings say: positions are
+# found by colour and expected at one screen pixel per canvas unit.
 HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data" QT_QPA_PLATFORM=xcb \
+  QT_STYLE_OVERRIDE=Fusion QT_QPA_PLATFORMTHEME= QT_ENABLE_HIGHDPI_SCALING=0 QT_SCALE_FACTOR=1 \
   "$FRAMZO" "$photo" >"$tmp/framzo.log" 2>&1 &
 framzo_pid=$!
 
@@ -142,8 +147,9 @@ fx=150 fy=80 fw=400 fh=300
 wait_for 50 grep -q '^28 28$' "$tmp/framzo.log" || fail "the handle press was not seen at canvas (28, 28)"
 
 # ---- capture -----------------------------------------------------------------
-xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
-xdotool key --window "$wid" Return 2>/dev/null || xdotool key Return
+# No window manager: keys go to the focused window only.
+timeout 10 xdotool windowfocus --sync "$wid" || fail "could not focus the Framzo window"
+xdotool key Return || fail "xdotool could not press Return"
 out="$tmp/cuts/photo.jpg"
 written() { [ -s "$out" ] && identify "$out" >/dev/null 2>&1; }
 wait_for 100 written || fail "no capture was written to $out"
