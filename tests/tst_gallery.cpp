@@ -180,18 +180,34 @@ private slots:
         QVERIFY(QDir(here).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
     }
 
-    void emptyBaseNameIsRefused()
+    void baseNameIsRefused_data()
     {
-        // The copies would land in the current folder itself, over the
-        // images there.
+        QTest::addColumn<QString>("base");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("dot") << ".";
+        QTest::newRow("dot dot") << "..";
+        QTest::newRow("slash") << "sub/gallery";
+    }
+    void baseNameIsRefused()
+    {
+        // The copies would land among the images of the current folder (or
+        // its parent) and replace those of the same name.
+        QFETCH(QString, base);
         Run run;
-        run.folder = freshFolder();
-        run.base = QString();
-        run.entries << image(run.folder, "a.jpg", 50, 40, "jpeg");
-        const QByteArray before = readAll(run.folder + "a.jpg");
+        const QString parent = freshFolder();
+        run.folder = parent + "cur/";
+        QVERIFY(QDir().mkpath(run.folder + "sub"));
+        run.base = base;
+        const QByteArray before = readAll(image(run.folder, "a.jpg", 50, 40, "jpeg").source);
+        QVERIFY(testutil::writeImage(parent + "a.jpg", 50, 40, "jpeg"));
+        const QByteArray parentBefore = readAll(parent + "a.jpg");
+        run.entries << image(srcFolder(), "a.jpg", 60, 60, "jpeg");
         QCOMPARE(run(), 1);
-        QCOMPARE(QDir(run.folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"a.jpg"});
+        QCOMPARE(QDir(run.folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"a.jpg", "sub"}));
+        QVERIFY(QDir(run.folder + "sub").isEmpty());
+        QCOMPARE(QDir(parent).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"a.jpg", "cur"}));
         QCOMPARE(readAll(run.folder + "a.jpg"), before);
+        QCOMPARE(readAll(parent + "a.jpg"), parentBefore);
     }
 
     void copyNeverReplacesItsSource()

@@ -418,6 +418,7 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--gallery", out, "--colour"} << 2;
         QTest::newRow("size without x") << QStringList{"--gallery", out, "--size", "200"} << 2;
         QTest::newRow("empty name") << QStringList{"--gallery", out, "--name", ""} << 1;
+        QTest::newRow("parent as name") << QStringList{"--gallery", out, "--name", ".."} << 1;
         QTest::newRow("not an image") << QStringList{"--gallery", out, "IMG:fake.jpg"} << 1;
     }
     void commandLineRefusals()

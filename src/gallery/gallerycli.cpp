@@ -166,8 +166,9 @@ int run(int argc, char **argv)
 
     GalleryWriter writer(target, base, width, height, columns, link, text, entries);
     if (writer.run() != 0) {
-        if (base.isEmpty())
-            return fail(1, QStringLiteral("the gallery needs a name (--name must not be empty)"));
+        if (base.isEmpty() || base == QLatin1String(".") || base == QLatin1String("..") || base.contains(QLatin1Char('/')))
+            return fail(1, QStringLiteral("--name wants a plain name for the index page and the gallery folder, "
+                                          "not \"%1\"").arg(base));
         if (!wholeNumber(width) || !wholeNumber(height))
             return fail(1, QStringLiteral("--size wants whole numbers, such as 200x150"));
         return fail(1, QStringLiteral("--columns wants a whole number of at least 1, not \"%1\"").arg(columns));

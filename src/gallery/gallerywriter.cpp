@@ -223,9 +223,12 @@ int GalleryWriter::run()
 
     if (mFolder.isEmpty())
         return 0;
-    // Without a name the gallery folder would be the current folder itself,
-    // and the copies would replace the images there.
-    if (mBase.isEmpty())
+    // The base name must name a folder inside the current one: empty, "."
+    // or ".." would put the copies among the images of the current folder
+    // (or its parent) and replace those of the same name, and a "/" would
+    // leave the index's links pointing one folder too deep.
+    if (mBase.isEmpty() || mBase == QLatin1String(".") || mBase == QLatin1String("..")
+        || mBase.contains(QLatin1Char('/')))
         return 1;
 
     QString folder = mFolder;

@@ -46,7 +46,8 @@ public:
     void setProgress(Progress progress);
 
     // Writes the gallery. 0: finished, or nothing to do because there is no
-    // folder. 1: refused or stopped: empty base name (nothing written), width
+    // folder. 1: refused or stopped: a base name that is empty, "." or ".."
+    // or holds a "/" (nothing written), width
     // or height not a decimal integer (index lines 1 to 6 and the folder B
     // only), images per row not a decimal integer of at least 1 (everything
     // but the index rows).
