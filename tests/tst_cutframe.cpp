@@ -7,9 +7,9 @@
 
 namespace {
 
-CutSettings ratio(const QString &w, const QString &h, bool free)
+CutFrame::Settings ratio(const QString &w, const QString &h, bool free)
 {
-    CutSettings s;
+    CutFrame::Settings s;
     s.widthText = w;
     s.heightText = h;
     s.free = free;
@@ -18,7 +18,7 @@ CutSettings ratio(const QString &w, const QString &h, bool free)
 }
 
 // One resize drag: press on the handle, move to (px, py), release.
-bool resizeTo(CutFrame &f, int px, int py, const CutSettings &s, int cw, int ch)
+bool resizeTo(CutFrame &f, int px, int py, const CutFrame::Settings &s, int cw, int ch)
 {
     const QPointF h = f.handleRect().center();
     if (f.press(int(h.x()), int(h.y())) != CutFrame::Press::Resize)
@@ -71,7 +71,7 @@ private slots:
     void sizeZeroIsWorkedOutOnEveryMove()
     {
         CutFrame f;
-        const CutSettings s = ratio("13", "9", true);
+        const CutFrame::Settings s = ratio("13", "9", true);
         QCOMPARE(f.press(5, 5), CutFrame::Press::Move);
         QVERIFY(f.move(6, 6, s, 12, 600, 0, 0));
         QCOMPARE(sizeOf(f), QSize(0, 0));
@@ -109,7 +109,7 @@ private slots:
         QFETCH(QPoint, second);
         QFETCH(QSize, expected);
         CutFrame f;
-        const CutSettings s = ratio("13", "9", free);
+        const CutFrame::Settings s = ratio("13", "9", free);
         QVERIFY(resizeTo(f, first.x(), first.y(), s, 800, 600));
         QVERIFY(resizeTo(f, second.x(), second.y(), s, 800, 600));
         QCOMPARE(sizeOf(f), expected);
@@ -133,7 +133,7 @@ private slots:
         QFETCH(QPoint, to);
         QFETCH(QPointF, expected);
         CutFrame f;
-        const CutSettings s = ratio("13", "9", true);
+        const CutFrame::Settings s = ratio("13", "9", true);
         QVERIFY(resizeTo(f, 100, 80, s, 800, 600));
         QCOMPARE(f.press(50, 40), CutFrame::Press::Move);
         QCOMPARE(f.pressX, 50);
@@ -153,7 +153,7 @@ private slots:
     {
         QFETCH(QSize, canvas);
         CutFrame f;
-        CutSettings s;
+        CutFrame::Settings s;
         s.useDpi = true;
         s.widthText = "13";
         s.heightText = "9";
@@ -213,7 +213,7 @@ private slots:
     {
         QFETCH(QString, w);
         QFETCH(QString, h);
-        const CutSettings bad = ratio(w, h, false);
+        const CutFrame::Settings bad = ratio(w, h, false);
         CutFrame f;
         QCOMPARE(f.press(10, 10), CutFrame::Press::Move);
         QVERIFY(!f.move(60, 60, bad, 800, 600, 0, 0));
@@ -254,7 +254,7 @@ private slots:
         QCOMPARE(f.moving, expected == int(CutFrame::Press::Move));
         // Without a drag, moves change nothing.
         if (expected == int(CutFrame::Press::Nothing)) {
-            QVERIFY(!f.move(100, 100, CutSettings(), 800, 600, 0, 0));
+            QVERIFY(!f.move(100, 100, CutFrame::Settings(), 800, 600, 0, 0));
             QCOMPARE(f.frameRect(), QRectF(0, 0, 32, 32));
         }
     }
@@ -264,7 +264,7 @@ private slots:
         CutFrame f;
         QCOMPARE(f.press(10, 10), CutFrame::Press::Move);
         f.shown = false;
-        QVERIFY(!f.move(50, 50, CutSettings(), 800, 600, 0, 0));
+        QVERIFY(!f.move(50, 50, CutFrame::Settings(), 800, 600, 0, 0));
         QCOMPARE(f.press(10, 10), CutFrame::Press::Nothing);
         QVERIFY(f.moving); // a hidden frame's press leaves the drag state alone
         f.release();

@@ -86,7 +86,7 @@ void CutFrame::release()
     resizing = false;
 }
 
-bool CutFrame::move(int px, int py, const CutSettings &settings, int canvasWidth, int canvasHeight,
+bool CutFrame::move(int px, int py, const Settings &settings, int canvasWidth, int canvasHeight,
                     int dotsPerMeterX, int dotsPerMeterY)
 {
     if (!shown || (!moving && !resizing))

@@ -7,18 +7,18 @@
 #include <QRectF>
 #include <QString>
 
-// What the cut bar says, read afresh on every move event.
-struct CutSettings
-{
-    QString widthText = QStringLiteral("13"); // ratio width (integer) or centimetres (decimal)
-    QString heightText = QStringLiteral("9");
-    bool useDpi = false; // size from centimetres and the image's resolution
-    bool free = true;    // resizing sets the height freely, not from the ratio
-};
-
 class CutFrame
 {
 public:
+    // What the cut bar says, read afresh on every move event.
+    struct Settings
+    {
+        QString widthText = QStringLiteral("13"); // ratio width (integer) or centimetres (decimal)
+        QString heightText = QStringLiteral("9");
+        bool useDpi = false; // size from centimetres and the image's resolution
+        bool free = true;    // resizing sets the height freely, not from the ratio
+    };
+
     enum class Press { Nothing, Resize, Move };
 
     // Starts a drag when (px, py) lies on the handle (tested first, it wins
@@ -31,7 +31,7 @@ public:
     // when the frame was laid out anew (the caller then redraws it and gives
     // it the pen of the chosen colour); false when nothing changed: hidden,
     // no drag, or size fields that do not give a usable number.
-    bool move(int px, int py, const CutSettings &settings, int canvasWidth, int canvasHeight,
+    bool move(int px, int py, const Settings &settings, int canvasWidth, int canvasHeight,
               int dotsPerMeterX, int dotsPerMeterY);
 
     // Ends any drag, shown or not.
