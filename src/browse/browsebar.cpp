@@ -402,6 +402,7 @@ void BrowseBar::openChild(QTreeWidgetItem *item, const QString &rest)
     if (!found)
         return;
     found->setExpanded(true);
-    mpMain->mpTree->scrollToItem(found);
+    // The folder reached last ends up at the top, with its entries below it.
+    mpMain->mpTree->scrollToItem(found, QAbstractItemView::PositionAtTop);
     openChild(found, slash < 0 ? QString() : rest.mid(slash + 1));
 }
