@@ -211,6 +211,13 @@ void TstNavigation::fileNotInTheList()
     QVERIFY(!pic->stepInFolder(1));
     QVERIFY(!pic->stepInFolder(-1));
     QCOMPARE(pic->path(), gif);
+
+    // Deleting it has no neighbour to go to: the window closes.
+    QPointer<Picture> watch(pic);
+    main->mpDelete->trigger();
+    QVERIFY(!QFileInfo::exists(gif));
+    QTRY_VERIFY(watch.isNull());
+    QVERIFY(QFileInfo::exists(a));
 }
 
 // ---- delete -----------------------------------------------------------------------
