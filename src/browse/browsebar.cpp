@@ -245,6 +245,11 @@ void BrowseBar::listDir(QTreeWidgetItem *parent, const QString &dir)
             items.append(item);
             continue;
         }
+        // An empty file holds no image. Skipping those without opening them
+        // also keeps the probe away from the pseudo-files of /proc and /sys,
+        // which report no size and may block a reader (/proc/kmsg).
+        if (entry.size() == 0)
+            continue;
         // By content, not by extension; only the header is read.
         const QString format = imageio::formatName(imageio::detect(entry.filePath()));
         if (format.isEmpty())
