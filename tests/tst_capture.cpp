@@ -407,14 +407,15 @@ private slots:
     void failedWriteKeepsTheOldFileAndOpensNothing_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("missingFolder");
-        QTest::newRow("format Qt cannot write") << "scan.tga" << false;
-        QTest::newRow("folder gone") << "a.png" << true;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("format Qt cannot write") << "scan.tga" << "format";
+        QTest::newRow("folder gone") << "a.png" << "gone";
+        QTest::newRow("read-only folder") << "a.png" << "read-only";
     }
     void failedWriteKeepsTheOldFileAndOpensNothing()
     {
         QFETCH(QString, name);
-        QFETCH(bool, missingFolder);
+        QFETCH(QString, how);
         const QString src = mSrcDir + "/" + name;
         if (name.endsWith(".tga"))
             QVERIFY(testutil::writeBytes(src, tgaBytes(300, 200)));
@@ -425,9 +426,19 @@ private slots:
         QVERIFY(main);
         QCOMPARE(main->activePicture()->image().size(), QSize(300, 200));
         drag(main->activePicture(), QPoint(28, 28), QPoint(80, 60));
-        if (missingFolder)
+        if (how == "gone")
             main->capturePath = mDir->filePath("no/such/folder");
+        QFile cutDir(mCutDir);
+        const QFileDevice::Permissions permissions = cutDir.permissions();
+        if (how == "read-only") {
+            QVERIFY(cutDir.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+            if (QFileInfo(mCutDir).isWritable()) {
+                cutDir.setPermissions(permissions);
+                QSKIP("permissions do not stop this user (root) from writing");
+            }
+        }
         main->mpGenerate->trigger();
+        cutDir.setPermissions(permissions);
         QCOMPARE(fileBytes(mCutDir + "/" + name), QByteArray("earlier capture"));
         QCOMPARE(QDir(mCutDir).entryList(QDir::Files | QDir::Hidden).size(), 1);
         QCOMPARE(windowCount(*main), 1);
