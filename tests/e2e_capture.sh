@@ -108,8 +108,10 @@ wait_for 100 title_has "Path: $photo" || fail "the photo is not shown: title '$(
 # Eroding each colour's mask by 5 pixels drops small specks of the same
 # colour in icons; the corners are then 5 pixels further out. The frame's
 # black lines cover only part of the magenta corner's first row and column.
-bbox_of() { # colour -> "WxH+X+Y" of that colour (eroded) in the latest screenshot
-  convert "$tmp/screen.png" -fuzz 12% -fill black +opaque "$1" -virtual-pixel black \
+bbox_of() { # colour [top] -> "WxH+X+Y" of that colour (eroded) in the latest screenshot, below top
+  local above=()
+  [ "${2:-0}" -gt 0 ] && above=(-fill black -draw "rectangle 0,0 100000,$(($2 - 1))")
+  convert "$tmp/screen.png" -fuzz 12% -fill black +opaque "$1" "${above[@]}" -virtual-pixel black \
     -morphology Erode Square:5 -format '%@' info: 2>/dev/null
 }
 shown=""
@@ -174,12 +176,13 @@ awk -v r="$rmse" -v s="$shifted" 'BEGIN { exit !(s > 2 * r) }' || fail "the pixe
 
 # ---- the capture opened in a second image window -----------------------------
 # The new window is the active one, its title bar drawn in the highlight
-# blue; a double click on it maximises it, and a maximised image window's
-# caption ("Path: ...") shows in the main window's title.
+# blue inside the workspace (below the bars, whose icons are left out); a
+# double click on it maximises it, and a maximised image window's caption
+# ("Path: ...") shows in the main window's title.
 maximise_new_window() {
   import -window root "$tmp/screen.png" 2>/dev/null || return 1
   local b
-  b=$(bbox_of '#3293d0')
+  b=$(bbox_of '#3293d0' $((oy - 4)))
   [[ $b =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
   xdotool mousemove $((BASH_REMATCH[3] + BASH_REMATCH[1] / 2)) $((BASH_REMATCH[4] + BASH_REMATCH[2] / 2)) \
     click --repeat 2 --delay 60 1
