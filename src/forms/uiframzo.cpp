@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -174,19 +175,30 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     mpTree->setColumnCount(3);
     mpTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     browseLayout->addWidget(mpTree, 1);
-    mpPreview = new QLabel(browseBox);
+    // The preview and the details keep their room while hidden: otherwise
+    // the tree would grow and shrink under the pointer between the two
+    // clicks of a double-click.
+    auto *previewBox = new QWidget(browseBox);
+    previewBox->setFixedHeight(150);
+    auto *previewLayout = new QHBoxLayout(previewBox);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    mpPreview = new QLabel(previewBox);
     mpPreview->setObjectName(QStringLiteral("mpPreview"));
     mpPreview->setScaledContents(true);
-    browseLayout->addWidget(mpPreview);
-    mpLabelName = new QLabel(browseBox);
-    mpLabelName->setObjectName(QStringLiteral("mpLabelName"));
-    browseLayout->addWidget(mpLabelName);
-    mpLabelSize = new QLabel(browseBox);
-    mpLabelSize->setObjectName(QStringLiteral("mpLabelSize"));
-    browseLayout->addWidget(mpLabelSize);
-    mpLabelType = new QLabel(browseBox);
-    mpLabelType->setObjectName(QStringLiteral("mpLabelType"));
-    browseLayout->addWidget(mpLabelType);
+    previewLayout->addWidget(mpPreview, 0, Qt::AlignCenter);
+    browseLayout->addWidget(previewBox);
+    auto addDetail = [browseBox, browseLayout](const char *name) {
+        auto *label = new QLabel(browseBox);
+        label->setObjectName(QString::fromLatin1(name));
+        QSizePolicy keep = label->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        label->setSizePolicy(keep);
+        browseLayout->addWidget(label);
+        return label;
+    };
+    mpLabelName = addDetail("mpLabelName");
+    mpLabelSize = addDetail("mpLabelSize");
+    mpLabelType = addDetail("mpLabelType");
     mpBrowseDock->setWidget(browseBox);
     addDockWidget(Qt::LeftDockWidgetArea, mpBrowseDock);
 
