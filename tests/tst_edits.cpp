@@ -104,7 +104,6 @@ private slots:
     void invertFollowsTheRule_data();
     void invertFollowsTheRule();
     void editsLeaveTheCallersCopyAlone();
-    void invertTwiceGivesColoursBackOpaque();
     void quarterTurns();
 
     void adjustInWindowStartsFromTheFile();
@@ -150,15 +149,12 @@ void TstEdits::adjustFollowsTheRule_data()
     QTest::newRow("all lowered to black") << pixels({qRgb(5, 5, 5)}) << QList<int>{0, 0, 0, 64};
     QTest::newRow("mixed signs per channel") << pixels({qRgb(100, 100, 100), qRgb(0, 255, 7)})
                                              << QList<int>{30, -30, 128, -64};
-    QTest::newRow("beyond the bars") << pixels({qRgb(1, 2, 3), qRgb(254, 253, 252)})
-                                     << QList<int>{300, -300, 0, 0};
     // Odd widths leave a tail after the wide steps; alpha becomes opaque.
     QTest::newRow("noise, odd width") << noise(37, 11, QImage::Format_ARGB32, 1) << QList<int>{-12, 40, 128, -7};
     QTest::newRow("premultiplied") << noise(21, 5, QImage::Format_ARGB32_Premultiplied, 2)
                                    << QList<int>{5, -5, 0, 3};
     QTest::newRow("colour table") << noise(19, 7, QImage::Format_Indexed8, 3) << QList<int>{-20, 20, -64, 10};
     QTest::newRow("grey") << noise(16, 3, QImage::Format_Grayscale8, 4) << QList<int>{10, 0, -10, 0};
-    QTest::newRow("24 bits") << noise(13, 9, QImage::Format_RGB888, 5) << QList<int>{0, 0, 0, -64};
     // Large enough to be split into bands over threads.
     QTest::newRow("large") << noise(1031, 1030, QImage::Format_RGB32, 6) << QList<int>{-128, 64, 1, -33};
 }
@@ -179,7 +175,6 @@ void TstEdits::invertFollowsTheRule_data()
 {
     QTest::addColumn<QImage>("source");
     QTest::newRow("noise, odd width") << noise(37, 11, QImage::Format_ARGB32, 11);
-    QTest::newRow("opaque") << noise(8, 8, QImage::Format_RGB32, 12);
     QTest::newRow("premultiplied") << noise(21, 5, QImage::Format_ARGB32_Premultiplied, 13);
     QTest::newRow("one bit") << noise(33, 4, QImage::Format_Mono, 14);
     QTest::newRow("colour table") << noise(19, 7, QImage::Format_Indexed8, 15);
@@ -205,15 +200,6 @@ void TstEdits::editsLeaveTheCallersCopyAlone()
     QVERIFY(!imageedits::rotated(shared, 90).isNull());
     QCOMPARE(firstDifference(shared, keep), QString());
     QCOMPARE(firstDifference(source, keep), QString());
-}
-
-void TstEdits::invertTwiceGivesColoursBackOpaque()
-{
-    const QImage source = noise(29, 13, QImage::Format_ARGB32, 31);
-    const QImage twice = imageedits::inverted(imageedits::inverted(source));
-    const QImage want = expected(source, [](QRgb p) { return qRgb(qRed(p), qGreen(p), qBlue(p)); });
-    QCOMPARE(firstDifference(twice, want), QString());
-    QVERIFY(!twice.hasAlphaChannel());
 }
 
 void TstEdits::quarterTurns()

@@ -276,14 +276,11 @@ void TstNavigation::questionLooksRight()
     auto *text = dlg->findChild<QLabel *>(QStringLiteral("text"));
     QVERIFY(text);
     QCOMPARE(text->text(), QStringLiteral("Delete this Image?"));
-    QCOMPARE(text->geometry(), QRect(30, 20, 135, 21));
     auto *ok = dlg->findChild<QPushButton *>(QStringLiteral("mpOk"));
     auto *cancel = dlg->findChild<QPushButton *>(QStringLiteral("mpCancel"));
     QVERIFY(ok && cancel);
     QCOMPARE(ok->text(), QStringLiteral("&Ok"));
-    QCOMPARE(ok->geometry(), QRect(20, 70, 80, 24));
     QCOMPARE(cancel->text(), QStringLiteral("&Cancel"));
-    QCOMPARE(cancel->geometry(), QRect(100, 70, 80, 24));
 }
 
 void TstNavigation::answers_data()
