@@ -7,6 +7,7 @@
 #include "imageio.h"
 #include "mimesourcefactory.h"
 #include "pathutil.h"
+#include "prefetcher.h"
 #include "saveformats.h"
 
 #include <QCheckBox>
@@ -30,6 +31,8 @@ Picture::Picture(QWidget *workspace_, const char *name, Qt::WindowFlags flags, F
       currentImage(std::make_unique<QImage>())
 {
     setObjectName(QString::fromLatin1(name ? name : "Picture"));
+
+    mPrefetcher = new Prefetcher(this);
 
     imageCanvas = new QGraphicsScene(this);
     imageCanvas->setSceneRect(0, 0, 124, 124);
@@ -106,7 +109,9 @@ void Picture::loadImage(const QString &path)
             return;
         filePath = usable;
         QByteArray format;
-        QImage loaded = imageio::decode(filePath, &format);
+        QImage loaded;
+        if (!mPrefetcher->take(filePath, &loaded, &format))
+            loaded = imageio::decode(filePath, &format);
         if (!loaded.isNull())
             *currentImage = std::move(loaded);
         dotsPerMeterX = currentImage->dotsPerMeterX();
@@ -119,6 +124,22 @@ void Picture::loadImage(const QString &path)
         setWindowIcon(QIcon(fromMimeSource(mIconName)));
     }
     refreshView();
+    requestNeighbours();
+}
+
+void Picture::requestNeighbours()
+{
+    // The next file first: Page Up is the usual way through a folder.
+    const QString folder = filePath.left(filePath.lastIndexOf(QLatin1Char('/')) + 1);
+    const int current = folderEntries.indexOf(filePath.mid(folder.size()));
+    QStringList neighbours;
+    if (current >= 0) {
+        if (current + 1 < folderEntries.size())
+            neighbours << folder + folderEntries.at(current + 1);
+        if (current > 0)
+            neighbours << folder + folderEntries.at(current - 1);
+    }
+    mPrefetcher->request(neighbours);
 }
 
 QSize Picture::displaySize(int W, int H, int WW, int WH)

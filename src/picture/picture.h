@@ -12,6 +12,7 @@
 #include <QStringList>
 
 class Framzo;
+class Prefetcher;
 class QGraphicsRectItem;
 class QGraphicsScene;
 class QGraphicsView;
@@ -52,6 +53,8 @@ public:
     // The embedded image name used as the window icon.
     QString windowIconName() const { return mIconName; }
     QGraphicsScene *canvas() const { return imageCanvas; }
+    // Decodes the folder neighbours ahead for Page Up/Down.
+    Prefetcher *prefetcher() const { return mPrefetcher; }
     QGraphicsView *view() const { return canvasView; }
     QGraphicsRectItem *frameItem() const { return cutFrame; }
     QGraphicsRectItem *handleItem() const { return resizeHandle; }
@@ -71,6 +74,8 @@ public:
 private:
     // Closes the window and its workspace frame, which destroys both.
     void closeWindow();
+    // Has the files before and after this one in the folder decoded ahead.
+    void requestNeighbours();
     void reportFailure(const QString &message) const;
 
 public slots:
@@ -111,4 +116,5 @@ private:
     int colorAll = 0;
     QString infoText;
     QString mIconName;
+    Prefetcher *mPrefetcher = nullptr;
 };

@@ -1,0 +1,641 @@
+// framzo_bench: times what Framzo does with large photos next to the
+// command-line programs that do the same work (djpeg/cjpeg of libjpeg-turbo,
+// vips), in the same run, and prints one table. Built and run by
+// `make bench` (tools/bench.sh); not part of the normal build or the tests.
+//
+//   framzo_bench --data DIR [--runs N] [--only CASE,...]
+//   cases: open, step, edit, capture, gallery, list, memory
+//
+// The test photos are made once into DIR. Every Framzo time is measured in
+// this process through the code the program itself runs; a peer's time is the
+// wall time of its process. Each figure is the median of N runs (default 5;
+// the gallery runs ceil(N/2) times), the two sides taking turns.
+
+#include "browsebar.h"
+#include "capture.h"
+#include "framzo.h"
+#include "gallerywriter.h"
+#include "html.h"
+#include "imageedits.h"
+#include "imageio.h"
+#include "mimesourcefactory.h"
+#include "peers.h"
+#include "photos.h"
+#include "picture.h"
+#include "prefetcher.h"
+#include "uiframzo.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGraphicsView>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+// ---- test data --------------------------------------------------------------
+
+// Bump when the photos change, so that old caches are made again.
+const char kDataVersion[] = "framzo-bench-data 1";
+
+constexpr int kStepCount = 12;    // 24 MP photos in the stepping folder
+constexpr int kGalleryCount = 40; // 12 MP photos for the gallery
+constexpr int kTreeFiles = 2000;  // files in the folder the tree expands
+
+struct Data
+{
+    QString root;
+    QString alone;        // a 24 MP photo alone in its folder
+    QString stepFolder;   // kStepCount 24 MP photos
+    QString galleryFolder; // kGalleryCount 12 MP photos
+    QString big;          // a 50 MP photo alone in its folder
+    QString treeFolder;   // kTreeFiles files: photos, small PNGs, side files
+    QString stepPhoto(int i) const { return stepFolder + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')); }
+    QString galleryPhoto(int i) const
+    {
+        return galleryFolder + QStringLiteral("/P_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+    }
+};
+
+bool hardLink(const QString &from, const QString &to)
+{
+    QFile::remove(to);
+    return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
+        || QFile::copy(from, to);
+}
+
+bool prepare(Data &d)
+{
+    d.alone = d.root + QStringLiteral("/alone/photo24.jpg");
+    d.stepFolder = d.root + QStringLiteral("/step24");
+    d.galleryFolder = d.root + QStringLiteral("/gallery12");
+    d.big = d.root + QStringLiteral("/alone50/photo50.jpg");
+    d.treeFolder = d.root + QStringLiteral("/tree");
+
+    const QString stamp = d.root + QStringLiteral("/READY");
+    QFile stampFile(stamp);
+    if (stampFile.open(QIODevice::ReadOnly) && stampFile.readAll().trimmed() == kDataVersion)
+        return true;
+    stampFile.close();
+
+    std::printf("Making the test photos once (into %s)...\n", qPrintable(d.root));
+    std::fflush(stdout);
+    for (const QString &sub : {QStringLiteral("alone"), QStringLiteral("step24"), QStringLiteral("gallery12"),
+                               QStringLiteral("alone50"), QStringLiteral("tree")}) {
+        QDir(d.root + QLatin1Char('/') + sub).removeRecursively();
+        QDir().mkpath(d.root + QLatin1Char('/') + sub);
+    }
+    for (int i = 1; i <= kStepCount; ++i) {
+        if (!photos::writeJpeg(d.stepPhoto(i), 6000, 4000, i))
+            return false;
+    }
+    for (int i = 1; i <= kGalleryCount; ++i) {
+        if (!photos::writeJpeg(d.galleryPhoto(i), 4240, 2832, 100 + i))
+            return false;
+    }
+    if (!photos::writeJpeg(d.big, 8660, 5773, 200) || !hardLink(d.stepPhoto(1), d.alone))
+        return false;
+
+    // The folder for the tree: photos (links to the same files, so that they
+    // take no room), small PNGs and the side files cameras and editors leave.
+    int files = 0;
+    for (int i = 0; files < 1200; ++i, ++files) {
+        if (!hardLink(d.stepPhoto(1 + i % kStepCount), d.treeFolder + QStringLiteral("/DSC_%1.JPG").arg(i, 4, 10, QLatin1Char('0'))))
+            return false;
+    }
+    const QImage small = photos::make(64, 48, 300);
+    for (int i = 0; files < 1500; ++i, ++files) {
+        if (!small.save(d.treeFolder + QStringLiteral("/shot%1.png").arg(i), "png"))
+            return false;
+    }
+    for (int i = 0; files < kTreeFiles; ++i, ++files) {
+        QFile side(d.treeFolder + QStringLiteral("/DSC_%1.xmp").arg(i, 4, 10, QLatin1Char('0')));
+        if (!side.open(QIODevice::WriteOnly) || side.write(QByteArray(600, 'x')) != 600)
+            return false;
+    }
+
+    if (!stampFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    stampFile.write(QByteArray(kDataVersion) + '\n');
+    return true;
+}
+
+// ---- measuring --------------------------------------------------------------
+
+double median(QList<double> v)
+{
+    if (v.isEmpty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    const qsizetype n = v.size();
+    return n % 2 ? v.at(n / 2) : (v.at(n / 2 - 1) + v.at(n / 2)) / 2;
+}
+
+double msSince(const QElapsedTimer &t)
+{
+    return t.nsecsElapsed() / 1e6;
+}
+
+struct Row
+{
+    QString name;
+    double framzo = -1; // ms, or the ratio's numerator in other units
+    double peer = -1;
+    QString unit = QStringLiteral("ms");
+    QString target;     // e.g. "<= 1.10"; empty for a row shown for information
+    double limit = 0;
+};
+
+QList<Row> rows;
+
+void addRow(const QString &name, double framzo, double peer, double limit, const QString &unit = QStringLiteral("ms"))
+{
+    Row r;
+    r.name = name;
+    r.framzo = framzo;
+    r.peer = peer;
+    r.unit = unit;
+    r.limit = limit;
+    if (limit > 0)
+        r.target = QStringLiteral("≤ %1").arg(limit, 0, 'f', 2);
+    rows << r;
+    std::printf("  %-44s framzo %9.1f %s   peer %9.1f %s   ratio %.2f\n", qPrintable(name), framzo, qPrintable(unit),
+                peer, qPrintable(unit), peer > 0 ? framzo / peer : 0.0);
+    std::fflush(stdout);
+}
+
+// Both sides, taking turns; returns the medians.
+std::pair<double, double> alternate(int runs, const std::function<double()> &framzo,
+                                    const std::function<double()> &peer)
+{
+    QList<double> a, b;
+    framzo(); // warm-up: files in the page cache, code and plugins loaded
+    peer();
+    for (int i = 0; i < runs; ++i) {
+        a << framzo();
+        b << peer();
+    }
+    return {median(a), median(b)};
+}
+
+double djpeg(const QString &path)
+{
+    return peers::run(QStringLiteral("djpeg"), {QStringLiteral("-outfile"), QStringLiteral("/dev/null"), path});
+}
+
+// Paints the image window's view now, as the next frame on screen would.
+void show(Picture *pic)
+{
+    QCoreApplication::processEvents();
+    pic->view()->viewport()->repaint();
+}
+
+// ---- cases ------------------------------------------------------------------
+
+struct Context
+{
+    Data data;
+    int runs = 5;
+    QString scratch; // written files go here
+    QString program;
+};
+
+Picture *openWindow(Framzo &window, const QString &path)
+{
+    window.newChildWin(path);
+    QCoreApplication::processEvents();
+    Picture *pic = window.activePicture();
+    if (!pic || pic->path() != path)
+        qFatal("framzo_bench: the image window did not open %s", qPrintable(path));
+    return pic;
+}
+
+void closeAll(Framzo &window)
+{
+    window.mpWorkspace->closeAllSubWindows();
+    QCoreApplication::processEvents();
+}
+
+void caseOpen(Context &c, Framzo &window, const QString &path, const QString &label)
+{
+    Picture *pic = openWindow(window, path);
+    auto framzo = [&] {
+        QElapsedTimer t;
+        t.start();
+        pic->loadImage(path);
+        show(pic);
+        return msSince(t);
+    };
+    const auto [f, p] = alternate(c.runs, framzo, [&] { return djpeg(path); });
+    addRow(label, f, p, 1.10);
+
+    // Where the time goes: the decode alone and the display copy alone.
+    QList<double> decode, display;
+    for (int i = 0; i < c.runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        const QImage img = imageio::decode(path);
+        decode << msSince(t);
+        t.restart();
+        pic->refreshView();
+        display << msSince(t);
+    }
+    std::printf("    of which imageio::decode %.1f ms, display copy (refreshView) %.1f ms\n", median(decode),
+                median(display));
+    closeAll(window);
+}
+
+void caseStep(Context &c, Framzo &window)
+{
+    Picture *pic = openWindow(window, c.data.stepPhoto(1));
+    QList<double> means;
+    QList<double> peer;
+    int direction = 1;
+    djpeg(c.data.stepPhoto(1)); // warm-up
+    for (int round = 0; round < c.runs; ++round) {
+        double sum = 0;
+        int steps = 0;
+        for (;;) {
+            // The viewer looks at the photo: the neighbours are decoded
+            // meanwhile (not timed).
+            pic->prefetcher()->waitForFinished();
+            QElapsedTimer t;
+            t.start();
+            const bool moved = pic->stepInFolder(direction);
+            show(pic);
+            if (!moved)
+                break;
+            sum += msSince(t);
+            ++steps;
+        }
+        if (steps != kStepCount - 1)
+            qFatal("framzo_bench: stepped %d times through a folder of %d", steps, kStepCount);
+        means << sum / steps;
+        direction = -direction;
+        peer << djpeg(c.data.stepPhoto(1 + round % kStepCount));
+    }
+    addRow(QStringLiteral("step: Page Up/Down, 24 MP (mean of %1)").arg(kStepCount - 1), median(means), median(peer), 0.60);
+
+    // The same without time to look: each key pressed as soon as the photo
+    // shows.
+    QList<double> hurried;
+    for (int round = 0; round < 2; ++round) {
+        QElapsedTimer t;
+        t.start();
+        int steps = 0;
+        while (pic->stepInFolder(direction)) {
+            show(pic);
+            ++steps;
+        }
+        hurried << msSince(t) / steps;
+        direction = -direction;
+    }
+    addRow(QStringLiteral("  step without a pause between keys"), median(hurried), median(peer), 0);
+    closeAll(window);
+}
+
+void caseEdit(Context &c, Framzo &window)
+{
+    const QImage source = imageio::decode(c.data.alone);
+    auto framzo = [&] {
+        QImage img = source.copy();
+        QElapsedTimer t;
+        t.start();
+        img = imageedits::inverted(std::move(img));
+        img = imageedits::adjusted(std::move(img), 12, -7, 5, 3);
+        return msSince(t);
+    };
+    auto peer = [&] {
+        QImage img = source.copy();
+        QElapsedTimer t;
+        t.start();
+        img.invertPixels();
+        return msSince(t);
+    };
+    const auto [f, p] = alternate(c.runs, framzo, peer);
+    addRow(QStringLiteral("edit: invert + colour adjustment, 24 MP"), f, p, 2.0);
+
+    // In the window: the edit and the new display copy.
+    Picture *pic = openWindow(window, c.data.alone);
+    auto inWindow = [&] {
+        QElapsedTimer t;
+        t.start();
+        pic->invertColors();
+        show(pic);
+        return msSince(t);
+    };
+    const auto [w, p2] = alternate(c.runs, inWindow, peer);
+    addRow(QStringLiteral("  invert in the window (with display copy)"), w, p2, 0);
+    closeAll(window);
+}
+
+void caseCapture(Context &c)
+{
+    const QString source = c.data.alone;
+    const QImage image = imageio::decode(source);
+    const QRect rect(1500, 1000, 3000, 2000); // 6 MP
+    const QString out = c.scratch + QStringLiteral("/capture");
+    QDir().mkpath(out);
+    auto framzo = [&] {
+        QElapsedTimer t;
+        t.start();
+        const capture::Result r = capture::writeCut(image, rect, source, out);
+        const double ms = msSince(t);
+        if (r.path.isEmpty())
+            qFatal("framzo_bench: capture failed: %s", qPrintable(r.error));
+        return ms;
+    };
+    auto peer = [&] {
+        return peers::run(QStringLiteral("vips"),
+                          {QStringLiteral("crop"), source, out + QStringLiteral("/vips.jpg"), QString::number(rect.x()),
+                           QString::number(rect.y()), QString::number(rect.width()), QString::number(rect.height())},
+                          {QStringLiteral("VIPS_CONCURRENCY=1")});
+    };
+    const auto [f, p] = alternate(c.runs, framzo, peer);
+    addRow(QStringLiteral("capture: 6 MP cut of a 24 MP photo to JPEG"), f, p, 1.0);
+}
+
+void caseGallery(Context &c)
+{
+    QList<GalleryWriter::Entry> entries;
+    QStringList sources;
+    for (int i = 1; i <= kGalleryCount; ++i) {
+        const QString path = c.data.galleryPhoto(i);
+        entries << GalleryWriter::Entry{QFileInfo(path).fileName(), path};
+        sources << path;
+    }
+    const QString out = c.scratch + QStringLiteral("/gallery");
+    QDir().mkpath(out);
+    auto framzo = [&](int parallel) {
+        GalleryWriter writer(out, QStringLiteral("framzo"), QStringLiteral("200"), QStringLiteral("150"),
+                             QStringLiteral("4"), true, true, entries);
+        writer.setParallelImages(parallel);
+        QElapsedTimer t;
+        t.start();
+        const int rc = writer.run();
+        const double ms = msSince(t);
+        if (rc != 0 || !writer.failedFiles().isEmpty() || !writer.unreadableSources().isEmpty())
+            qFatal("framzo_bench: the gallery failed");
+        return ms;
+    };
+    const QString peerOut = c.scratch + QStringLiteral("/peer-gallery");
+    QDir().mkpath(peerOut);
+    QString script;
+    for (const QString &s : sources) {
+        const QString name = QFileInfo(s).fileName();
+        script += QStringLiteral("djpeg %1 | cjpeg -outfile %2 && djpeg -scale 1/8 %1 | cjpeg -outfile %3 || exit 1\n")
+                      .arg(peers::quoted(s), peers::quoted(peerOut + QLatin1Char('/') + name),
+                           peers::quoted(peerOut + QStringLiteral("/preview_") + name));
+    }
+    auto peer = [&] { return peers::shell(script); };
+    const int runs = std::max(1, (c.runs + 1) / 2);
+    const auto [f, p] = alternate(runs, [&] { return framzo(2); }, peer);
+    addRow(QStringLiteral("gallery: 40 x 12 MP, link on"), f, p, 0.60);
+    QList<double> one;
+    for (int i = 0; i < runs; ++i)
+        one << framzo(1);
+    addRow(QStringLiteral("  gallery one image at a time"), median(one), p, 0);
+}
+
+QTreeWidgetItem *childNamed(const QTreeWidgetItem *parent, const QString &name)
+{
+    for (int i = 0; i < parent->childCount(); ++i) {
+        if (parent->child(i)->text(0) == name)
+            return parent->child(i);
+    }
+    return nullptr;
+}
+
+void caseList(Context &c)
+{
+    // The folder tree, expanding a folder of kTreeFiles files.
+    UiFramzo form;
+    form.resize(1000, 800);
+    form.show();
+    BrowseBar bar(&form, "Browse");
+    const QString folder = QFileInfo(c.data.treeFolder).absoluteFilePath();
+    bar.openPath(folder);
+    QTreeWidgetItem *item = bar.computerItem()->child(0);
+    for (const QString &part : folder.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        item = item ? childNamed(item, part) : nullptr;
+    }
+    if (!item)
+        qFatal("framzo_bench: %s is not in the folder tree", qPrintable(folder));
+    auto expand = [&] {
+        item->setExpanded(false);
+        QCoreApplication::processEvents();
+        QElapsedTimer t;
+        t.start();
+        item->setExpanded(true);
+        QCoreApplication::processEvents();
+        const double ms = msSince(t);
+        if (item->childCount() < 1500)
+            qFatal("framzo_bench: the tree listed %d entries", int(item->childCount()));
+        return ms;
+    };
+    const auto [f, p] = alternate(c.runs, expand, [&] { return djpeg(c.data.alone); });
+    addRow(QStringLiteral("list: expand a folder of 2,000 files (tree)"), f, p, 0.5);
+
+    // The gallery window listing a folder of kGalleryCount photos.
+    Html html(c.data.galleryFolder + QLatin1Char('/'));
+    html.show();
+    auto list = [&] {
+        QElapsedTimer t;
+        t.start();
+        html.listDir();
+        QCoreApplication::processEvents();
+        const double ms = msSince(t);
+        if (html.mpDir->count() != kGalleryCount)
+            qFatal("framzo_bench: the gallery window listed %d entries", int(html.mpDir->count()));
+        return ms;
+    };
+    const auto [g, p2] = alternate(c.runs, list, [&] { return djpeg(c.data.alone); });
+    addRow(QStringLiteral("list: gallery window, folder of 40 x 12 MP"), g, p2, 10.0);
+}
+
+// ---- memory (each measured in a process of its own) -------------------------
+
+qint64 statusKb(const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// In the child: the resident memory at rest (main window shown), then the
+// peak after opening path and, with neighbours, once they are decoded.
+int memoryChild(const QString &path)
+{
+    Framzo window;
+    window.resize(1280, 1024);
+    window.show();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    const qint64 rest = statusKb("VmRSS");
+    const qint64 restPeak = statusKb("VmHWM");
+    Picture *pic = openWindow(window, path);
+    show(pic);
+    pic->prefetcher()->waitForFinished();
+    QCoreApplication::processEvents();
+    std::printf("%lld %lld %lld %lld\n", static_cast<long long>(rest), static_cast<long long>(restPeak),
+                static_cast<long long>(statusKb("VmHWM")), static_cast<long long>(statusKb("VmRSS")));
+    return 0;
+}
+
+struct Memory
+{
+    double rest = -1, peak = -1, after = -1; // MB (10^6 bytes)
+};
+
+Memory measureMemory(Context &c, const QString &path)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(c.program, {QStringLiteral("--memory"), path});
+    if (!child.waitForFinished(120000) || child.exitCode() != 0)
+        qFatal("framzo_bench: the memory run failed");
+    const QList<QByteArray> v = child.readAllStandardOutput().trimmed().split(' ');
+    Memory m;
+    if (v.size() == 4) {
+        m.rest = v.at(0).toLongLong() * 1024 / 1e6;
+        m.peak = v.at(2).toLongLong() * 1024 / 1e6;
+        m.after = v.at(3).toLongLong() * 1024 / 1e6;
+    }
+    return m;
+}
+
+void caseMemory(Context &c)
+{
+    auto measure = [&](const QString &label, const QString &path, double pixels, double limit) {
+        QList<double> peaks, rests, afters;
+        for (int i = 0; i < std::min(c.runs, 3); ++i) {
+            const Memory m = measureMemory(c, path);
+            peaks << m.peak;
+            rests << m.rest;
+            afters << m.after;
+        }
+        const double rest = median(rests);
+        addRow(label, median(peaks), pixels * 4 / 1e6 + rest, limit, QStringLiteral("MB"));
+        std::printf("    at rest %.1f MB; %.1f MB resident once open\n", rest, median(afters));
+    };
+    measure(QStringLiteral("memory: peak with a 24 MP photo open"), c.data.alone, 6000.0 * 4000, 1.5);
+    measure(QStringLiteral("  50 MP photo open"), c.data.big, 8660.0 * 5773, 0);
+    measure(QStringLiteral("  24 MP photo open, neighbours prefetched"), c.data.stepPhoto(5), 6000.0 * 4000, 0);
+}
+
+// ---- the table --------------------------------------------------------------
+
+void printTable()
+{
+    std::printf("\n| case | Framzo | peer, same run | ratio | target | met |\n|---|---:|---:|---:|---|---|\n");
+    for (const Row &r : std::as_const(rows)) {
+        const double ratio = r.peer > 0 ? r.framzo / r.peer : 0;
+        const QString met = r.target.isEmpty() ? QStringLiteral("") : (ratio <= r.limit ? QStringLiteral("met") : QStringLiteral("not met"));
+        std::printf("| %s | %.0f %s | %.0f %s | %.2f | %s | %s |\n", qPrintable(r.name), r.framzo, qPrintable(r.unit),
+                    r.peer, qPrintable(r.unit), ratio, qPrintable(r.target), qPrintable(met));
+    }
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Settings, the Desktop of the folder tree and the trash belong to this
+    // run, never to the user.
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 1;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/data")));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    initImages();
+    imageio::allowLargeImages();
+    const QStringList args = QCoreApplication::arguments();
+
+    int rc = 0;
+    if (args.size() == 3 && args.at(1) == QLatin1String("--memory")) {
+        rc = memoryChild(args.at(2));
+        cleanupImages();
+        return rc;
+    }
+
+    Context c;
+    c.program = QCoreApplication::applicationFilePath();
+    c.scratch = home.path() + QStringLiteral("/out");
+    QDir().mkpath(c.scratch);
+    QStringList only;
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--data") && i + 1 < args.size())
+            c.data.root = args.at(++i);
+        else if (args.at(i) == QLatin1String("--runs") && i + 1 < args.size())
+            c.runs = std::max(1, args.at(++i).toInt());
+        else if (args.at(i) == QLatin1String("--only") && i + 1 < args.size())
+            only = args.at(++i).split(QLatin1Char(','));
+        else {
+            std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only open,step,edit,capture,gallery,list,memory]\n");
+            return 2;
+        }
+    }
+    if (c.data.root.isEmpty()) {
+        std::fprintf(stderr, "framzo_bench: --data DIR is needed\n");
+        return 2;
+    }
+    c.data.root = QFileInfo(c.data.root).absoluteFilePath();
+    QDir().mkpath(c.data.root);
+    if (!prepare(c.data)) {
+        std::fprintf(stderr, "framzo_bench: could not make the test photos in %s\n", qPrintable(c.data.root));
+        return 1;
+    }
+    auto wanted = [&](const char *name) { return only.isEmpty() || only.contains(QLatin1String(name)); };
+
+    std::printf("framzo_bench: %d runs per case, %d cores, Qt %s\n", c.runs, QThread::idealThreadCount(), qVersion());
+    {
+        Framzo window;
+        window.resize(1280, 1024);
+        window.show();
+        QCoreApplication::processEvents();
+        if (wanted("open")) {
+            caseOpen(c, window, c.data.alone, QStringLiteral("open: 24 MP JPEG with its display copy"));
+            caseOpen(c, window, c.data.big, QStringLiteral("  open a 50 MP JPEG"));
+        }
+        if (wanted("step"))
+            caseStep(c, window);
+        if (wanted("edit"))
+            caseEdit(c, window);
+    }
+    if (wanted("capture"))
+        caseCapture(c);
+    if (wanted("gallery"))
+        caseGallery(c);
+    if (wanted("list"))
+        caseList(c);
+    if (wanted("memory"))
+        caseMemory(c);
+    printTable();
+    cleanupImages();
+    return rc;
+}
