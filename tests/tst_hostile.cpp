@@ -1,0 +1,587 @@
+// Broken files through every way the program decodes: truncated and
+// bit-flipped images of every format it reads, headers that declare no
+// pixels or far too many, a text file and an empty file named like images, a
+// folder named like an image. None may crash the program, hang it, or cost a
+// file; each way shows what it shows for a file it cannot read.
+
+#include "browsebar.h"
+#include "dialogs.h"
+#include "framzo.h"
+#include "gallerywriter.h"
+#include "html.h"
+#include "imageio.h"
+#include "mimesourcefactory.h"
+#include "picture.h"
+#include "prefetcher.h"
+#include "testutil.h"
+#include "uiframzo.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGraphicsView>
+#include <QFile>
+#include <QImageWriter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtEndian>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+#include <sys/resource.h>
+
+namespace {
+
+// A whole run of one file through one way must end well within this; a
+// decode that tries to build a picture the header only pretends to have
+// would not.
+constexpr qint64 kRunLimitMs = 30000;
+// Headers declaring far more pixels than the program allows are turned away
+// before anything is built.
+constexpr qint64 kRefuseLimitMs = 3000;
+
+struct Hostile
+{
+    QString label;  // what was done, for messages
+    QString name;   // the file (or folder) name
+    QByteArray bytes;
+    bool folder = false;
+    bool huge = false; // declares more pixels than the allocation limit
+};
+
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char ch : data) {
+        crc ^= quint8(ch);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.write(image);
+    return out;
+}
+
+// A 2 x 1 GIF (Qt reads GIF but cannot write it).
+const QByteArray kGif = QByteArray::fromHex("47494638396102000100f00000ff000000000021f9040000000000"
+                                            "2c0000000002000100000202040a003b");
+
+// The PNG with its header declaring w x h, the header's CRC made right.
+QByteArray pngSized(QByteArray png, quint32 w, quint32 h)
+{
+    // 8 bytes of signature, then length, "IHDR", width, height.
+    qToBigEndian(w, png.data() + 16);
+    qToBigEndian(h, png.data() + 20);
+    qToBigEndian(crc32(png.mid(12, 17)), png.data() + 29);
+    return png;
+}
+
+QByteArray jpegSized(QByteArray jpg, quint16 w, quint16 h)
+{
+    for (int i = 2; i + 9 < jpg.size(); ++i) {
+        const quint8 m = quint8(jpg.at(i + 1));
+        if (quint8(jpg.at(i)) == 0xFF && (m == 0xC0 || m == 0xC1 || m == 0xC2)) {
+            qToBigEndian(h, jpg.data() + i + 5);
+            qToBigEndian(w, jpg.data() + i + 7);
+            return jpg;
+        }
+    }
+    return {};
+}
+
+QByteArray bmpSized(QByteArray bmp, qint32 w, qint32 h)
+{
+    qToLittleEndian(w, bmp.data() + 18);
+    qToLittleEndian(h, bmp.data() + 22);
+    return bmp;
+}
+
+// Sets ImageWidth and ImageLength of the first directory, as LONG values.
+QByteArray tiffSized(QByteArray tif, quint32 w, quint32 h)
+{
+    const bool le = tif.startsWith("II");
+    auto get16 = [&](int at) {
+        return le ? qFromLittleEndian<quint16>(tif.constData() + at) : qFromBigEndian<quint16>(tif.constData() + at);
+    };
+    auto put16 = [&](int at, quint16 v) {
+        le ? qToLittleEndian(v, tif.data() + at) : qToBigEndian(v, tif.data() + at);
+    };
+    auto put32 = [&](int at, quint32 v) {
+        le ? qToLittleEndian(v, tif.data() + at) : qToBigEndian(v, tif.data() + at);
+    };
+    const quint32 ifd = le ? qFromLittleEndian<quint32>(tif.constData() + 4) : qFromBigEndian<quint32>(tif.constData() + 4);
+    const int count = get16(int(ifd));
+    for (int e = 0; e < count; ++e) {
+        const int at = int(ifd) + 2 + 12 * e;
+        const quint16 tag = get16(at);
+        if (tag == 256 || tag == 257) {
+            put16(at + 2, 4); // LONG
+            put32(at + 4, 1);
+            put32(at + 8, tag == 256 ? w : h);
+        }
+    }
+    return tif;
+}
+
+QByteArray gifSized(QByteArray gif, quint16 w, quint16 h)
+{
+    qToLittleEndian(w, gif.data() + 6);
+    qToLittleEndian(h, gif.data() + 8);
+    const int desc = gif.indexOf(char(0x2C), 13);
+    if (desc > 0) {
+        qToLittleEndian(w, gif.data() + desc + 5);
+        qToLittleEndian(h, gif.data() + desc + 7);
+    }
+    return gif;
+}
+
+QByteArray xpmSized(QByteArray xpm, const QByteArray &w, const QByteArray &h)
+{
+    // The values line: "<w> <h> <colours> <chars per pixel>".
+    const int open = xpm.indexOf('"');
+    const int firstSpace = xpm.indexOf(' ', open);
+    const int secondSpace = xpm.indexOf(' ', firstSpace + 1);
+    return xpm.left(open + 1) + w + ' ' + h + xpm.mid(secondSpace);
+}
+
+// Every hostile file, made from one good image of each format.
+QList<Hostile> hostileFiles()
+{
+    const QImage photo = testutil::makeImage(160, 120);
+    const QImage small = testutil::makeImage(24, 16);
+    struct Good
+    {
+        const char *label;
+        const char *ext;
+        QByteArray bytes;
+        std::function<QByteArray(const QByteArray &)> zero;
+        std::function<QByteArray(const QByteArray &)> huge;
+    };
+    const QList<Good> goods = {
+        // 3.6 GB: more than the limit, and little enough that a reader
+        // that allocates it anyway fails the check below rather than the
+        // machine.
+        {"jpeg", "jpg", encoded(photo, "jpeg"), [](const QByteArray &b) { return jpegSized(b, 0, 0); },
+         [](const QByteArray &b) { return jpegSized(b, 30000, 30000); }},
+        {"png", "png", encoded(photo, "png"), [](const QByteArray &b) { return pngSized(b, 0, 0); },
+         [](const QByteArray &b) { return pngSized(b, 100000, 100000); }},
+        {"bmp", "bmp", encoded(small, "bmp"), [](const QByteArray &b) { return bmpSized(b, 0, 0); },
+         [](const QByteArray &b) { return bmpSized(b, 100000, 100000); }},
+        {"tiff", "tif", encoded(small, "tiff"), [](const QByteArray &b) { return tiffSized(b, 0, 0); },
+         [](const QByteArray &b) { return tiffSized(b, 100000, 100000); }},
+        {"xpm", "xpm", encoded(small.convertToFormat(QImage::Format_Indexed8), "xpm"),
+         [](const QByteArray &b) { return xpmSized(b, "0", "0"); },
+         [](const QByteArray &b) { return xpmSized(b, "100000", "100000"); }},
+        // Named .jpg: a misnamed download, which also puts it among the
+        // files the window steps through.
+        {"gif", "jpg", kGif, [](const QByteArray &b) { return gifSized(b, 0, 0); },
+         [](const QByteArray &b) { return gifSized(b, 65535, 65535); }},
+    };
+
+    QList<Hostile> out;
+    auto add = [&](const QString &label, const QString &ext, const QByteArray &bytes, bool huge = false) {
+        Hostile h;
+        h.label = label;
+        h.name = QStringLiteral("b-%1.%2").arg(label, ext);
+        h.bytes = bytes;
+        h.huge = huge;
+        out << h;
+    };
+
+    QRandomGenerator flips(20261207u); // fixed: the same files on every run
+    for (const Good &g : goods) {
+        const QString l = QString::fromLatin1(g.label);
+        const QString e = QString::fromLatin1(g.ext);
+        Q_ASSERT(!g.bytes.isEmpty());
+        const int n = int(g.bytes.size());
+        // Cut after the signature, in the header's middle, half way, and
+        // short of the very end.
+        for (const int cut : {8, qMin(20, n - 1), n / 2, n - 2})
+            add(QStringLiteral("%1-cut%2").arg(l).arg(cut), e, g.bytes.left(cut));
+        for (int variant = 0; variant < 3; ++variant) {
+            QByteArray b = g.bytes;
+            const int span = qMin(n, 64);
+            for (int k = 0; k < 4; ++k) {
+                const int at = int(flips.bounded(span));
+                b[at] = char(quint8(b.at(at)) ^ quint8(1u << flips.bounded(8)));
+            }
+            add(QStringLiteral("%1-flip%2").arg(l).arg(variant), e, b);
+        }
+        const QByteArray zero = g.zero(g.bytes);
+        const QByteArray huge = g.huge(g.bytes);
+        Q_ASSERT(!zero.isEmpty() && !huge.isEmpty());
+        add(l + QStringLiteral("-zero"), e, zero);
+        add(l + QStringLiteral("-huge"), e, huge, true);
+    }
+    // Declares 20000 x 20000 (under the limit) but holds a few hundred bytes.
+    add(QStringLiteral("png-big-empty"), QStringLiteral("png"), pngSized(encoded(small, "png"), 20000, 20000));
+    // A PNG signature before noise.
+    QByteArray noise("\x89PNG\r\n\x1a\n", 8);
+    for (int i = 0; i < 4096; ++i)
+        noise.append(char(flips.bounded(256)));
+    add(QStringLiteral("png-noise"), QStringLiteral("png"), noise);
+    add(QStringLiteral("text"), QStringLiteral("jpg"), "These are words, not pixels.\n");
+    add(QStringLiteral("empty"), QStringLiteral("jpg"), QByteArray());
+    Hostile folder;
+    folder.label = QStringLiteral("folder");
+    folder.name = QStringLiteral("b-folder.jpg");
+    folder.folder = true;
+    out << folder;
+    return out;
+}
+
+// The shape each way promises for a file it cannot read.
+QString zeroInfo(const QString &path)
+{
+    return Picture::infoLine(path, QImage());
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QTreeWidgetItem *childNamed(QTreeWidgetItem *parent, const QString &name)
+{
+    for (int i = 0; parent && i < parent->childCount(); ++i) {
+        if (parent->child(i)->text(0) == name)
+            return parent->child(i);
+    }
+    return nullptr;
+}
+
+QListWidgetItem *entryNamed(QListWidget *list, const QString &name)
+{
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text() == name)
+            return list->item(i);
+    }
+    return nullptr;
+}
+
+QtMessageHandler previousHandler = nullptr;
+
+} // namespace
+
+class TstHostile : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir mTmp;
+    QList<Hostile> mFiles;
+    QString mRoot;
+
+    QString caseFolder(int i) const { return mRoot + QStringLiteral("/c%1").arg(i, 2, 10, QLatin1Char('0')); }
+    QString hostilePath(int i) const { return caseFolder(i) + QLatin1Char('/') + mFiles.at(i).name; }
+    QString goodPath(int i) const { return caseFolder(i) + QStringLiteral("/a.png"); }
+
+    static void closeAll(Framzo &main)
+    {
+        main.mpWorkspace->closeAllSubWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // Broken files make the image plugins talk; that is their business.
+        previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &c, const QString &m) {
+            if (type == QtDebugMsg || type == QtWarningMsg || qstrcmp(c.category, "default") != 0)
+                return;
+            previousHandler(type, c, m);
+        });
+#if !defined(__SANITIZE_ADDRESS__)
+        // Should a reader build what a broken header declares, this test
+        // fails instead of taking the machine's memory. (The sanitizer
+        // reserves far more address space than this, so it goes without.)
+        constexpr rlim_t cap = rlim_t(8) << 30;
+        struct rlimit limit;
+        if (getrlimit(RLIMIT_AS, &limit) == 0 && (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > cap)) {
+            limit.rlim_cur = cap;
+            setrlimit(RLIMIT_AS, &limit);
+        }
+#endif
+        initImages();
+        QVERIFY(mTmp.isValid());
+        mRoot = mTmp.path();
+        qputenv("HOME", QFile::encodeName(mRoot + QStringLiteral("/home")));
+        QVERIFY(QDir().mkpath(mRoot + QStringLiteral("/home/Desktop")));
+        mFiles = hostileFiles();
+        // Each file in a folder of its own, beside a good image.
+        for (int i = 0; i < mFiles.size(); ++i) {
+            QVERIFY(QDir().mkpath(caseFolder(i)));
+            QVERIFY(testutil::writeImage(goodPath(i), 40, 30, "png"));
+            if (mFiles.at(i).folder)
+                QVERIFY(QDir().mkpath(hostilePath(i)));
+            else
+                QVERIFY(testutil::writeBytes(hostilePath(i), mFiles.at(i).bytes));
+        }
+    }
+    void cleanupTestCase()
+    {
+        cleanupImages();
+        qInstallMessageHandler(previousHandler);
+    }
+
+    // Headers that declare more pixels than the program builds are turned
+    // away at once, by every decoding helper, without building them.
+    void hugeHeadersAreRefusedQuickly()
+    {
+        int huge = 0;
+        for (int i = 0; i < mFiles.size(); ++i) {
+            if (!mFiles.at(i).huge)
+                continue;
+            ++huge;
+            const QString path = hostilePath(i);
+            QElapsedTimer t;
+            t.start();
+            QVERIFY2(imageio::decode(path).isNull(), qPrintable(mFiles.at(i).label));
+            QSize full;
+            imageio::decodeReduced(path, QSize(200, 150), &full);
+            imageio::decodeReduced(path, QSize(64, 64));
+            QVERIFY2(t.elapsed() < kRefuseLimitMs,
+                     qPrintable(QStringLiteral("%1 took %2 ms").arg(mFiles.at(i).label).arg(t.elapsed())));
+        }
+        QCOMPARE(huge, 6);
+    }
+
+    // Every file through every way that decodes.
+    void everyFileEveryWay()
+    {
+        Framzo main;
+        main.capturePath = mRoot + QStringLiteral("/cuts");
+        QVERIFY(QDir().mkpath(main.capturePath));
+        main.mpShowCut->setChecked(true);
+        main.mpFree->setChecked(true);
+        main.mpFit->setChecked(false);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+
+        UiFramzo form;
+        BrowseBar bar(&form, "Browse");
+        QSignalSpy opened(&bar, &BrowseBar::OpenImg);
+
+        QStringList faults;
+        int runs = 0;
+        int hangs = 0;
+        auto fault = [&](int i, const char *way, const QString &what) {
+            faults << QStringLiteral("%1 (%2): %3").arg(mFiles.at(i).label, QLatin1String(way), what);
+        };
+
+        using Way = std::function<void(int)>;
+        const QList<QPair<const char *, Way>> ways = {
+            {"open", [&](int i) {
+                 // The command line opens what is recognised as an image; a
+                 // file whose pixels cannot be read shows zeros.
+                 const QString path = hostilePath(i);
+                 main.openArguments({QStringLiteral("framzo"), path});
+                 const bool recognised = QFileInfo(path).isFile() && !imageio::detect(path).isEmpty();
+                 const int windows = main.mpWorkspace->subWindowList().size();
+                 if (windows != (recognised ? 1 : 0))
+                     return fault(i, "open", QStringLiteral("%1 windows").arg(windows));
+                 Picture *pic = main.activePicture();
+                 if (!pic)
+                     return;
+                 if (pic->path() != path)
+                     return fault(i, "open", QStringLiteral("shows %1").arg(pic->path()));
+                 if (pic->image().isNull() && pic->information() != zeroInfo(path))
+                     fault(i, "open", QStringLiteral("caption %1").arg(pic->information()));
+                 if (!pic->image().isNull() && pic->information() != Picture::infoLine(path, pic->image()))
+                     fault(i, "open", QStringLiteral("caption %1").arg(pic->information()));
+             }},
+            {"page up/down", [&](int i) {
+                 // From the good neighbour into the file and back: what
+                 // cannot be read leaves the old image under the new path.
+                 const QString path = hostilePath(i);
+                 main.newChildWin(goodPath(i));
+                 Picture *pic = main.activePicture();
+                 if (!pic)
+                     return fault(i, "page up/down", QStringLiteral("no window"));
+                 const QImage before = pic->image().copy();
+                 // Let the neighbour be decoded ahead, as it would be
+                 // while the user looks at the good image.
+                 pic->prefetcher()->waitForFinished();
+                 const bool listed = pic->folderList().contains(mFiles.at(i).name);
+                 pic->stepInFolder(+1);
+                 if (listed != (pic->path() == path))
+                     return fault(i, "page up/down", QStringLiteral("at %1").arg(pic->path()));
+                 if (listed) {
+                     const QImage shown = pic->image();
+                     const QImage decoded = imageio::decode(path);
+                     if (decoded.isNull() ? shown != before : shown.size() != decoded.size())
+                         fault(i, "page up/down", QStringLiteral("image %1x%2").arg(shown.width()).arg(shown.height()));
+                     if (pic->information() != Picture::infoLine(path, shown))
+                         fault(i, "page up/down", QStringLiteral("caption %1").arg(pic->information()));
+                 }
+                 pic->stepInFolder(-1);
+                 if (pic->path() != goodPath(i) || pic->image().size() != QSize(40, 30))
+                     fault(i, "page up/down", QStringLiteral("back at %1").arg(pic->path()));
+             }},
+            {"folder tree", [&](int i) {
+                 // Listed by content; selecting an unreadable one shows
+                 // "Size: 0x0" and no preview; a double-click asks to open.
+                 const QString path = hostilePath(i);
+                 bar.openPath(caseFolder(i));
+                 QTreeWidgetItem *folder = bar.computerItem()->child(0);
+                 for (const QString &part : caseFolder(i).split(QLatin1Char('/'), Qt::SkipEmptyParts))
+                     folder = childNamed(folder, part);
+                 if (!folder || !childNamed(folder, QStringLiteral("a.png")))
+                     return fault(i, "folder tree", QStringLiteral("folder not revealed"));
+                 QTreeWidgetItem *item = childNamed(folder, mFiles.at(i).name);
+                 const bool isImage = !mFiles.at(i).folder && !mFiles.at(i).bytes.isEmpty()
+                     && !imageio::detect(path).isEmpty();
+                 if (!mFiles.at(i).folder && bool(item) != isImage)
+                     return fault(i, "folder tree", item ? QStringLiteral("listed") : QStringLiteral("not listed"));
+                 if (!item)
+                     return;
+                 form.mpTree->setCurrentItem(item);
+                 if (mFiles.at(i).folder) {
+                     if (!form.mpLabelSize->isHidden())
+                         fault(i, "folder tree", QStringLiteral("details shown for a folder"));
+                     return;
+                 }
+                 const QString size = form.mpLabelSize->text();
+                 const bool zero = size == QStringLiteral("Size: 0x0");
+                 if (zero != form.mpPreview->pixmap().isNull())
+                     fault(i, "folder tree", QStringLiteral("%1 with preview %2").arg(size).arg(!form.mpPreview->pixmap().isNull()));
+                 opened.clear();
+                 emit form.mpTree->itemDoubleClicked(item, 0);
+                 if (opened.size() != 1 || opened.at(0).at(0).toString() != path)
+                     fault(i, "folder tree", QStringLiteral("double-click did not ask for the file"));
+             }},
+            {"gallery listing", [&](int i) {
+                 Html html(caseFolder(i) + QLatin1Char('/'));
+                 QListWidgetItem *good = entryNamed(html.mpDir, QStringLiteral("a.png"));
+                 if (!good || good->data(Html::KindRole).toInt() != Html::Image)
+                     return fault(i, "gallery listing", QStringLiteral("good image not listed"));
+                 QListWidgetItem *item = entryNamed(html.mpDir, mFiles.at(i).name);
+                 if (!item)
+                     return; // not a listed ending (.xpm)
+                 const int kind = item->data(Html::KindRole).toInt();
+                 if (mFiles.at(i).folder ? kind != Html::Folder : kind == Html::Folder)
+                     fault(i, "gallery listing", QStringLiteral("kind %1").arg(kind));
+                 if (kind == Html::Unreadable) {
+                     // Never becomes an entry.
+                     item->setSelected(true);
+                     html.addItem();
+                     if (html.mpPreview->count() != 0)
+                         fault(i, "gallery listing", QStringLiteral("unreadable file added"));
+                 }
+             }},
+            {"gallery", [&](int i) {
+                 // No copy and no thumbnail for what cannot be read; its
+                 // page and cell are written all the same.
+                 const QString out = caseFolder(i) + QStringLiteral("/out");
+                 QDir().mkpath(out);
+                 const QString name = mFiles.at(i).name;
+                 GalleryWriter writer(out, QStringLiteral("g"), QStringLiteral("200"), QStringLiteral("150"),
+                                      QStringLiteral("3"), true, true,
+                                      {{QStringLiteral("a.png"), goodPath(i)}, {name, hostilePath(i)}});
+                 QByteArray format;
+                 const bool decodable = !imageio::decode(hostilePath(i), &format).isNull();
+                 // Copies and thumbnails keep the source's format; Qt
+                 // cannot write GIF, which the run reports.
+                 const bool writable = decodable && QImageWriter::supportedImageFormats().contains(format);
+                 const QString g = out + QStringLiteral("/g/");
+                 const QStringList expectFailed = decodable && !writable
+                     ? QStringList{g + name, g + "preview_" + name} : QStringList();
+                 if (writer.run() != 0 || writer.failedFiles() != expectFailed)
+                     return fault(i, "gallery", QStringLiteral("failed: %1").arg(writer.failedFiles().join(' ')));
+                 const bool unreadable = writer.unreadableSources().contains(hostilePath(i));
+                 if (unreadable == decodable)
+                     fault(i, "gallery", QStringLiteral("unreadable %1, decodable %2").arg(unreadable).arg(decodable));
+                 if (QFileInfo::exists(g + name) != writable || QFileInfo::exists(g + "preview_" + name) != writable)
+                     fault(i, "gallery", QStringLiteral("copy or thumbnail of an unreadable file"));
+                 if (!QFileInfo(g + name + ".html").isFile() || !QFileInfo(g + "a.png").isFile())
+                     fault(i, "gallery", QStringLiteral("page missing"));
+                 if (!readAll(out + "/g.html").contains(GalleryWriter::htmlUrl(name).toUtf8()))
+                     fault(i, "gallery", QStringLiteral("no cell"));
+                 QDir(out).removeRecursively();
+             }},
+            {"capture", [&](int i) {
+                 // A window showing the file cuts what it shows; one that
+                 // shows nothing writes nothing.
+                 const QString path = hostilePath(i);
+                 main.newChildWin(path);
+                 Picture *pic = main.activePicture();
+                 if (!pic)
+                     return fault(i, "capture", QStringLiteral("no window"));
+                 QWidget *vp = pic->view()->viewport();
+                 QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(4, 4));
+                 QTest::mouseMove(vp, QPoint(8, 8));
+                 QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(8, 8));
+                 // A cut keeps the source's format, which must be one Qt
+                 // can write (not GIF); else the failure is reported.
+                 const bool shows = !pic->image().isNull()
+                     && QImageWriter::supportedImageFormats().contains(imageio::detect(path));
+                 pic->captureTo(main.capturePath);
+                 const QString cut = main.capturePath + QLatin1Char('/') + mFiles.at(i).name;
+                 if (QFileInfo::exists(cut) != shows)
+                     fault(i, "capture", QStringLiteral("cut written: %1").arg(QFileInfo::exists(cut)));
+                 if (shows && imageio::decode(cut).isNull())
+                     fault(i, "capture", QStringLiteral("cut unreadable"));
+                 QDir cuts(main.capturePath);
+                 cuts.removeRecursively();
+                 QDir().mkpath(main.capturePath);
+             }},
+        };
+
+        QElapsedTimer total;
+        total.start();
+        for (int i = 0; i < mFiles.size(); ++i) {
+            for (const auto &way : ways) {
+                QElapsedTimer t;
+                t.start();
+                way.second(i);
+                closeAll(main);
+                ++runs;
+                if (t.elapsed() > kRunLimitMs) {
+                    ++hangs;
+                    fault(i, way.first, QStringLiteral("took %1 ms").arg(t.elapsed()));
+                }
+            }
+        }
+
+        // Nothing that was read is changed or gone.
+        int lost = 0;
+        for (int i = 0; i < mFiles.size(); ++i) {
+            const Hostile &h = mFiles.at(i);
+            const bool intact = h.folder ? QFileInfo(hostilePath(i)).isDir() : readAll(hostilePath(i)) == h.bytes
+                    && QFileInfo(hostilePath(i)).isFile();
+            if (!intact || imageio::decode(goodPath(i)).size() != QSize(40, 30))
+                ++lost;
+        }
+        qInfo().noquote() << QStringLiteral("hostile: %1 files x %2 paths = %3 runs, 0 crashes, %4 hangs, %5 files lost (%6 s)")
+                                 .arg(mFiles.size())
+                                 .arg(ways.size())
+                                 .arg(runs)
+                                 .arg(hangs)
+                                 .arg(lost)
+                                 .arg(total.elapsed() / 1000);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+        QCOMPARE(hangs, 0);
+        QCOMPARE(lost, 0);
+    }
+};
+
+QTEST_MAIN(TstHostile)
+#include "tst_hostile.moc"
