@@ -25,10 +25,10 @@ namespace {
 
 // An image of random colours and alpha, so that every channel of every pixel
 // is checked against the plain rule.
-QImage noise(int w, int h, QImage::Format format, quint32 seed)
+QImage noise(int w, int h, QImage::Format format, quint32 start)
 {
     QImage img(w, h, QImage::Format_ARGB32);
-    QRandomGenerator gen(seed);
+    QRandomGenerator gen(start);
     for (int y = 0; y < h; ++y) {
         auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
         for (int x = 0; x < w; ++x)

@@ -25,6 +25,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
+#include <QStandardPaths>
 
 Picture::Picture(QWidget *workspace_, const char *name, Qt::WindowFlags flags, Framzo *mainWindow_)
     : QMainWindow(nullptr, flags), workspace(workspace_), mainWindow(mainWindow_),
@@ -476,6 +477,11 @@ void Picture::deleteFile()
     const QFileInfo info(filePath);
     const bool present = info.exists() || info.isSymLink();
     // Into the desktop's trash where there is one, else removed for good.
+    // Qt makes the trash folder but not the data folder that holds it; a
+    // new account may not have that yet, and the file would then be removed
+    // for good where the user expects it in the trash.
+    if (present)
+        QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     if (present && !QFile::moveToTrash(filePath) && !QFile::remove(filePath)) {
         reportFailure(tr("%1 could not be deleted").arg(filePath));
         return;
