@@ -29,6 +29,7 @@ const char kUsage[] =
     "  --columns N       thumbnails per row of the index (default 1)\n"
     "  --no-link         no copies and no image pages; the thumbnails link nowhere\n"
     "  --no-text         no file names under the thumbnails\n"
+    "  --                what follows are images, even names that start with -\n"
     "  --help            show this text\n"
     "  --version         show the program's version\n"
     "\n"
@@ -141,6 +142,9 @@ int run(int argc, char **argv)
             height = value.mid(x + 1);
         } else if (option == QLatin1String("--columns")) {
             columns = value;
+        } else if (QFileInfo::exists(arg)) {
+            return fail(2, QStringLiteral("unknown option %1 (an image whose name starts with - goes after --)")
+                               .arg(arg));
         } else {
             return fail(2, QStringLiteral("unknown option %1 (see framzo --help)").arg(arg));
         }

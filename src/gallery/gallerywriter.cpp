@@ -111,15 +111,22 @@ void GalleryWriter::setProgress(Progress progress)
 
 QString GalleryWriter::htmlText(const QString &name)
 {
+    // Non-ASCII letters as numeric references: the page then reads the same
+    // in whatever encoding a browser takes it to be in.
     QString out;
     out.reserve(name.size());
-    for (const QChar c : name) {
-        switch (c.unicode()) {
+    const QList<uint> codePoints = name.toUcs4();
+    for (const uint c : codePoints) {
+        switch (c) {
         case '&': out += QLatin1String("&amp;"); break;
         case '<': out += QLatin1String("&lt;"); break;
         case '>': out += QLatin1String("&gt;"); break;
         case '"': out += QLatin1String("&quot;"); break;
-        default: out += c;
+        default:
+            if (c < 0x80)
+                out += QChar(char16_t(c));
+            else
+                out += QStringLiteral("&#%1;").arg(c);
         }
     }
     return out;
@@ -128,15 +135,23 @@ QString GalleryWriter::htmlText(const QString &name)
 QString GalleryWriter::htmlUrl(const QString &name)
 {
     // Without this a '#' or '?' would end the path part of the link, and a
-    // '%' would start an escape, so the link would miss its file.
+    // '%' would start an escape, so the link would miss its file. Browsers
+    // drop tabs and line breaks from links and read '\' as '/'. Every byte
+    // of a non-ASCII letter is escaped too (UTF-8, as file URLs are read):
+    // written raw, a browser that takes the page for another encoding would
+    // look for a file of another name.
+    static const char hex[] = "0123456789ABCDEF";
+    const QByteArray utf8 = name.toUtf8();
     QString out;
-    out.reserve(name.size());
-    for (const QChar c : name) {
-        switch (c.unicode()) {
-        case '%': out += QLatin1String("%25"); break;
-        case '#': out += QLatin1String("%23"); break;
-        case '?': out += QLatin1String("%3F"); break;
-        default: out += c;
+    out.reserve(utf8.size());
+    for (const char ch : utf8) {
+        const uchar b = uchar(ch);
+        if (b >= 0x80 || b < 0x20 || b == 0x7F || b == '%' || b == '#' || b == '?' || b == '\\') {
+            out += QLatin1Char('%');
+            out += QLatin1Char(hex[b >> 4]);
+            out += QLatin1Char(hex[b & 0xF]);
+        } else {
+            out += QLatin1Char(ch);
         }
     }
     return htmlText(out);

@@ -61,10 +61,11 @@ public:
     QStringList unreadableSources() const { return mUnreadable; }
 
     // A name as it is put into the text of a page: & < > " as character
-    // references.
+    // references, every non-ASCII character as a numeric one (&#1078;).
     static QString htmlText(const QString &name);
-    // A name as it is put into an href or src value: # ? % percent-encoded,
-    // then made safe as text.
+    // A name as it is put into an href or src value: # ? % \, control
+    // characters and every byte of a non-ASCII character (UTF-8)
+    // percent-encoded, then made safe as text. Pages are pure ASCII.
     static QString htmlUrl(const QString &name);
 
 private:
