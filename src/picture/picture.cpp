@@ -188,8 +188,9 @@ void Picture::refreshView()
 
     const QSize scaled = fitInside(currentImage->size(), w, h);
     if (scaled.width() > 0 && scaled.height() > 0) {
-        const QImage copy = currentImage->scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        imageCanvas->setBackgroundBrush(QBrush(QPixmap::fromImage(copy)));
+        QImage copy = currentImage->scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // Handed over, so that the pixmap can take the pixels without a copy.
+        imageCanvas->setBackgroundBrush(QBrush(QPixmap::fromImage(std::move(copy))));
     } else {
         imageCanvas->setBackgroundBrush(QColor(192, 192, 192));
     }

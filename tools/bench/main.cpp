@@ -568,6 +568,10 @@ int main(int argc, char **argv)
     qputenv("HOME", QFile::encodeName(home.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/data")));
+    const QString runtime = home.path() + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -612,7 +616,18 @@ int main(int argc, char **argv)
     }
     auto wanted = [&](const char *name) { return only.isEmpty() || only.contains(QLatin1String(name)); };
 
-    std::printf("framzo_bench: %d runs per case, %d cores, Qt %s\n", c.runs, QThread::idealThreadCount(), qVersion());
+    QString cpu;
+    QFile cpuInfo(QStringLiteral("/proc/cpuinfo"));
+    if (cpuInfo.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : cpuInfo.readAll().split('\n')) {
+            if (line.startsWith("model name")) {
+                cpu = QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
+                break;
+            }
+        }
+    }
+    std::printf("framzo_bench: %d runs per case; %d cores (%s); Qt %s\n", c.runs, QThread::idealThreadCount(),
+                qPrintable(cpu), qVersion());
     {
         Framzo window;
         window.resize(1280, 1024);
