@@ -38,7 +38,7 @@ bool writeFile(const QString &path, const QByteArray &content)
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    return imageio::commitSaved(file);
 }
 
 // The absolute, cleaned form of a path, for telling whether two paths name

@@ -229,6 +229,16 @@ bool write(const QImage &image, const QString &path, const QByteArray &qtFmt, in
         file.cancelWriting();
         return false;
     }
+    return commitSaved(file);
+}
+
+bool commitSaved(QSaveFile &file)
+{
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        file.commit(); // refused: removes the temporary file
+        return false;
+    }
     return file.commit();
 }
 

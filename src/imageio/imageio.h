@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QString>
 
+class QSaveFile;
+
 namespace imageio {
 
 // Format of the file at path as decided from its content (Qt's lower-case
@@ -57,6 +59,13 @@ QSize scaleMin(const QSize &size, const QSize &bound);
 // failed or interrupted write never leaves a half-written file where a good
 // one stood. quality -1 takes the format's default. Returns success.
 bool write(const QImage &image, const QString &path, const QByteArray &qtFormat, int quality = -1);
+
+// Commits file (open for writing) only when everything written reached the
+// disk; otherwise discards the temporary file, so the old file stays, and
+// returns false. Qt 6.4's QSaveFile::commit() misses a write that fails as
+// its buffer is flushed (a full disk) and would put the short file in place
+// of the good one. Every QSaveFile of the program ends through here.
+bool commitSaved(QSaveFile &file);
 
 // Raises Qt's image allocation limit to kAllocationLimitMB. decode() does
 // this itself; code that decodes on several threads at once calls it first
