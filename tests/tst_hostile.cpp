@@ -39,6 +39,7 @@
 #include <memory>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -56,6 +57,7 @@ struct Hostile
     QString name;   // the file (or folder) name
     QByteArray bytes;
     bool folder = false;
+    bool fifo = false; // a named pipe: opening it to read waits for a writer
     bool huge = false; // declares more pixels than the allocation limit
 };
 
@@ -245,6 +247,11 @@ QList<Hostile> hostileFiles()
     folder.name = QStringLiteral("b-folder.jpg");
     folder.folder = true;
     out << folder;
+    Hostile fifo;
+    fifo.label = QStringLiteral("fifo");
+    fifo.name = QStringLiteral("b-fifo.jpg");
+    fifo.fifo = true;
+    out << fifo;
     return out;
 }
 
@@ -332,6 +339,8 @@ private slots:
             QVERIFY(testutil::writeImage(goodPath(i), 40, 30, "png"));
             if (mFiles.at(i).folder)
                 QVERIFY(QDir().mkpath(hostilePath(i)));
+            else if (mFiles.at(i).fifo)
+                QVERIFY(::mkfifo(QFile::encodeName(hostilePath(i)).constData(), 0644) == 0);
             else
                 QVERIFY(testutil::writeBytes(hostilePath(i), mFiles.at(i).bytes));
         }
@@ -447,7 +456,7 @@ private slots:
                  if (!folder || !childNamed(folder, QStringLiteral("a.png")))
                      return fault(i, "folder tree", QStringLiteral("folder not revealed"));
                  QTreeWidgetItem *item = childNamed(folder, mFiles.at(i).name);
-                 const bool isImage = !mFiles.at(i).folder && !mFiles.at(i).bytes.isEmpty()
+                 const bool isImage = !mFiles.at(i).folder && !mFiles.at(i).fifo && !mFiles.at(i).bytes.isEmpty()
                      && !imageio::detect(path).isEmpty();
                  if (!mFiles.at(i).folder && bool(item) != isImage)
                      return fault(i, "folder tree", item ? QStringLiteral("listed") : QStringLiteral("not listed"));
@@ -477,6 +486,8 @@ private slots:
                  if (!item)
                      return; // not a listed ending (.xpm)
                  const int kind = item->data(Html::KindRole).toInt();
+                 if (mFiles.at(i).fifo)
+                     return fault(i, "gallery listing", QStringLiteral("a pipe listed"));
                  if (mFiles.at(i).folder ? kind != Html::Folder : kind == Html::Folder)
                      fault(i, "gallery listing", QStringLiteral("kind %1").arg(kind));
                  if (kind == Html::Unreadable) {
@@ -543,6 +554,22 @@ private slots:
                  cuts.removeRecursively();
                  QDir().mkpath(main.capturePath);
              }},
+            {"edits", [&](int i) {
+                 // Turning, inverting and adjusting a window that shows
+                 // nothing leaves it showing nothing; the colour adjustment
+                 // reads the file again.
+                 main.newChildWin(hostilePath(i));
+                 Picture *pic = main.activePicture();
+                 if (!pic)
+                     return fault(i, "edits", QStringLiteral("no window"));
+                 const QSize size = pic->image().size();
+                 pic->rotateBy(90.0);
+                 pic->invertColors();
+                 pic->rotateBy(270.0);
+                 pic->adjustColors(10, -10, 5, 3);
+                 if (pic->image().size() != size)
+                     fault(i, "edits", QStringLiteral("size %1x%2").arg(pic->image().width()).arg(pic->image().height()));
+             }},
         };
 
         QElapsedTimer total;
@@ -565,8 +592,14 @@ private slots:
         int lost = 0;
         for (int i = 0; i < mFiles.size(); ++i) {
             const Hostile &h = mFiles.at(i);
-            const bool intact = h.folder ? QFileInfo(hostilePath(i)).isDir() : readAll(hostilePath(i)) == h.bytes
-                    && QFileInfo(hostilePath(i)).isFile();
+            const QFileInfo info(hostilePath(i));
+            bool intact = false;
+            if (h.folder)
+                intact = info.isDir();
+            else if (h.fifo)
+                intact = info.exists() && !info.isFile() && !info.isDir();
+            else
+                intact = info.isFile() && readAll(hostilePath(i)) == h.bytes;
             if (!intact || imageio::decode(goodPath(i)).size() != QSize(40, 30))
                 ++lost;
         }

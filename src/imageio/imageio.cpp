@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -68,6 +69,13 @@ bool withinLimit(const QSize &size)
     return qint64(size.width()) * size.height() * 4 <= limitMB * 1024 * 1024;
 }
 
+// Only regular files are read: opening a FIFO (or a device) named like an
+// image would wait for a writer that may never come, and the window with it.
+bool readable(QImageReader &reader, const QString &path)
+{
+    return QFileInfo(path).isFile() && reader.canRead();
+}
+
 QSize orientedSize(const QImageReader &reader, QSize size)
 {
     if (size.isValid() && (reader.transformation() & QImageIOHandler::TransformationRotate90))
@@ -81,7 +89,7 @@ QByteArray detect(const QString &path)
 {
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
-    if (!reader.canRead())
+    if (!readable(reader, path))
         return {};
     return reader.format().toLower();
 }
@@ -129,10 +137,10 @@ QImage decode(const QString &path, QByteArray *format)
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
-    const bool readable = reader.canRead();
+    const bool canRead = readable(reader, path);
     if (format)
-        *format = readable ? reader.format().toLower() : QByteArray();
-    if (!readable || !withinLimit(reader.size()))
+        *format = canRead ? reader.format().toLower() : QByteArray();
+    if (!canRead || !withinLimit(reader.size()))
         return {};
     QImage img;
     // The JPEG reader decodes into an image of the right size and format
@@ -149,10 +157,10 @@ QSize probeSize(const QString &path, QByteArray *format)
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
-    const bool readable = reader.canRead();
+    const bool canRead = readable(reader, path);
     if (format)
-        *format = readable ? reader.format().toLower() : QByteArray();
-    if (!readable)
+        *format = canRead ? reader.format().toLower() : QByteArray();
+    if (!canRead)
         return {};
     return orientedSize(reader, reader.size());
 }
@@ -163,12 +171,12 @@ QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize, Q
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
-    const bool readable = reader.canRead();
+    const bool canRead = readable(reader, path);
     if (format)
-        *format = readable ? reader.format().toLower() : QByteArray();
+        *format = canRead ? reader.format().toLower() : QByteArray();
     if (fullSize)
         *fullSize = QSize();
-    if (!readable)
+    if (!canRead)
         return {};
 
     const QSize raw = reader.size(); // before orientation

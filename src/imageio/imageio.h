@@ -15,7 +15,10 @@ namespace imageio {
 
 // Format of the file at path as decided from its content (Qt's lower-case
 // name: "jpeg", "png", "bmp", "tiff", "xpm", "gif", ...), or empty when the
-// content is not an image Qt can read. Reads only the header.
+// content is not an image Qt can read. Reads only the header. Like every
+// reading helper here, it reads regular files only (never a FIFO or a
+// device, which could block), and treats a header declaring more pixels than
+// the allocation limit as undecodable (decode, decodeReduced).
 QByteArray detect(const QString &path);
 
 // Qt's format name -> the program's name: "JPEG", "PNG", "BMP", "TIF", "XPM";
