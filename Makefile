@@ -7,7 +7,7 @@ ifeq ($(SANITIZE),1)
   CMAKE_FLAGS += -DFRAMZO_SANITIZE=ON
   # Leaks of the toolkit's and the system libraries' own caches are not ours;
   # memory errors and undefined behaviour stop the test.
-  TEST_ENV += ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:strict_string_checks=1 \
+  TEST_ENV += ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
               UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 endif
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
