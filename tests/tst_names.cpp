@@ -223,6 +223,21 @@ private slots:
         QCOMPARE(main->mLastPath, mFolder);
     }
 
+    // The capture folder and the last folder come back as they were.
+    void settingsKeepTheFolders()
+    {
+        testutil::clearSettings();
+        const QString capture = mTmp.filePath(QStringLiteral("cuts; \"#1\" = %20 & <ж> [a] \\x"));
+        {
+            Framzo main;
+            main.capturePath = capture;
+            main.mLastPath = mFolder;
+        }
+        Framzo again;
+        QCOMPARE(again.capturePath, capture);
+        QCOMPARE(again.mLastPath, mFolder);
+    }
+
     void stepsThroughTheFolder()
     {
         auto main = mainWindow();
