@@ -233,6 +233,11 @@ QList<Hostile> hostileFiles()
         add(l + QStringLiteral("-zero"), e, zero);
         add(l + QStringLiteral("-huge"), e, huge, true);
     }
+    // Good files in the pixel formats per-pixel code forgets: one bit,
+    // 16 bits a channel, grey.
+    add(QStringLiteral("bmp-1bit"), QStringLiteral("bmp"), encoded(photo.convertToFormat(QImage::Format_Mono), "bmp"));
+    add(QStringLiteral("png-16bit"), QStringLiteral("png"), encoded(photo.convertToFormat(QImage::Format_RGBA64), "png"));
+    add(QStringLiteral("jpeg-grey"), QStringLiteral("jpg"), encoded(photo.convertToFormat(QImage::Format_Grayscale8), "jpeg"));
     // Declares 20000 x 20000 (under the limit) but holds a few hundred bytes.
     add(QStringLiteral("png-big-empty"), QStringLiteral("png"), pngSized(encoded(small, "png"), 20000, 20000));
     // A PNG signature before noise.
