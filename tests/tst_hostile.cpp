@@ -305,6 +305,7 @@ class TstHostile : public QObject
     QString caseFolder(int i) const { return mRoot + QStringLiteral("/c%1").arg(i, 2, 10, QLatin1Char('0')); }
     QString hostilePath(int i) const { return caseFolder(i) + QLatin1Char('/') + mFiles.at(i).name; }
     QString goodPath(int i) const { return caseFolder(i) + QStringLiteral("/a.png"); }
+    QString afterPath(int i) const { return caseFolder(i) + QStringLiteral("/c.png"); }
 
     static void closeAll(Framzo &main)
     {
@@ -338,10 +339,11 @@ private slots:
         qputenv("HOME", QFile::encodeName(mRoot + QStringLiteral("/home")));
         QVERIFY(QDir().mkpath(mRoot + QStringLiteral("/home/Desktop")));
         mFiles = hostileFiles();
-        // Each file in a folder of its own, beside a good image.
+        // Each file in a folder of its own, between two good images.
         for (int i = 0; i < mFiles.size(); ++i) {
             QVERIFY(QDir().mkpath(caseFolder(i)));
             QVERIFY(testutil::writeImage(goodPath(i), 40, 30, "png"));
+            QVERIFY(testutil::writeImage(afterPath(i), 40, 30, "png"));
             if (mFiles.at(i).folder)
                 QVERIFY(QDir().mkpath(hostilePath(i)));
             else if (mFiles.at(i).fifo)
@@ -423,32 +425,42 @@ private slots:
                      fault(i, "open", QStringLiteral("caption %1").arg(pic->information()));
              }},
             {"page up/down", [&](int i) {
-                 // From the good neighbour into the file and back: what
-                 // cannot be read leaves the old image under the new path.
+                 // Page Up from the good image before it, Page Down from the
+                 // good image after it: what cannot be read leaves the old
+                 // image under the new path, and the next step goes on.
                  const QString path = hostilePath(i);
-                 main.newChildWin(goodPath(i));
-                 Picture *pic = main.activePicture();
-                 if (!pic)
-                     return fault(i, "page up/down", QStringLiteral("no window"));
-                 const QImage before = pic->image().copy();
-                 // Let the neighbour be decoded ahead, as it would be
-                 // while the user looks at the good image.
-                 pic->prefetcher()->waitForFinished();
-                 const bool listed = pic->folderList().contains(mFiles.at(i).name);
-                 pic->stepInFolder(+1);
-                 if (listed != (pic->path() == path))
-                     return fault(i, "page up/down", QStringLiteral("at %1").arg(pic->path()));
-                 if (listed) {
-                     const QImage shown = pic->image();
-                     const QImage decoded = imageio::decode(path);
-                     if (decoded.isNull() ? shown != before : shown.size() != decoded.size())
-                         fault(i, "page up/down", QStringLiteral("image %1x%2").arg(shown.width()).arg(shown.height()));
-                     if (pic->information() != Picture::infoLine(path, shown))
-                         fault(i, "page up/down", QStringLiteral("caption %1").arg(pic->information()));
+                 for (const bool fromBefore : {true, false}) {
+                     const QString start = fromBefore ? goodPath(i) : afterPath(i);
+                     const int step = fromBefore ? +1 : -1;
+                     main.newChildWin(start);
+                     Picture *pic = main.activePicture();
+                     if (!pic)
+                         return fault(i, "page up/down", QStringLiteral("no window"));
+                     const QImage before = pic->image().copy();
+                     // Let the neighbours be decoded ahead, as they would be
+                     // while the user looks at the good image.
+                     pic->prefetcher()->waitForFinished();
+                     const bool listed = pic->folderList().contains(mFiles.at(i).name);
+                     pic->stepInFolder(step);
+                     if (listed != (pic->path() == path))
+                         return fault(i, "page up/down", QStringLiteral("at %1").arg(pic->path()));
+                     if (listed) {
+                         const QImage shown = pic->image();
+                         const QImage decoded = imageio::decode(path);
+                         if (decoded.isNull() ? shown != before : shown.size() != decoded.size())
+                             fault(i, "page up/down",
+                                   QStringLiteral("image %1x%2").arg(shown.width()).arg(shown.height()));
+                         if (pic->information() != Picture::infoLine(path, shown))
+                             fault(i, "page up/down", QStringLiteral("caption %1").arg(pic->information()));
+                         pic->prefetcher()->waitForFinished();
+                         pic->stepInFolder(step); // on to the other good image
+                     }
+                     // Past it (an entry not listed is stepped over).
+                     const QString other = fromBefore ? afterPath(i) : goodPath(i);
+                     if (pic->path() != other || pic->image().size() != QSize(40, 30))
+                         fault(i, "page up/down", QStringLiteral("then at %1").arg(pic->path()));
+                     closeAll(main);
                  }
-                 pic->stepInFolder(-1);
-                 if (pic->path() != goodPath(i) || pic->image().size() != QSize(40, 30))
-                     fault(i, "page up/down", QStringLiteral("back at %1").arg(pic->path()));
              }},
             {"folder tree", [&](int i) {
                  // Listed by content; selecting an unreadable one shows
@@ -605,7 +617,8 @@ private slots:
                 intact = info.exists() && !info.isFile() && !info.isDir();
             else
                 intact = info.isFile() && readAll(hostilePath(i)) == h.bytes;
-            if (!intact || imageio::decode(goodPath(i)).size() != QSize(40, 30))
+            if (!intact || imageio::decode(goodPath(i)).size() != QSize(40, 30)
+                || imageio::decode(afterPath(i)).size() != QSize(40, 30))
                 ++lost;
         }
         qInfo().noquote() << QStringLiteral("hostile: %1 files x %2 paths = %3 runs, 0 crashes, %4 hangs, %5 files lost (%6 s)")
