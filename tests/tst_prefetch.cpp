@@ -150,6 +150,23 @@ void TstPrefetch::steppingShowsTheRightImage()
         QCOMPARE(pic->image(), plainDecode(file(i)));
         QVERIFY(pic->information().contains(file(i)));
     }
+    // Keys pressed while the neighbours are still being decoded leave the
+    // next ones asked for and decoded.
+    for (int i = 1; i < kFiles; ++i) {
+        QVERIFY(pic->stepInFolder(1));
+        QCOMPARE(pic->image(), plainDecode(file(i)));
+    }
+    pic->prefetcher()->waitForFinished();
+    QCOMPARE(pic->prefetcher()->held(), QStringList{file(kFiles - 2)});
+    // Stepping back, the file before is decoded first.
+    QVERIFY(pic->stepInFolder(-1));
+    pic->prefetcher()->waitForFinished();
+    QCOMPARE(pic->prefetcher()->held(), (QStringList{file(kFiles - 3), file(kFiles - 1)}));
+    QVERIFY(pic->stepInFolder(-1));
+    QVERIFY(pic->stepInFolder(-1));
+    QVERIFY(pic->stepInFolder(-1));
+    QCOMPARE(pic->path(), file(0));
+
     // Through the keys as well.
     pic->prefetcher()->waitForFinished();
     QTest::keyClick(main.get(), Qt::Key_PageUp);

@@ -130,15 +130,19 @@ void Picture::loadImage(const QString &path)
 
 void Picture::requestNeighbours()
 {
-    // The next file first: Page Up is the usual way through a folder.
     const QString folder = filePath.left(filePath.lastIndexOf(QLatin1Char('/')) + 1);
     const int current = folderEntries.indexOf(filePath.mid(folder.size()));
+    // The neighbour in the direction of the last step is decoded first, the
+    // next one when there was no step: Page Up is the usual way through.
+    const QString lastFolder = lastLoaded.left(lastLoaded.lastIndexOf(QLatin1Char('/')) + 1);
+    const int last = lastFolder == folder ? folderEntries.indexOf(lastLoaded.mid(folder.size())) : -1;
+    lastLoaded = filePath;
     QStringList neighbours;
     if (current >= 0) {
-        if (current + 1 < folderEntries.size())
-            neighbours << folder + folderEntries.at(current + 1);
-        if (current > 0)
-            neighbours << folder + folderEntries.at(current - 1);
+        const QString next = current + 1 < folderEntries.size() ? folder + folderEntries.at(current + 1) : QString();
+        const QString previous = current > 0 ? folder + folderEntries.at(current - 1) : QString();
+        neighbours = last > current ? QStringList{previous, next} : QStringList{next, previous};
+        neighbours.removeAll(QString());
     }
     mPrefetcher->request(neighbours);
 }

@@ -117,4 +117,5 @@ private:
     QString infoText;
     QString mIconName;
     Prefetcher *mPrefetcher = nullptr;
+    QString lastLoaded; // the file the neighbours were last asked for
 };

@@ -2,9 +2,11 @@
 
 #include "imageio.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QPointer>
 #include <QThreadPool>
 #include <QWaitCondition>
 
@@ -61,6 +63,23 @@ FileStamp stampOf(const QString &path)
     return s;
 }
 
+// The thread the decodes ahead run on: one of their own, so that they never
+// wait behind other work on the shared pool, and never take more than one
+// core. The application owns it, and waits for a decode under way as it
+// ends.
+QThreadPool *prefetchPool()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool) {
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return QThreadPool::globalInstance();
+        pool = new QThreadPool(app);
+        pool->setMaxThreadCount(1);
+    }
+    return pool;
+}
+
 } // namespace
 
 struct Prefetcher::Job
@@ -86,6 +105,10 @@ struct Prefetcher::Shared
     std::vector<std::shared_ptr<Job>> held; // in the order asked for
     std::deque<std::shared_ptr<Job>> queue; // held and not yet started
     bool working = false;                   // a worker is on the pool
+    // Set while the caller waits for a decode it takes: it is moving on and
+    // will say where with its next request, so the worker starts nothing
+    // (it could not stop a decode nobody wants any more) until then.
+    bool paused = false;
 };
 
 Prefetcher::Prefetcher(QObject *parent) : QObject(parent), mShared(std::make_shared<Shared>())
@@ -123,6 +146,7 @@ void Prefetcher::request(const QStringList &paths)
         }
         mShared->held = std::move(held);
         mShared->queue = std::move(queue);
+        mShared->paused = false;
         if (!mShared->queue.empty() && !mShared->working) {
             mShared->working = true;
             start = true;
@@ -133,7 +157,7 @@ void Prefetcher::request(const QStringList &paths)
         // thread, before a worker reads with it.
         imageio::allowLargeImages();
         std::shared_ptr<Shared> shared = mShared;
-        QThreadPool::globalInstance()->start([shared] { work(shared); });
+        prefetchPool()->start([shared] { work(shared); });
     }
 }
 
@@ -143,7 +167,7 @@ void Prefetcher::work(const std::shared_ptr<Shared> &shared)
         std::shared_ptr<Job> job;
         {
             QMutexLocker lock(&shared->mutex);
-            if (shared->queue.empty()) {
+            if (shared->queue.empty() || shared->paused) {
                 shared->working = false;
                 shared->changed.wakeAll();
                 return;
@@ -191,6 +215,8 @@ bool Prefetcher::take(const QString &path, QImage *image, QByteArray *format)
             queue.erase(std::remove(queue.begin(), queue.end(), job), queue.end());
             return false;
         }
+        if (job->state == Job::Running)
+            mShared->paused = true;
         while (job->state != Job::Done)
             mShared->changed.wait(&mShared->mutex);
     }

@@ -37,7 +37,9 @@ public:
     // when path was asked for and its file is unchanged since it was read.
     // A decode under way is waited for; one not yet started is dropped, as
     // is a decode that failed or whose file changed: the caller then reads
-    // the file itself. Either way path is no longer held.
+    // the file itself. Either way path is no longer held. Waiting for a
+    // decode holds the worker back from the files still queued until the
+    // next request(): the caller is moving on.
     bool take(const QString &path, QImage *image, QByteArray *format);
 
     // The files asked for and still held, in order.

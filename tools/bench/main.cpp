@@ -544,6 +544,16 @@ void caseMemory(Context &c)
 
 // ---- the table --------------------------------------------------------------
 
+// The system's load over the last minute: other work on the machine slows
+// the two-core cases most.
+QString loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    return QString::fromLatin1(f.readAll().split(' ').value(0));
+}
+
 void printTable()
 {
     std::printf("\n| case | Framzo | peer, same run | ratio | target | met |\n|---|---:|---:|---:|---|---|\n");
@@ -626,8 +636,8 @@ int main(int argc, char **argv)
             }
         }
     }
-    std::printf("framzo_bench: %d runs per case; %d cores (%s); Qt %s\n", c.runs, QThread::idealThreadCount(),
-                qPrintable(cpu), qVersion());
+    std::printf("framzo_bench: %d runs per case; %d cores (%s); Qt %s; load average %s\n", c.runs,
+                QThread::idealThreadCount(), qPrintable(cpu), qVersion(), qPrintable(loadAverage()));
     {
         Framzo window;
         window.resize(1280, 1024);
@@ -651,6 +661,7 @@ int main(int argc, char **argv)
     if (wanted("memory"))
         caseMemory(c);
     printTable();
+    std::printf("\nload average at the end: %s\n", qPrintable(loadAverage()));
     cleanupImages();
     return rc;
 }
