@@ -229,7 +229,7 @@ void closeAll(Framzo &window)
     QCoreApplication::processEvents();
 }
 
-void caseOpen(Context &c, Framzo &window, const QString &path, const QString &label)
+void caseOpen(Context &c, Framzo &window, const QString &path, const QString &label, double limit)
 {
     Picture *pic = openWindow(window, path);
     auto framzo = [&] {
@@ -240,7 +240,7 @@ void caseOpen(Context &c, Framzo &window, const QString &path, const QString &la
         return msSince(t);
     };
     const auto [f, p] = alternate(c.runs, framzo, [&] { return djpeg(path); });
-    addRow(label, f, p, 1.10);
+    addRow(label, f, p, limit);
 
     // Where the time goes: the decode alone and the display copy alone.
     QList<double> decode, display;
@@ -559,9 +559,12 @@ void printTable()
     std::printf("\n| case | Framzo | peer, same run | ratio | target | met |\n|---|---:|---:|---:|---|---|\n");
     for (const Row &r : std::as_const(rows)) {
         const double ratio = r.peer > 0 ? r.framzo / r.peer : 0;
-        const QString met = r.target.isEmpty() ? QStringLiteral("") : (ratio <= r.limit ? QStringLiteral("met") : QStringLiteral("not met"));
-        std::printf("| %s | %.0f %s | %.0f %s | %.2f | %s | %s |\n", qPrintable(r.name), r.framzo, qPrintable(r.unit),
-                    r.peer, qPrintable(r.unit), ratio, qPrintable(r.target), qPrintable(met));
+        // Rows without a target are there for comparison.
+        const bool compared = r.target.isEmpty();
+        const QString met = compared ? QString() : (ratio <= r.limit ? QStringLiteral("met") : QStringLiteral("not met"));
+        std::printf("| %s | %.0f %s | %.0f %s | %.2f | %s | %s |\n", qPrintable(r.name.trimmed()), r.framzo,
+                    qPrintable(r.unit), r.peer, qPrintable(r.unit), ratio,
+                    compared ? "—" : qPrintable(r.target), qPrintable(met));
     }
     std::fflush(stdout);
 }
@@ -644,8 +647,8 @@ int main(int argc, char **argv)
         window.show();
         QCoreApplication::processEvents();
         if (wanted("open")) {
-            caseOpen(c, window, c.data.alone, QStringLiteral("open: 24 MP JPEG with its display copy"));
-            caseOpen(c, window, c.data.big, QStringLiteral("  open a 50 MP JPEG"));
+            caseOpen(c, window, c.data.alone, QStringLiteral("open: 24 MP JPEG with its display copy"), 1.10);
+            caseOpen(c, window, c.data.big, QStringLiteral("  open a 50 MP JPEG"), 0);
         }
         if (wanted("step"))
             caseStep(c, window);
