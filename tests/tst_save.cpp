@@ -98,6 +98,7 @@ private slots:
     void failedSaveKeepsEverything_data();
     void failedSaveKeepsEverything();
     void nothingWithoutImageWindow();
+    void noSaveOverAnUnreadableFile();
 
 private:
     SaveAnswers answers;
@@ -357,3 +358,23 @@ void TstSave::nothingWithoutImageWindow()
 
 QTEST_MAIN(TstSave)
 #include "tst_save.moc"
+
+void TstSave::noSaveOverAnUnreadableFile()
+{
+    // Stepping onto a broken file keeps the previous photo on screen under
+    // the broken file's name; Save must not write that photo over it.
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("a.png"));
+    const QString broken = dir.filePath(QStringLiteral("b.png"));
+    QVERIFY(testutil::writeImage(good, 40, 30, "png"));
+    const QByteArray brokenBytes = readAll(good).left(60);
+    QVERIFY(testutil::writeBytes(broken, brokenBytes));
+    Picture *pic = open(good);
+    QVERIFY(pic);
+    QVERIFY(pic->stepInFolder(+1));
+    QCOMPARE(pic->path(), broken);
+    QCOMPARE(pic->image().size(), QSize(40, 30));
+    main->mpSave->trigger();
+    QCOMPARE(readAll(broken), brokenBytes);
+    QVERIFY(status().contains(broken));
+}

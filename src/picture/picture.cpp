@@ -113,7 +113,8 @@ void Picture::loadImage(const QString &path)
         QImage loaded;
         if (!mPrefetcher->take(filePath, &loaded, &format))
             loaded = imageio::decode(filePath, &format);
-        if (!loaded.isNull())
+        mImageFromFile = !loaded.isNull();
+        if (mImageFromFile)
             *currentImage = std::move(loaded);
         dotsPerMeterX = currentImage->dotsPerMeterX();
         dotsPerMeterY = currentImage->dotsPerMeterY();
@@ -413,6 +414,10 @@ void Picture::saveInPlace()
 {
     if (filePath.isEmpty())
         return;
+    if (!mImageFromFile) {
+        reportFailure(tr("%1 could not be read, so it is not saved over").arg(filePath));
+        return;
+    }
     // The format follows the content, whatever the name says.
     const QByteArray format = imageio::detect(filePath);
     bool written = false;

@@ -116,6 +116,10 @@ private:
     int colorAll = 0;
     QString infoText;
     QString mIconName;
+    // Whether the image shown was decoded from filePath. A file that cannot
+    // be decoded leaves the previous image under the new name; saving that
+    // in place would write one photo over another file.
+    bool mImageFromFile = false;
     Prefetcher *mPrefetcher = nullptr;
     QString lastLoaded; // the file the neighbours were last asked for
 };
