@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -108,6 +109,47 @@ private slots:
         Picture *pic = main.findChild<Picture *>();
         QVERIFY(pic);
         QCOMPARE(pic->windowIconName(), icon);
+    }
+
+    void detectionAgreesWithTheReaders_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray jpeg, png, bmp;
+        {
+            QBuffer b(&jpeg);
+            b.open(QIODevice::WriteOnly);
+            testutil::makeImage(9, 7).save(&b, "JPEG");
+        }
+        {
+            QBuffer b(&png);
+            b.open(QIODevice::WriteOnly);
+            testutil::makeImage(9, 7).save(&b, "PNG");
+        }
+        {
+            QBuffer b(&bmp);
+            b.open(QIODevice::WriteOnly);
+            testutil::makeImage(9, 7).save(&b, "BMP");
+        }
+        QTest::newRow("jpeg") << jpeg;
+        QTest::newRow("jpeg, two bytes") << jpeg.left(2);
+        QTest::newRow("jpeg, one byte") << jpeg.left(1);
+        QTest::newRow("png") << png;
+        QTest::newRow("png, signature only") << png.left(8);
+        QTest::newRow("png, seven bytes") << png.left(7);
+        QTest::newRow("bmp") << bmp;
+        QTest::newRow("text") << QByteArray("hello, world");
+    }
+    void detectionAgreesWithTheReaders()
+    {
+        // The quick look at the first bytes must name what Qt's readers name.
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString p = dir.filePath("x.img");
+        QVERIFY(testutil::writeBytes(p, bytes));
+        QImageReader reader(p);
+        reader.setDecideFormatFromContent(true);
+        const QByteArray expected = reader.canRead() ? reader.format().toLower() : QByteArray();
+        QCOMPARE(imageio::detect(p), expected);
     }
 
     void undecodableFiles()

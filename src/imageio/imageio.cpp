@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include <cstdlib>
+#include <cstring>
 
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
@@ -85,8 +86,36 @@ QSize orientedSize(const QImageReader &reader, QSize size)
 
 } // namespace
 
+namespace {
+
+// The two formats photos come in are told by their first bytes alone, which
+// is all Qt's own JPEG and PNG readers look at to claim a file. Reading those
+// bytes directly spares a reader that asks every installed plugin in turn: a
+// folder of two thousand photos lists in a fraction of the time.
+QByteArray sniffPhoto(const QString &path)
+{
+    static const bool jpeg = QImageReader::supportedImageFormats().contains("jpeg");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    char head[8];
+    const qint64 n = file.read(head, sizeof head);
+    if (jpeg && n >= 2 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8)
+        return "jpeg";
+    if (n == 8 && std::memcmp(head, "\x89PNG\r\n\x1a\n", 8) == 0)
+        return "png";
+    return {};
+}
+
+} // namespace
+
 QByteArray detect(const QString &path)
 {
+    if (!QFileInfo(path).isFile())
+        return {};
+    const QByteArray photo = sniffPhoto(path);
+    if (!photo.isEmpty())
+        return photo;
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     if (!readable(reader, path))
