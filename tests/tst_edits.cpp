@@ -8,6 +8,7 @@
 #include "mimesourcefactory.h"
 #include "picture.h"
 #include "testutil.h"
+#include "testwindow.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -126,14 +127,7 @@ private:
 TstEdits::Window TstEdits::open(const QString &path)
 {
     Window w;
-    w.main = std::make_unique<Framzo>();
-    w.main->show();
-    if (!QTest::qWaitForWindowExposed(w.main.get()))
-        return w;
-    w.main->newChildWin(path);
-    if (!QTest::qWaitFor([&] { return w.main->activePicture() != nullptr; }))
-        return w;
-    w.pic = w.main->activePicture();
+    w.pic = testutil::openInNewWindow(w.main, path);
     return w;
 }
 

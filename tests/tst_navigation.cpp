@@ -7,6 +7,7 @@
 #include "mimesourcefactory.h"
 #include "picture.h"
 #include "testutil.h"
+#include "testwindow.h"
 
 #include <QAction>
 #include <QDialog>
@@ -119,14 +120,7 @@ void TstNavigation::cleanup()
 
 Picture *TstNavigation::open(const QString &path)
 {
-    main = std::make_unique<Framzo>();
-    main->show();
-    if (!QTest::qWaitForWindowExposed(main.get()))
-        return nullptr;
-    main->newChildWin(path);
-    if (!QTest::qWaitFor([&] { return main->activePicture() != nullptr; }))
-        return nullptr;
-    return main->activePicture();
+    return testutil::openInNewWindow(main, path);
 }
 
 QString TstNavigation::trashFiles() const

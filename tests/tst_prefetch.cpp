@@ -8,6 +8,7 @@
 #include "picture.h"
 #include "prefetcher.h"
 #include "testutil.h"
+#include "testwindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,14 +95,7 @@ void TstPrefetch::cleanup()
 
 Picture *TstPrefetch::open(const QString &path)
 {
-    main = std::make_unique<Framzo>();
-    main->show();
-    if (!QTest::qWaitForWindowExposed(main.get()))
-        return nullptr;
-    main->newChildWin(path);
-    if (!QTest::qWaitFor([&] { return main->activePicture() != nullptr; }))
-        return nullptr;
-    return main->activePicture();
+    return testutil::openInNewWindow(main, path);
 }
 
 void TstPrefetch::neighboursAsked_data()

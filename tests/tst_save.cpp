@@ -8,6 +8,7 @@
 #include "picture.h"
 #include "saveformats.h"
 #include "testutil.h"
+#include "testwindow.h"
 
 #include <QAction>
 #include <QFile>
@@ -109,14 +110,7 @@ private:
 
 Picture *TstSave::open(const QString &path)
 {
-    main = std::make_unique<Framzo>();
-    main->show();
-    if (!QTest::qWaitForWindowExposed(main.get()))
-        return nullptr;
-    main->newChildWin(path);
-    if (!QTest::qWaitFor([&] { return main->activePicture() != nullptr; }))
-        return nullptr;
-    return main->activePicture();
+    return testutil::openInNewWindow(main, path);
 }
 
 // ---- naming rules -------------------------------------------------------------------
