@@ -24,6 +24,12 @@ bool writeImage(const QString &path, int w, int h, const QByteArray &format, int
     return writer.write(makeImage(w, h));
 }
 
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);

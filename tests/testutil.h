@@ -14,6 +14,9 @@ QImage makeImage(int w, int h, QImage::Format format = QImage::Format_RGB32);
 // Writes makeImage(w, h) to path in the given Qt format; returns success.
 bool writeImage(const QString &path, int w, int h, const QByteArray &format, int quality = 95);
 
+// The whole content of the file at path; empty when it cannot be read.
+QByteArray readAll(const QString &path);
+
 // Writes raw bytes to path; returns success.
 bool writeBytes(const QString &path, const QByteArray &bytes);
 

@@ -5,6 +5,7 @@
 #include "framzo.h"
 #include "picture.h"
 
+#include <QTreeWidgetItem>
 #include <QtTest>
 #include <memory>
 
@@ -22,6 +23,16 @@ inline Picture *openInNewWindow(std::unique_ptr<Framzo> &main, const QString &pa
     if (!QTest::qWaitFor([&] { return main->activePicture() != nullptr; }))
         return nullptr;
     return main->activePicture();
+}
+
+// The child of parent whose first column reads name, or null.
+inline QTreeWidgetItem *childNamed(const QTreeWidgetItem *parent, const QString &name)
+{
+    for (int i = 0; parent && i < parent->childCount(); ++i) {
+        if (parent->child(i)->text(0) == name)
+            return parent->child(i);
+    }
+    return nullptr;
 }
 
 } // namespace testutil

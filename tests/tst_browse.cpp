@@ -2,6 +2,7 @@
 #include "framzo.h"
 #include "mimesourcefactory.h"
 #include "testutil.h"
+#include "testwindow.h"
 #include "uiframzo.h"
 
 #include <QBuffer>
@@ -18,6 +19,7 @@
 
 #include <memory>
 
+using testutil::childNamed;
 namespace {
 
 // A 1 x 1 GIF: Qt reads GIF but cannot write it.
@@ -49,15 +51,6 @@ QStringList childNames(const QTreeWidgetItem *parent)
     for (int i = 0; i < parent->childCount(); ++i)
         names << parent->child(i)->text(0);
     return names;
-}
-
-QTreeWidgetItem *childNamed(const QTreeWidgetItem *parent, const QString &name)
-{
-    for (int i = 0; i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == name)
-            return parent->child(i);
-    }
-    return nullptr;
 }
 
 QString iconOf(const QTreeWidgetItem *item)

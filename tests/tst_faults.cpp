@@ -26,6 +26,8 @@
 
 #include <unistd.h>
 
+using testutil::readAll;
+
 namespace {
 
 enum class Fault { ReadOnly, Vanished, Full };
@@ -71,12 +73,6 @@ private:
     QString mAt;
     bool mOk = false;
 };
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Every file and folder below root (hidden ones too) with its content.
 QMap<QString, QByteArray> snapshot(const QString &root)

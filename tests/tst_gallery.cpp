@@ -17,18 +17,12 @@
 
 using Entry = GalleryWriter::Entry;
 
+using testutil::readAll;
+
 namespace {
 
 const QString kBody = QStringLiteral("<body text=\"#000000\" bgcolor=\"#FFFFFF\" link=\"#FF0000\" "
                                      "alink=\"#FF0000\" vlink=\"#FF0000\">");
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
 
 // The lines of a page; fails the test when a line does not end in exactly one
 // line feed.

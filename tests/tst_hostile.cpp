@@ -14,6 +14,7 @@
 #include "picture.h"
 #include "prefetcher.h"
 #include "testutil.h"
+#include "testwindow.h"
 #include "uiframzo.h"
 
 #include <QBuffer>
@@ -41,6 +42,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+using testutil::readAll;
+
+using testutil::childNamed;
 namespace {
 
 // A whole run of one file through one way must end well within this; a
@@ -264,21 +268,6 @@ QList<Hostile> hostileFiles()
 QString zeroInfo(const QString &path)
 {
     return Picture::infoLine(path, QImage());
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QTreeWidgetItem *childNamed(QTreeWidgetItem *parent, const QString &name)
-{
-    for (int i = 0; parent && i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == name)
-            return parent->child(i);
-    }
-    return nullptr;
 }
 
 QListWidgetItem *entryNamed(QListWidget *list, const QString &name)

@@ -11,6 +11,7 @@
 #include "mimesourcefactory.h"
 #include "picture.h"
 #include "testutil.h"
+#include "testwindow.h"
 #include "uiframzo.h"
 
 #include <QCheckBox>
@@ -29,6 +30,9 @@
 #include <memory>
 #include <vector>
 
+using testutil::readAll;
+
+using testutil::childNamed;
 namespace {
 
 // In the order a case-blind sort by name lists them.
@@ -60,21 +64,6 @@ public:
     }
     QString chooseFolder(QWidget *, const QString &, const QString &) override { return folder; }
 };
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QTreeWidgetItem *childNamed(QTreeWidgetItem *parent, const QString &name)
-{
-    for (int i = 0; parent && i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == name)
-            return parent->child(i);
-    }
-    return nullptr;
-}
 
 // Character references of a page resolved: the four named ones the writer
 // uses and numeric ones.

@@ -16,6 +16,8 @@
 #include <QStatusBar>
 #include <QtTest>
 
+using testutil::readAll;
+
 namespace {
 
 // Answers the save dialog with a prepared name and filter, and keeps what it
@@ -45,12 +47,6 @@ public:
         return name;
     }
 };
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A 2 by 1 GIF: Qt reads GIF but cannot write it.
 QByteArray tinyGif()
