@@ -96,35 +96,40 @@ QStringList Picture::listFolder(const QString &folder)
     return dir.entryList(filters, QDir::Files, QDir::Name | QDir::IgnoreCase);
 }
 
+bool Picture::readFile(const QString &path)
+{
+    QMutexLocker lock(&viewLock);
+    if (path.isEmpty())
+        return false;
+    // A path written with backslashes is taken with "/"; a name that
+    // really holds a backslash (legal here) is kept as it is.
+    const QString slashed = pathutil::slashes(path);
+    const QString usable = QFileInfo::exists(slashed) ? slashed : path;
+    if (!QFileInfo::exists(usable))
+        return false;
+    filePath = usable;
+    QByteArray format;
+    QImage loaded;
+    if (!mPrefetcher->take(filePath, &loaded, &format))
+        loaded = imageio::decode(filePath, &format);
+    mImageFromFile = !loaded.isNull();
+    if (mImageFromFile)
+        *currentImage = std::move(loaded);
+    dotsPerMeterX = currentImage->dotsPerMeterX();
+    dotsPerMeterY = currentImage->dotsPerMeterY();
+    infoText = infoLine(filePath, *currentImage);
+    setWindowTitle(infoText);
+    folderEntries = listFolder(pathutil::beforeLastSlash(filePath));
+    colorRed = colorGreen = colorBlue = colorAll = 0;
+    mIconName = imageio::iconName(imageio::formatName(format));
+    setWindowIcon(QIcon(fromMimeSource(mIconName)));
+    return true;
+}
+
 void Picture::loadImage(const QString &path)
 {
-    {
-        QMutexLocker lock(&viewLock);
-        if (path.isEmpty())
-            return;
-        // A path written with backslashes is taken with "/"; a name that
-        // really holds a backslash (legal here) is kept as it is.
-        const QString slashed = pathutil::slashes(path);
-        const QString usable = QFileInfo::exists(slashed) ? slashed : path;
-        if (!QFileInfo::exists(usable))
-            return;
-        filePath = usable;
-        QByteArray format;
-        QImage loaded;
-        if (!mPrefetcher->take(filePath, &loaded, &format))
-            loaded = imageio::decode(filePath, &format);
-        mImageFromFile = !loaded.isNull();
-        if (mImageFromFile)
-            *currentImage = std::move(loaded);
-        dotsPerMeterX = currentImage->dotsPerMeterX();
-        dotsPerMeterY = currentImage->dotsPerMeterY();
-        infoText = infoLine(filePath, *currentImage);
-        setWindowTitle(infoText);
-        folderEntries = listFolder(pathutil::beforeLastSlash(filePath));
-        colorRed = colorGreen = colorBlue = colorAll = 0;
-        mIconName = imageio::iconName(imageio::formatName(format));
-        setWindowIcon(QIcon(fromMimeSource(mIconName)));
-    }
+    if (!readFile(path))
+        return;
     refreshView();
     requestNeighbours();
 }
@@ -389,8 +394,8 @@ int Picture::adjustColors(int red, int green, int blue, int all)
     WaitCursor wait;
     // Always from the file: rotations, inversions and earlier adjustments
     // that were not saved are dropped. When the file is gone the adjustment
-    // applies to the image in memory.
-    loadImage(filePath);
+    // applies to the image in memory. The display is made once, below.
+    readFile(filePath);
     *currentImage = imageedits::adjusted(std::move(*currentImage), red, green, blue, all);
     colorRed = red;
     colorGreen = green;

@@ -95,6 +95,10 @@ private:
     void frameRelease();
 
 private:
+    // Everything loadImage does but the display and the neighbours: false
+    // when there is no such file (nothing changed then).
+    bool readFile(const QString &path);
+
     QWidget *workspace;
     Framzo *mainWindow;
     QStringList folderEntries;
