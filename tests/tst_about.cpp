@@ -1,7 +1,7 @@
-#include "framzo.h"
-#include "helpview.h"
-#include "mimesourcefactory.h"
-#include "uiabout.h"
+#include "app/framzo.h"
+#include "app/helpview.h"
+#include "forms/uiabout.h"
+#include "images/mimesourcefactory.h"
 
 #include <QDir>
 #include <QFile>

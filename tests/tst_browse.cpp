@@ -1,9 +1,9 @@
-#include "browsebar.h"
-#include "framzo.h"
-#include "mimesourcefactory.h"
+#include "app/framzo.h"
+#include "browse/browsebar.h"
+#include "forms/uiframzo.h"
+#include "images/mimesourcefactory.h"
 #include "testutil.h"
 #include "testwindow.h"
-#include "uiframzo.h"
 
 #include <QBuffer>
 #include <QDir>

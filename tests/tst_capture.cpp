@@ -1,11 +1,11 @@
 // Capture as the user does it: a real main window and image window, the
 // frame dragged on the view, the Cut action, and the file that comes out.
-#include "capture.h"
-#include "dialogs.h"
-#include "framzo.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "picture.h"
+#include "app/framzo.h"
+#include "forms/dialogs.h"
+#include "imageio/imageio.h"
+#include "images/mimesourcefactory.h"
+#include "picture/capture.h"
+#include "picture/picture.h"
 #include "testutil.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // The cut frame's arithmetic and the mapping of a frame onto image pixels,
 // without any window.
-#include "capture.h"
-#include "cutframe.h"
+#include "picture/capture.h"
+#include "picture/cutframe.h"
 
 #include <QtTest>
 

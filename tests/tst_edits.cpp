@@ -1,12 +1,12 @@
 // Rotation, inversion and colour adjustment: the pixel functions on their
 // own, and the edits as the user reaches them in an image window.
 
-#include "colorpanel.h"
-#include "framzo.h"
-#include "imageedits.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "picture.h"
+#include "app/framzo.h"
+#include "imageio/imageio.h"
+#include "images/mimesourcefactory.h"
+#include "picture/colorpanel.h"
+#include "picture/imageedits.h"
+#include "picture/picture.h"
 #include "testutil.h"
 #include "testwindow.h"
 
@@ -299,18 +299,18 @@ void TstEdits::panelShowsAndKeepsOffsets()
     QVERIFY(panel);
     QVERIFY(panel->isVisible());
     QCOMPARE(panel->size(), QSize(126, 210));
-    QCOMPARE(panel->redBar->minimum(), -128);
-    QCOMPARE(panel->allBar->maximum(), 64);
-    QCOMPARE(panel->showButton->text(), QStringLiteral("&Show"));
-    for (QLabel *label : {panel->redValue, panel->greenValue, panel->blueValue, panel->allValue})
+    QCOMPARE(panel->findChild<QScrollBar *>(QStringLiteral("redBar"))->minimum(), -128);
+    QCOMPARE(panel->findChild<QScrollBar *>(QStringLiteral("allBar"))->maximum(), 64);
+    QCOMPARE(panel->findChild<QPushButton *>(QStringLiteral("pShow"))->text(), QStringLiteral("&Show"));
+    for (QLabel *label : {panel->findChild<QLabel *>(QStringLiteral("redValue")), panel->findChild<QLabel *>(QStringLiteral("greenValue")), panel->findChild<QLabel *>(QStringLiteral("blueValue")), panel->findChild<QLabel *>(QStringLiteral("allValue"))})
         QCOMPARE(label->text(), QStringLiteral("0"));
 
     // The labels show how much is added: the negated bar values.
-    panel->redBar->setValue(-40);
-    panel->allBar->setValue(5);
-    QCOMPARE(panel->redValue->text(), QStringLiteral("40"));
-    QCOMPARE(panel->allValue->text(), QStringLiteral("-5"));
-    QTest::mouseClick(panel->showButton, Qt::LeftButton);
+    panel->findChild<QScrollBar *>(QStringLiteral("redBar"))->setValue(-40);
+    panel->findChild<QScrollBar *>(QStringLiteral("allBar"))->setValue(5);
+    QCOMPARE(panel->findChild<QLabel *>(QStringLiteral("redValue"))->text(), QStringLiteral("40"));
+    QCOMPARE(panel->findChild<QLabel *>(QStringLiteral("allValue"))->text(), QStringLiteral("-5"));
+    QTest::mouseClick(panel->findChild<QPushButton *>(QStringLiteral("pShow")), Qt::LeftButton);
     QCOMPARE(w.pic->image().pixel(0, 0), qRgb(135, 95, 95));
     QCOMPARE(w.pic->image().pixel(1, 0), qRgb(255, 0, 0));
     QVERIFY(panel->isVisible()); // Show leaves the panel open
@@ -321,9 +321,9 @@ void TstEdits::panelShowsAndKeepsOffsets()
     w.main->mpColor->click();
     panel = w.main->currentColorPanel();
     QVERIFY(panel);
-    QCOMPARE(panel->redBar->value(), -40);
-    QCOMPARE(panel->redValue->text(), QStringLiteral("40"));
-    QCOMPARE(panel->allBar->value(), 5);
+    QCOMPARE(panel->findChild<QScrollBar *>(QStringLiteral("redBar"))->value(), -40);
+    QCOMPARE(panel->findChild<QLabel *>(QStringLiteral("redValue"))->text(), QStringLiteral("40"));
+    QCOMPARE(panel->findChild<QScrollBar *>(QStringLiteral("allBar"))->value(), 5);
     QTest::keyClick(panel, Qt::Key_Escape);
     QTRY_VERIFY(!w.main->currentColorPanel());
 
@@ -333,7 +333,7 @@ void TstEdits::panelShowsAndKeepsOffsets()
     w.main->mpColor->click();
     panel = w.main->currentColorPanel();
     QVERIFY(panel);
-    for (QScrollBar *bar : {panel->redBar, panel->greenBar, panel->blueBar, panel->allBar})
+    for (QScrollBar *bar : {panel->findChild<QScrollBar *>(QStringLiteral("redBar")), panel->findChild<QScrollBar *>(QStringLiteral("greenBar")), panel->findChild<QScrollBar *>(QStringLiteral("blueBar")), panel->findChild<QScrollBar *>(QStringLiteral("allBar"))})
         QCOMPARE(bar->value(), 0);
 }
 

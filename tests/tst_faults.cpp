@@ -3,12 +3,12 @@
 // that was on disk may change or be left half written, and the image window
 // keeps its image and its edits.
 
-#include "dialogs.h"
-#include "framzo.h"
-#include "gallerywriter.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "picture.h"
+#include "app/framzo.h"
+#include "forms/dialogs.h"
+#include "gallery/gallerywriter.h"
+#include "imageio/imageio.h"
+#include "images/mimesourcefactory.h"
+#include "picture/picture.h"
 #include "testutil.h"
 
 #include <QCheckBox>

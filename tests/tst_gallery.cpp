@@ -2,7 +2,7 @@
 // refusals, names that need escaping, and that working on two images at once
 // writes the same bytes as one after the other.
 
-#include "gallerywriter.h"
+#include "gallery/gallerywriter.h"
 #include "testutil.h"
 
 #include <QDir>

@@ -4,18 +4,18 @@
 // folder named like an image. None may crash the program, hang it, or cost a
 // file; each way shows what it shows for a file it cannot read.
 
-#include "browsebar.h"
-#include "dialogs.h"
-#include "framzo.h"
-#include "gallerywriter.h"
-#include "html.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "picture.h"
-#include "prefetcher.h"
+#include "app/framzo.h"
+#include "browse/browsebar.h"
+#include "forms/dialogs.h"
+#include "forms/uiframzo.h"
+#include "gallery/gallerywriter.h"
+#include "gallery/html.h"
+#include "imageio/imageio.h"
+#include "images/mimesourcefactory.h"
+#include "picture/picture.h"
+#include "picture/prefetcher.h"
 #include "testutil.h"
 #include "testwindow.h"
-#include "uiframzo.h"
 
 #include <QBuffer>
 #include <QCheckBox>

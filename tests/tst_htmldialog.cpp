@@ -1,10 +1,10 @@
 // The gallery window: what a folder lists, navigation, choosing and removing
 // images, and that it writes the same gallery as the command line.
 
-#include "dialogs.h"
-#include "gallerycli.h"
-#include "html.h"
-#include "mimesourcefactory.h"
+#include "forms/dialogs.h"
+#include "gallery/gallerycli.h"
+#include "gallery/html.h"
+#include "images/mimesourcefactory.h"
 #include "testutil.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "embeddedimages.h"
-#include "mimesourcefactory.h"
+#include "images/embeddedimages.h"
+#include "images/mimesourcefactory.h"
 
 #include <QPainter>
 #include <QtEndian>

@@ -1,9 +1,9 @@
 // The main window: opening windows one at a time and in batches, cascade,
 // the last folder, drops and the command line.
-#include "framzo.h"
-#include "html.h"
-#include "mimesourcefactory.h"
-#include "picture.h"
+#include "app/framzo.h"
+#include "gallery/html.h"
+#include "images/mimesourcefactory.h"
+#include "picture/picture.h"
 #include "testutil.h"
 
 #include <QDockWidget>

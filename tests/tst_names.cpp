@@ -2,17 +2,18 @@
 // non-Latin letters and a leading '-': through the folder tree, stepping
 // through the folder, capture, Save As, the gallery and its command line.
 
-#include "browsebar.h"
-#include "dialogs.h"
-#include "framzo.h"
-#include "gallerycli.h"
-#include "gallerywriter.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "picture.h"
+#include "app/framzo.h"
+#include "browse/browsebar.h"
+#include "forms/dialogs.h"
+#include "forms/uiframzo.h"
+#include "gallery/gallerycli.h"
+#include "gallery/gallerywriter.h"
+#include "imageio/formats.h"
+#include "imageio/imageio.h"
+#include "images/mimesourcefactory.h"
+#include "picture/picture.h"
 #include "testutil.h"
 #include "testwindow.h"
-#include "uiframzo.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -165,7 +166,7 @@ private slots:
         QVERIFY(QDir().mkpath(mFolder));
         for (int i = 0; i < kNames.size(); ++i) {
             const QString ext = QFileInfo(kNames.at(i)).suffix();
-            const QByteArray format = imageio::qtFormat(ext == "jpg" ? "JPEG" : ext == "tif" ? "TIF" : ext);
+            const QByteArray format = formats::qtFormat(ext == "jpg" ? "JPEG" : ext == "tif" ? "TIF" : ext);
             QVERIFY2(testutil::writeImage(path(kNames.at(i)), sizeOf(i).width(), sizeOf(i).height(), format),
                      qPrintable(kNames.at(i)));
         }

@@ -1,11 +1,11 @@
 // Stepping through the folder of an image window, and deleting its file after
 // the question.
 
-#include "dialogs.h"
-#include "framzo.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "picture.h"
+#include "app/framzo.h"
+#include "forms/dialogs.h"
+#include "imageio/imageio.h"
+#include "images/mimesourcefactory.h"
+#include "picture/picture.h"
 #include "testutil.h"
 #include "testwindow.h"
 

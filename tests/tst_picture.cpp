@@ -1,9 +1,9 @@
 // The image window: display arithmetic, the information line, the folder
 // list and the icon, with real files.
-#include "framzo.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "picture.h"
+#include "app/framzo.h"
+#include "imageio/imageio.h"
+#include "images/mimesourcefactory.h"
+#include "picture/picture.h"
 #include "testutil.h"
 
 #include <QBuffer>
@@ -161,7 +161,7 @@ private slots:
         QVERIFY(testutil::writeBytes(bad, QByteArray("\xff\xd8\xff\xe0 truncated", 14)));
         Framzo main;
         main.show();
-        auto pic = std::make_unique<Picture>(main.mpWorkspace, "Picture", Qt::Widget, &main);
+        auto pic = std::make_unique<Picture>(main.mpWorkspace, "Picture", Qt::Widget);
         // A new window on a broken file: zeros, no resize, no crash.
         pic->loadImage(bad);
         QVERIFY(pic->image().isNull());
@@ -185,7 +185,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir("sub"));
         QVERIFY(testutil::writeImage(dir.filePath("sub/a.png"), 10, 10, "png"));
         Framzo main;
-        auto pic = std::make_unique<Picture>(main.mpWorkspace, "Picture", Qt::Widget, &main);
+        auto pic = std::make_unique<Picture>(main.mpWorkspace, "Picture", Qt::Widget);
         QString windowsStyle = dir.path() + "\\sub\\a.png";
         pic->loadImage(windowsStyle);
         QCOMPARE(pic->path(), dir.filePath("sub/a.png"));

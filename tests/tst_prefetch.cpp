@@ -2,11 +2,11 @@
 // kept must be exactly what a plain decode of the file on disk gives, also
 // when a neighbour changes, vanishes or the window moves elsewhere.
 
-#include "framzo.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "picture.h"
-#include "prefetcher.h"
+#include "app/framzo.h"
+#include "imageio/imageio.h"
+#include "images/mimesourcefactory.h"
+#include "picture/picture.h"
+#include "picture/prefetcher.h"
 #include "testutil.h"
 #include "testwindow.h"
 

@@ -1,12 +1,12 @@
 // Save and Save As: the naming and format rules, what lands on disk, what the
 // window shows afterwards, and failed writes that must not lose anything.
 
-#include "dialogs.h"
-#include "framzo.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "picture.h"
-#include "saveformats.h"
+#include "app/framzo.h"
+#include "forms/dialogs.h"
+#include "imageio/imageio.h"
+#include "images/mimesourcefactory.h"
+#include "picture/picture.h"
+#include "picture/saveformats.h"
 #include "testutil.h"
 #include "testwindow.h"
 

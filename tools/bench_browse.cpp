@@ -4,10 +4,10 @@
 // photo in the same run. Built on request: cmake --build B --target
 // bench_browse; run with QT_QPA_PLATFORM=offscreen.
 
-#include "browsebar.h"
-#include "mimesourcefactory.h"
+#include "browse/browsebar.h"
+#include "forms/uiframzo.h"
+#include "images/mimesourcefactory.h"
 #include "testutil.h"
-#include "uiframzo.h"
 
 #include <QApplication>
 #include <QDir>

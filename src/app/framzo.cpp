@@ -1,15 +1,17 @@
-#include "framzo.h"
+#include "app/framzo.h"
 
-#include "browsebar.h"
-#include "colorpanel.h"
-#include "dialogs.h"
-#include "helpview.h"
-#include "html.h"
-#include "imageio.h"
-#include "picture.h"
-#include "uiabout.h"
+#include "app/helpview.h"
+#include "browse/browsebar.h"
+#include "forms/dialogs.h"
+#include "forms/uiabout.h"
+#include "gallery/html.h"
+#include "imageio/imageio.h"
+#include "imageio/pathutil.h"
+#include "picture/colorpanel.h"
+#include "picture/picture.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
@@ -32,6 +34,8 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <iterator>
 
 #ifndef FRAMZO_HELP_INSTALL_DIR
 #define FRAMZO_HELP_INSTALL_DIR "share/framzo/help"
@@ -94,6 +98,11 @@ Framzo::Framzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(mpFileBar, &QToolBar::visibilityChanged, mpShowFile, &QAction::setChecked);
     connect(mpEditBar, &QToolBar::visibilityChanged, mpShowEdit, &QAction::setChecked);
     connect(mpCutBar, &QToolBar::visibilityChanged, mpShowCut, &QAction::setChecked);
+    connect(mpWidth, &QLineEdit::textChanged, this, &Framzo::updateCutSettings);
+    connect(mpHeight, &QLineEdit::textChanged, this, &Framzo::updateCutSettings);
+    connect(mpFit, &QCheckBox::toggled, this, &Framzo::updateCutSettings);
+    connect(mpFree, &QCheckBox::toggled, this, &Framzo::updateCutSettings);
+    connect(mpFrameColor, &QComboBox::currentIndexChanged, this, &Framzo::updateCutSettings);
 
     setAcceptDrops(true);
     const QRect g = geometry();
@@ -226,11 +235,13 @@ void Framzo::newChildWin(QString path)
 {
     if (path.isNull())
         return;
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    mLastPath = slash < 0 ? path : path.left(slash);
+    mLastPath = pathutil::beforeLastSlash(path);
 
-    auto *pic = new Picture(mpWorkspace, "Picture", Qt::SubWindow, this);
+    auto *pic = new Picture(mpWorkspace, "Picture", Qt::SubWindow);
     pic->setAttribute(Qt::WA_DeleteOnClose);
+    pic->setCutSettings(cutSettings());
+    connect(pic, &Picture::cutWritten, this, &Framzo::newChildWin);
+    connect(pic, &Picture::failure, this, &Framzo::reportFailure);
     pic->showFrame(mpShowCut->isChecked());
     connect(mpShowCut, &QAction::toggled, pic, &Picture::showFrame);
     connect(mpCutBar, &QToolBar::visibilityChanged, pic, &Picture::showFrame);
@@ -247,6 +258,32 @@ void Framzo::newChildWin(QString path)
         pic->loadImage(path);
         sub->show();
         cascade();
+    }
+}
+
+CutSettings Framzo::cutSettings() const
+{
+    // The colour list's entries, in order.
+    static const QColor colours[] = {QColor(0, 0, 0), QColor(255, 255, 255), QColor(255, 0, 0),
+                                     QColor(0, 255, 0), QColor(0, 0, 255)};
+    CutSettings s;
+    s.widthText = mpWidth->text();
+    s.heightText = mpHeight->text();
+    s.useDpi = mpFit->isChecked();
+    s.free = mpFree->isChecked();
+    const int index = mpFrameColor->currentIndex();
+    if (index >= 0 && index < int(std::size(colours)))
+        s.frameColor = colours[index];
+    return s;
+}
+
+void Framzo::updateCutSettings()
+{
+    const CutSettings s = cutSettings();
+    const QList<QMdiSubWindow *> windows = mpWorkspace->subWindowList();
+    for (QMdiSubWindow *sub : windows) {
+        if (auto *pic = qobject_cast<Picture *>(sub->widget()))
+            pic->setCutSettings(s);
     }
 }
 
@@ -307,12 +344,7 @@ void Framzo::showHtml()
 
 QString Framzo::helpPathFor(const QString &progPath)
 {
-    QString p = progPath;
-    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const int slash = p.lastIndexOf(QLatin1Char('/'));
-    if (slash >= 0)
-        p.truncate(slash);
-    return p + QStringLiteral("/help/open.html");
+    return pathutil::beforeLastSlash(pathutil::slashes(progPath)) + QStringLiteral("/help/open.html");
 }
 
 QString Framzo::helpFile() const
@@ -450,23 +482,15 @@ void Framzo::openColor()
     Picture *pic = activePicture();
     if (!pic)
         return;
-    int red = 0, green = 0, blue = 0, all = 0;
-    pic->colorSettings(red, green, blue, all);
+    ColorPanel::Offsets start;
+    pic->colorSettings(start.red, start.green, start.blue, start.all);
     if (colorPanel)
         colorPanel->close();
     // A popup at the pointer; it deletes itself when it closes.
-    colorPanel = new ColorPanel(this, red, green, blue, all);
-    for (QScrollBar *bar : {colorPanel->redBar, colorPanel->greenBar, colorPanel->blueBar, colorPanel->allBar})
-        connect(bar, &QScrollBar::valueChanged, this, &Framzo::showColorVal);
-    connect(colorPanel->showButton, &QPushButton::clicked, this, &Framzo::changeColor);
+    colorPanel = new ColorPanel(this, start);
+    connect(colorPanel, &ColorPanel::showRequested, this, &Framzo::changeColor);
     colorPanel->move(QCursor::pos());
     colorPanel->show();
-}
-
-void Framzo::showColorVal()
-{
-    if (colorPanel)
-        colorPanel->showValues();
 }
 
 int Framzo::changeColor()
@@ -474,8 +498,8 @@ int Framzo::changeColor()
     Picture *pic = activePicture();
     if (!pic || !colorPanel)
         return 0;
-    return pic->adjustColors(colorPanel->redBar->value(), colorPanel->greenBar->value(),
-                             colorPanel->blueBar->value(), colorPanel->allBar->value());
+    const ColorPanel::Offsets o = colorPanel->values();
+    return pic->adjustColors(o.red, o.green, o.blue, o.all);
 }
 
 int Framzo::invertColor()

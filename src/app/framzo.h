@@ -3,7 +3,8 @@
 // window-wide shortcuts, the routing of image commands to the active image
 // window, drag and drop, and the settings kept between runs.
 
-#include "uiframzo.h"
+#include "forms/uiframzo.h"
+#include "picture/cutsettings.h"
 
 #include <QPointer>
 #include <QString>
@@ -53,6 +54,9 @@ public:
     // The colour panel built last while it is open, else null.
     ColorPanel *currentColorPanel() const;
 
+    // The Cut bar as a value, as every image window is handed it.
+    CutSettings cutSettings() const;
+
     // Shows a short message in the status bar (failures the user must know of).
     void reportFailure(const QString &message);
 
@@ -74,7 +78,6 @@ private slots:
     void showHelpDlg();
     void showHtml();
     void openColor();
-    void showColorVal();
     int changeColor();
     int invertColor();
     void cascade();
@@ -89,6 +92,8 @@ private:
     void loadSettings();
     void saveSettings();
     void openBatch(const QStringList &paths);
+    // Hands the Cut bar's settings to every image window.
+    void updateCutSettings();
 
     std::unique_ptr<QSettings> mpSettings;
     QMetaObject::Connection mDockToBrowse;

@@ -1,4 +1,4 @@
-#include "helpview.h"
+#include "app/helpview.h"
 
 #include <QFileInfo>
 #include <QTextBrowser>

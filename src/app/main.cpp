@@ -1,6 +1,6 @@
-#include "framzo.h"
-#include "gallerycli.h"
-#include "mimesourcefactory.h"
+#include "app/framzo.h"
+#include "gallery/gallerycli.h"
+#include "images/mimesourcefactory.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -1,10 +1,11 @@
-#include "browsebar.h"
+#include "browse/browsebar.h"
 
-#include "browseitem.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "pathutil.h"
-#include "uiframzo.h"
+#include "browse/browseitem.h"
+#include "forms/uiframzo.h"
+#include "imageio/formats.h"
+#include "imageio/imageio.h"
+#include "imageio/pathutil.h"
+#include "images/mimesourcefactory.h"
 
 #include <QDir>
 #include <QFile>
@@ -245,7 +246,7 @@ void BrowseBar::listDir(QTreeWidgetItem *parent, const QString &dir)
         if (!entry.isDir() && entry.size() > 0)
             files << entry.filePath();
     }
-    const auto probe = [](const QString &path) { return imageio::formatName(imageio::detect(path)); };
+    const auto probe = [](const QString &path) { return formats::formatName(imageio::detect(path)); };
     constexpr int kParallelFrom = 64;
     QStringList formats;
     if (files.size() >= kParallelFrom) {
@@ -273,7 +274,7 @@ void BrowseBar::listDir(QTreeWidgetItem *parent, const QString &dir)
         if (format.isEmpty())
             continue;
         auto *item = new BrowseItem({name, format, kKeyImage});
-        setItemIcon(item, imageio::iconName(format));
+        setItemIcon(item, formats::iconName(format));
         items.append(item);
     }
     // Sorted before they go in, so the view lays them out once. The children

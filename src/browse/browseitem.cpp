@@ -1,4 +1,4 @@
-#include "browseitem.h"
+#include "browse/browseitem.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "uiabout.h"
+#include "forms/uiabout.h"
 
-#include "mimesourcefactory.h"
+#include "images/mimesourcefactory.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

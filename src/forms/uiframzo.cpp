@@ -1,6 +1,6 @@
-#include "uiframzo.h"
+#include "forms/uiframzo.h"
 
-#include "mimesourcefactory.h"
+#include "images/mimesourcefactory.h"
 
 #include <QAction>
 #include <QCheckBox>

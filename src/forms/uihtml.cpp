@@ -1,6 +1,6 @@
-#include "uihtml.h"
+#include "forms/uihtml.h"
 
-#include "mimesourcefactory.h"
+#include "images/mimesourcefactory.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,8 @@
-#include "gallerycli.h"
+#include "gallery/gallerycli.h"
 
-#include "gallerywriter.h"
-#include "imageio.h"
+#include "gallery/gallerywriter.h"
+#include "imageio/imageio.h"
+#include "imageio/pathutil.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -154,9 +155,7 @@ int run(int argc, char **argv)
         return fail(2, QStringLiteral("--gallery FOLDER is missing (see framzo --help)"));
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return fail(1, QStringLiteral("not a folder: %1").arg(folder));
-    QString target = QDir(folder).absolutePath();
-    if (!target.endsWith(QLatin1Char('/')))
-        target += QLatin1Char('/');
+    const QString target = pathutil::withTrailingSlash(QDir(folder).absolutePath());
 
     // The entries are what the gallery window would accept: files whose
     // image format is recognised, named by their file names.

@@ -1,6 +1,7 @@
-#include "gallerywriter.h"
+#include "gallery/gallerywriter.h"
 
-#include "imageio.h"
+#include "imageio/imageio.h"
+#include "imageio/pathutil.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,28 +42,13 @@ bool writeFile(const QString &path, const QByteArray &content)
     return imageio::commitSaved(file);
 }
 
-// The absolute, cleaned form of a path, for telling whether two paths name
-// one file.
-QString cleanKey(const QString &path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
 // The key used to keep two images that are worked on at the same time from
 // touching the same file. Case is folded so that a folder on a file system
 // that ignores case is safe too; folding can only make two jobs wait for
 // each other needlessly, never let them collide.
 QString clashKey(const QString &path)
 {
-    return cleanKey(path).toCaseFolded();
-}
-
-bool sameFile(const QString &a, const QString &b)
-{
-    if (cleanKey(a) == cleanKey(b))
-        return true;
-    const QFileInfo fa(a), fb(b);
-    return fa.exists() && fb.exists() && fa.canonicalFilePath() == fb.canonicalFilePath();
+    return pathutil::absoluteClean(path).toCaseFolded();
 }
 
 } // namespace
@@ -246,9 +232,7 @@ int GalleryWriter::run()
         || mBase.contains(QLatin1Char('/')))
         return 1;
 
-    QString folder = mFolder;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
+    const QString folder = pathutil::withTrailingSlash(mFolder);
     const QString indexPath = folder + mBase + QStringLiteral(".html");
     const QString galleryFolder = folder + mBase + QLatin1Char('/');
 
@@ -296,7 +280,7 @@ int GalleryWriter::run()
             job.thumbPath = galleryFolder + QStringLiteral("preview_") + entry.name;
         // An entry's files never replace its own source.
         for (QString *path : {&job.copyPath, &job.pagePath, &job.thumbPath}) {
-            if (!path->isEmpty() && sameFile(*path, entry.source))
+            if (!path->isEmpty() && pathutil::sameFile(*path, entry.source))
                 path->clear();
         }
 
@@ -367,7 +351,6 @@ void GalleryWriter::runJobs(const QList<Job> &jobs)
         // Images start in list order, at most mParallel at a time; an image
         // that reads or writes a file another running image writes waits
         // until that one is done.
-        imageio::allowLargeImages();
         QThreadPool pool;
         pool.setMaxThreadCount(mParallel);
         QMutex mutex;

@@ -1,9 +1,12 @@
-#include "html.h"
+#include "gallery/html.h"
 
-#include "dialogs.h"
-#include "gallerywriter.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
+#include "forms/busycursor.h"
+#include "forms/dialogs.h"
+#include "gallery/gallerywriter.h"
+#include "imageio/formats.h"
+#include "imageio/imageio.h"
+#include "imageio/pathutil.h"
+#include "images/mimesourcefactory.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -22,39 +25,6 @@
 #include <memory>
 
 namespace {
-
-// Holds the mouse with the wait cursor while long work runs on the GUI
-// thread, and lets go on every return.
-class Busy
-{
-public:
-    explicit Busy(QWidget *widget)
-        : mWidget(widget->isVisible() && canGrab() ? widget : nullptr)
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        if (mWidget)
-            mWidget->grabMouse(QCursor(Qt::WaitCursor));
-    }
-    ~Busy()
-    {
-        if (mWidget)
-            mWidget->releaseMouse();
-        QApplication::restoreOverrideCursor();
-    }
-    Busy(const Busy &) = delete;
-    Busy &operator=(const Busy &) = delete;
-
-private:
-    static bool canGrab()
-    {
-        // The windowless platforms used for tests and scripts have no mouse
-        // to hold and say so on every attempt.
-        const QString platform = QGuiApplication::platformName();
-        return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
-    }
-
-    QWidget *mWidget;
-};
 
 const QSize kIconBox(64, 64);
 
@@ -92,9 +62,8 @@ Html::Html(const QString &startFolder, QWidget *parent, const char *name)
 
     // The folder that holds the start location: C:/pics/caps/ stays,
     // C:/pics/caps becomes C:/pics/.
-    const int slash = startFolder.lastIndexOf(QLatin1Char('/'));
-    if (slash >= 0)
-        mPath = startFolder.left(slash + 1);
+    if (startFolder.contains(QLatin1Char('/')))
+        mPath = pathutil::folderWithSlash(startFolder);
 
     mpPath->insertItem(0, mPath);
     mpPath->setCurrentIndex(0);
@@ -135,14 +104,13 @@ void Html::closeWindow()
 
 void Html::listDir()
 {
-    Busy busy(this);
+    BusyCursor busy(this);
     mpDir->clear();
     if (mPath.isEmpty()) {
         mPath = QString();
         return;
     }
-    if (!mPath.endsWith(QLatin1Char('/')))
-        mPath += QLatin1Char('/');
+    mPath = pathutil::withTrailingSlash(mPath);
 
     mpPath->removeItem(0);
     mpPath->insertItem(0, mPath);
@@ -160,9 +128,8 @@ void Html::listDir()
         mpDir->addItem(item);
     }
 
-    const QStringList patterns{QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"),
-                               QStringLiteral("*.png"), QStringLiteral("*.tif"), QStringLiteral("*.tiff")};
-    mList = mpCurDir->entryList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    mList = mpCurDir->entryList(formats::namePatterns(formats::Listing::Gallery), QDir::Files,
+                                QDir::Name | QDir::IgnoreCase);
     QStringList paths;
     paths.reserve(mList.size());
     for (const QString &name : std::as_const(mList))
@@ -170,7 +137,6 @@ void Html::listDir()
 
     // The icons are made on both cores; each is small, so holding them all
     // costs little.
-    imageio::allowLargeImages();
     const QList<QImage> icons = QtConcurrent::blockingMapped<QList<QImage>>(paths, folderIcon);
 
     const QIcon unreadable(fromMimeSource(QStringLiteral("pic.xpm")));
@@ -189,8 +155,7 @@ void Html::uponDir()
 {
     if (mPath.count(QLatin1Char('/')) < 2)
         return;
-    const int slash = mPath.lastIndexOf(QLatin1Char('/'), mPath.size() - 2);
-    mPath = mPath.left(slash + 1);
+    mPath = pathutil::folderWithSlash(mPath.chopped(1));
     listDir();
 }
 
@@ -270,7 +235,7 @@ int Html::generateHtml()
     if (mGenerating)
         return 1;
     mGenerating = true;
-    Busy busy(this);
+    BusyCursor busy(this);
 
     QList<GalleryWriter::Entry> entries;
     entries.reserve(mpPreview->count());

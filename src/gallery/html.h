@@ -3,7 +3,7 @@
 // from any folders on the right, and write them as a web gallery into the
 // folder shown. The writing itself is GalleryWriter's.
 
-#include "uihtml.h"
+#include "forms/uihtml.h"
 
 #include <QDir>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "imageio.h"
+#include "imageio/imageio.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -17,12 +17,16 @@
 namespace imageio {
 namespace {
 
+// Qt keeps the limit in one plain variable that every reader reads. It is
+// written once, by whichever thread reads an image first; the others wait
+// for that at the guard of the static, so no reader sees it change.
 void raiseLimit()
 {
-    // Static in Qt; setting it on every call is cheap and keeps callers from
-    // depending on start-up order.
-    if (QImageReader::allocationLimit() != kAllocationLimitMB)
+    static const bool raised = [] {
         QImageReader::setAllocationLimit(kAllocationLimitMB);
+        return true;
+    }();
+    Q_UNUSED(raised);
 }
 
 // Below this many bytes an image is allocated the ordinary way.
@@ -116,48 +120,12 @@ QByteArray detect(const QString &path)
     const QByteArray photo = sniffPhoto(path);
     if (!photo.isEmpty())
         return photo;
+    raiseLimit();
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     if (!readable(reader, path))
         return {};
     return reader.format().toLower();
-}
-
-QString formatName(const QByteArray &qtFormat)
-{
-    const QByteArray f = qtFormat.toLower();
-    if (f.isEmpty())
-        return {};
-    if (f == "jpeg" || f == "jpg")
-        return QStringLiteral("JPEG");
-    if (f == "tiff" || f == "tif")
-        return QStringLiteral("TIF");
-    return QString::fromLatin1(f).toUpper();
-}
-
-QByteArray qtFormat(const QString &name)
-{
-    const QString n = name.toUpper();
-    if (n == QLatin1String("TIF") || n == QLatin1String("TIFF"))
-        return "tiff";
-    if (n == QLatin1String("JPEG") || n == QLatin1String("JPG"))
-        return "jpeg";
-    return n.toLower().toLatin1();
-}
-
-QString iconName(const QString &name)
-{
-    if (name == QLatin1String("JPEG"))
-        return QStringLiteral("iconJPG.bmp");
-    if (name == QLatin1String("PNG"))
-        return QStringLiteral("iconPNG.bmp");
-    if (name == QLatin1String("BMP"))
-        return QStringLiteral("iconBMP.bmp");
-    if (name == QLatin1String("TIF"))
-        return QStringLiteral("iconTIF.bmp");
-    if (name == QLatin1String("XPM"))
-        return QStringLiteral("iconXPM.bmp");
-    return QStringLiteral("pic.xpm");
 }
 
 QImage decode(const QString &path, QByteArray *format)
@@ -183,6 +151,7 @@ QImage decode(const QString &path, QByteArray *format)
 
 QSize probeSize(const QString &path, QByteArray *format)
 {
+    raiseLimit();
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
@@ -245,11 +214,6 @@ QSize scaleMin(const QSize &size, const QSize &bound)
     if (rw <= bound.width())
         return QSize(static_cast<int>(rw), bound.height());
     return QSize(bound.width(), static_cast<int>(bound.width() * h0 / w0));
-}
-
-void allowLargeImages()
-{
-    raiseLimit();
 }
 
 bool write(const QImage &image, const QString &path, const QByteArray &qtFmt, int quality)

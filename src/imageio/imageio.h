@@ -21,18 +21,6 @@ namespace imageio {
 // the allocation limit as undecodable (decode, decodeReduced).
 QByteArray detect(const QString &path);
 
-// Qt's format name -> the program's name: "JPEG", "PNG", "BMP", "TIF", "XPM";
-// any other upper-cased ("GIF"); empty stays empty.
-QString formatName(const QByteArray &qtFormat);
-
-// The program's name -> Qt's name for writing: "TIF" -> "tiff", "JPEG" ->
-// "jpeg", others lower-cased.
-QByteArray qtFormat(const QString &formatName);
-
-// The embedded icon for a program format name: "iconJPG.bmp" for "JPEG" and
-// so on, "pic.xpm" for anything else.
-QString iconName(const QString &formatName);
-
 // Full decode: format from content, EXIF orientation applied, and large
 // photos allowed. Returns a null image when the file cannot be decoded;
 // *format (if given) receives the detected Qt format, even when the pixels
@@ -70,13 +58,9 @@ bool write(const QImage &image, const QString &path, const QByteArray &qtFormat,
 // of the good one. Every QSaveFile of the program ends through here.
 bool commitSaved(QSaveFile &file);
 
-// Raises Qt's image allocation limit to kAllocationLimitMB. decode() does
-// this itself; code that decodes on several threads at once calls it first
-// on its own thread, so that the shared limit is never written concurrently.
-void allowLargeImages();
-
-// The allocation limit in megabytes that decode() allows (Qt's default 128 MB
-// would refuse a 36-megapixel photo).
+// The allocation limit in megabytes that every reader of the program allows
+// (Qt's default 128 MB would refuse a 36-megapixel photo). It is set once for
+// the process, before the first image is read on any thread.
 constexpr int kAllocationLimitMB = 2048;
 
 } // namespace imageio

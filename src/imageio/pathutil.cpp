@@ -1,6 +1,7 @@
-#include "pathutil.h"
+#include "imageio/pathutil.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace pathutil {
 
@@ -17,6 +18,11 @@ QString beforeLastSlash(const QString &path)
     return i < 0 ? path : path.left(i);
 }
 
+QString folderWithSlash(const QString &path)
+{
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 QString fileName(const QString &path)
 {
     const int i = path.lastIndexOf(QLatin1Char('/'));
@@ -30,6 +36,26 @@ QString join(const QString &folder, const QString &name)
     if (folder.endsWith(QLatin1Char('/')))
         return folder + name;
     return folder + QLatin1Char('/') + name;
+}
+
+QString withTrailingSlash(const QString &folder)
+{
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+QString absoluteClean(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    if (absoluteClean(a) == absoluteClean(b))
+        return true;
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
 }
 
 QString desktopFolder()

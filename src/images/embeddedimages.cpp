@@ -2,7 +2,7 @@
 // Each record: qCompress'd pixel rows (32-bit pixels as little-endian ARGB
 // words, 8-bit pixels as colour-table indices).
 
-#include "embeddedimages.h"
+#include "images/embeddedimages.h"
 
 namespace {
 

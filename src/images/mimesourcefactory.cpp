@@ -1,6 +1,6 @@
-#include "mimesourcefactory.h"
+#include "images/mimesourcefactory.h"
 
-#include "embeddedimages.h"
+#include "images/embeddedimages.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
-#include "capture.h"
+#include "picture/capture.h"
 
-#include "imageio.h"
-#include "pathutil.h"
+#include "imageio/imageio.h"
+#include "imageio/pathutil.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -44,10 +44,8 @@ QImage cut(const QImage &image, const QRect &rect)
 
 QString outputPath(const QString &captureDir, const QString &sourcePath)
 {
-    const int slash = sourcePath.lastIndexOf(QLatin1Char('/'));
     // A relative source path without any "/" still gets its separator.
-    QString out = captureDir
-        + (slash < 0 ? QLatin1Char('/') + sourcePath : sourcePath.mid(slash));
+    QString out = captureDir + QLatin1Char('/') + pathutil::fileName(sourcePath);
     while (out.contains(QLatin1String("//")))
         out.replace(QLatin1String("//"), QLatin1String("/"));
     return out;
@@ -71,12 +69,6 @@ QString firstFreeName(const QString &path)
     }
 }
 
-bool sameFile(const QString &a, const QString &b)
-{
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
-}
-
 Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath,
                 const QString &captureDir)
 {
@@ -91,7 +83,7 @@ Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePat
         return result;
     }
     QString out = outputPath(captureDir, sourcePath);
-    if (sameFile(out, sourcePath))
+    if (pathutil::sameFile(out, sourcePath))
         out = firstFreeName(out);
 
     QByteArray format = imageio::detect(sourcePath);

@@ -31,9 +31,6 @@ QString outputPath(const QString &captureDir, const QString &sourcePath);
 // "<stem>_<n>.<ext>" beside it (n = 1, 2, ...).
 QString firstFreeName(const QString &path);
 
-// True when both paths name one existing file (links resolved).
-bool sameFile(const QString &a, const QString &b);
-
 struct Result
 {
     QString path;  // the file written; empty on failure

@@ -1,4 +1,4 @@
-#include "colorpanel.h"
+#include "picture/colorpanel.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -35,7 +35,7 @@ QLabel *makeLabel(QWidget *parent, int x)
 
 } // namespace
 
-ColorPanel::ColorPanel(QWidget *parent, int red, int green, int blue, int all)
+ColorPanel::ColorPanel(QWidget *parent, const Offsets &start)
     : QFrame(parent, Qt::Popup)
 {
     setObjectName(QStringLiteral("colorPanel"));
@@ -43,13 +43,13 @@ ColorPanel::ColorPanel(QWidget *parent, int red, int green, int blue, int all)
     setFrameStyle(QFrame::WinPanel | QFrame::Raised);
     setFixedSize(126, 210);
 
-    redBar = makeBar(this, 10, 128, red, QColor(255, 0, 0));
+    redBar = makeBar(this, 10, 128, start.red, QColor(255, 0, 0));
     redBar->setObjectName(QStringLiteral("redBar"));
-    greenBar = makeBar(this, 40, 128, green, QColor(0, 255, 0));
+    greenBar = makeBar(this, 40, 128, start.green, QColor(0, 255, 0));
     greenBar->setObjectName(QStringLiteral("greenBar"));
-    blueBar = makeBar(this, 70, 128, blue, QColor(0, 0, 255));
+    blueBar = makeBar(this, 70, 128, start.blue, QColor(0, 0, 255));
     blueBar->setObjectName(QStringLiteral("blueBar"));
-    allBar = makeBar(this, 100, 64, all, QColor());
+    allBar = makeBar(this, 100, 64, start.all, QColor());
     allBar->setObjectName(QStringLiteral("allBar"));
 
     redValue = makeLabel(this, 5);
@@ -65,6 +65,15 @@ ColorPanel::ColorPanel(QWidget *parent, int red, int green, int blue, int all)
     showButton = new QPushButton(tr("&Show"), this);
     showButton->setObjectName(QStringLiteral("pShow"));
     showButton->setGeometry(10, 180, 106, 24);
+
+    for (QScrollBar *bar : {redBar, greenBar, blueBar, allBar})
+        connect(bar, &QScrollBar::valueChanged, this, &ColorPanel::showValues);
+    connect(showButton, &QPushButton::clicked, this, &ColorPanel::showRequested);
+}
+
+ColorPanel::Offsets ColorPanel::values() const
+{
+    return {redBar->value(), greenBar->value(), blueBar->value(), allBar->value()};
 }
 
 void ColorPanel::showValues()

@@ -1,4 +1,4 @@
-#include "cutframe.h"
+#include "picture/cutframe.h"
 
 #include <QSize>
 #include <cmath>

@@ -4,20 +4,16 @@
 // the scaled display copy). The image window feeds it pointer positions
 // already mapped into canvas coordinates and draws what it decides.
 
+#include "picture/cutsettings.h"
+
 #include <QRectF>
 #include <QString>
 
 class CutFrame
 {
 public:
-    // What the cut bar says, read afresh on every move event.
-    struct Settings
-    {
-        QString widthText = QStringLiteral("13"); // ratio width (integer) or centimetres (decimal)
-        QString heightText = QStringLiteral("9");
-        bool useDpi = false; // size from centimetres and the image's resolution
-        bool free = true;    // resizing sets the height freely, not from the ratio
-    };
+    // What the Cut bar says; the frame colour plays no part in the arithmetic.
+    using Settings = CutSettings;
 
     enum class Press { Nothing, Resize, Move };
 

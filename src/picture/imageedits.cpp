@@ -1,4 +1,4 @@
-#include "imageedits.h"
+#include "picture/imageedits.h"
 
 #include <QThread>
 #include <QTransform>

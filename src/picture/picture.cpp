@@ -1,17 +1,16 @@
-#include "picture.h"
+#include "picture/picture.h"
 
-#include "capture.h"
-#include "dialogs.h"
-#include "framzo.h"
-#include "imageedits.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
-#include "pathutil.h"
-#include "prefetcher.h"
-#include "saveformats.h"
+#include "forms/busycursor.h"
+#include "forms/dialogs.h"
+#include "imageio/formats.h"
+#include "imageio/imageio.h"
+#include "imageio/pathutil.h"
+#include "images/mimesourcefactory.h"
+#include "picture/capture.h"
+#include "picture/imageedits.h"
+#include "picture/prefetcher.h"
+#include "picture/saveformats.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -20,15 +19,13 @@
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
-#include <QGuiApplication>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QStandardPaths>
 
-Picture::Picture(QWidget *workspace_, const char *name, Qt::WindowFlags flags, Framzo *mainWindow_)
-    : QMainWindow(nullptr, flags), workspace(workspace_), mainWindow(mainWindow_),
+Picture::Picture(QWidget *workspace_, const char *name, Qt::WindowFlags flags)
+    : QMainWindow(nullptr, flags), workspace(workspace_),
       currentImage(std::make_unique<QImage>())
 {
     setObjectName(QString::fromLatin1(name ? name : "Picture"));
@@ -87,10 +84,7 @@ QString Picture::infoLine(const QString &path, const QImage &image)
 
 QStringList Picture::listFolder(const QString &folder)
 {
-    static const QStringList filters = {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"),
-                                        QStringLiteral("*.jpeg"), QStringLiteral("*.png"),
-                                        QStringLiteral("*.tif"), QStringLiteral("*.tiff"),
-                                        QStringLiteral("*.xpm")};
+    static const QStringList filters = formats::namePatterns(formats::Listing::ImageWindow);
     QDir dir(folder.isEmpty() ? QStringLiteral("/") : folder);
     // Files only: a folder named like an image is not something to show.
     return dir.entryList(filters, QDir::Files, QDir::Name | QDir::IgnoreCase);
@@ -121,7 +115,7 @@ bool Picture::readFile(const QString &path)
     setWindowTitle(infoText);
     folderEntries = listFolder(pathutil::beforeLastSlash(filePath));
     colorRed = colorGreen = colorBlue = colorAll = 0;
-    mIconName = imageio::iconName(imageio::formatName(format));
+    mIconName = formats::iconName(formats::formatName(format));
     setWindowIcon(QIcon(fromMimeSource(mIconName)));
     return true;
 }
@@ -136,11 +130,11 @@ void Picture::loadImage(const QString &path)
 
 void Picture::requestNeighbours()
 {
-    const QString folder = filePath.left(filePath.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString folder = pathutil::folderWithSlash(filePath);
     const int current = folderEntries.indexOf(filePath.mid(folder.size()));
     // The neighbour in the direction of the last step is decoded first, the
     // next one when there was no step: Page Up is the usual way through.
-    const QString lastFolder = lastLoaded.left(lastLoaded.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString lastFolder = pathutil::folderWithSlash(lastLoaded);
     const int last = lastFolder == folder ? folderEntries.indexOf(lastLoaded.mid(folder.size())) : -1;
     lastLoaded = filePath;
     QStringList neighbours;
@@ -264,23 +258,13 @@ void Picture::frameMove(QPoint p)
 {
     if (!frame.moving && !frame.resizing)
         return;
-    CutFrame::Settings settings;
-    if (mainWindow) {
-        settings.widthText = mainWindow->mpWidth->text();
-        settings.heightText = mainWindow->mpHeight->text();
-        settings.useDpi = mainWindow->mpFit->isChecked();
-        settings.free = mainWindow->mpFree->isChecked();
-    }
     const QRectF canvasRect = imageCanvas->sceneRect();
-    if (!frame.move(p.x(), p.y(), settings, static_cast<int>(canvasRect.width()),
+    if (!frame.move(p.x(), p.y(), mCutSettings, static_cast<int>(canvasRect.width()),
                     static_cast<int>(canvasRect.height()), dotsPerMeterX, dotsPerMeterY))
         return;
 
-    static const QColor colours[] = {QColor(0, 0, 0), QColor(255, 255, 255), QColor(255, 0, 0),
-                                     QColor(0, 255, 0), QColor(0, 0, 255)};
-    const int index = mainWindow ? mainWindow->mpFrameColor->currentIndex() : -1;
-    if (index >= 0 && index < 5)
-        cutFrame->setPen(QPen(colours[index], 0, Qt::SolidLine)); // width 0: one device pixel
+    if (mCutSettings.frameColor.isValid())
+        cutFrame->setPen(QPen(mCutSettings.frameColor, 0, Qt::SolidLine)); // width 0: one device pixel
 
     const QRectF r = frame.frameRect();
     cutFrame->setPos(r.topLeft());
@@ -342,37 +326,18 @@ void Picture::captureTo(const QString &captureFolder)
                                           QSize(static_cast<int>(canvasRect.width()),
                                                 static_cast<int>(canvasRect.height())),
                                           frame.frameX, frame.frameY, frame.frameWidth, frame.frameHeight);
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const capture::Result result = capture::writeCut(*currentImage, rect, filePath, captureFolder);
-    QGuiApplication::restoreOverrideCursor();
-    if (!mainWindow)
-        return;
+    capture::Result result;
+    {
+        BusyCursor wait;
+        result = capture::writeCut(*currentImage, rect, filePath, captureFolder);
+    }
     if (result.path.isEmpty())
-        mainWindow->reportFailure(result.error);
+        emit failure(result.error);
     else
-        mainWindow->newChildWin(result.path);
+        emit cutWritten(result.path);
 }
 
 // ---- edits --------------------------------------------------------------------
-
-namespace {
-
-// The wait cursor while a long edit or write runs on the GUI thread.
-struct WaitCursor
-{
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
-
-} // namespace
-
-void Picture::reportFailure(const QString &message) const
-{
-    if (mainWindow)
-        mainWindow->reportFailure(message);
-}
 
 void Picture::rotateBy(double angle)
 {
@@ -382,7 +347,7 @@ void Picture::rotateBy(double angle)
 
 int Picture::invertColors()
 {
-    WaitCursor wait;
+    BusyCursor wait;
     // The window owns its image alone, so the pixels are turned in place.
     *currentImage = imageedits::inverted(std::move(*currentImage));
     refreshView();
@@ -391,7 +356,7 @@ int Picture::invertColors()
 
 int Picture::adjustColors(int red, int green, int blue, int all)
 {
-    WaitCursor wait;
+    BusyCursor wait;
     // Always from the file: rotations, inversions and earlier adjustments
     // that were not saved are dropped. When the file is gone the adjustment
     // applies to the image in memory. The display is made once, below.
@@ -420,19 +385,19 @@ void Picture::saveInPlace()
     if (filePath.isEmpty())
         return;
     if (!mImageFromFile) {
-        reportFailure(tr("%1 could not be read, so it is not saved over").arg(filePath));
+        emit failure(tr("%1 could not be read, so it is not saved over").arg(filePath));
         return;
     }
     // The format follows the content, whatever the name says.
     const QByteArray format = imageio::detect(filePath);
     bool written = false;
     {
-        WaitCursor wait;
+        BusyCursor wait;
         written = !format.isEmpty() && imageio::write(*currentImage, filePath, format);
     }
     if (!written) {
         // Keep the image and its edits: reloading would throw them away.
-        reportFailure(tr("%1 could not be saved").arg(filePath));
+        emit failure(tr("%1 could not be saved").arg(filePath));
         return;
     }
     loadImage(filePath);
@@ -449,11 +414,11 @@ void Picture::saveAs()
     const saveformats::Target target = saveformats::target(name, filter);
     bool written = false;
     {
-        WaitCursor wait;
-        written = imageio::write(*currentImage, target.path, imageio::qtFormat(target.format));
+        BusyCursor wait;
+        written = imageio::write(*currentImage, target.path, formats::qtFormat(target.format));
     }
     if (!written) {
-        reportFailure(tr("%1 could not be saved").arg(target.path));
+        emit failure(tr("%1 could not be saved").arg(target.path));
         return;
     }
     filePath = pathutil::slashes(target.path);
@@ -466,7 +431,7 @@ bool Picture::stepInFolder(int step)
 {
     if (filePath.isNull())
         return false;
-    const QString folder = filePath.left(filePath.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString folder = pathutil::folderWithSlash(filePath);
     // Exact, case-sensitive: a name spelt differently from the listing is
     // not found, and the window cannot step.
     const int current = folderEntries.indexOf(filePath.mid(folder.size()));
@@ -498,7 +463,7 @@ void Picture::deleteFile()
     if (present)
         QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     if (present && !QFile::moveToTrash(filePath) && !QFile::remove(filePath)) {
-        reportFailure(tr("%1 could not be deleted").arg(filePath));
+        emit failure(tr("%1 could not be deleted").arg(filePath));
         return;
     }
     // The list still names the deleted file: its neighbours are found from it.

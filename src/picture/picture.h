@@ -3,15 +3,17 @@
 // It keeps the full-resolution image (every edit, capture and save works on
 // it) and a display copy scaled to fit the workspace as the background of
 // its scene, with the cut frame and its resize handle on top.
+//
+// It does not know the main window: it is handed the Cut bar's settings as a
+// value (setCutSettings) and tells what happened through its signals.
 
-#include "cutframe.h"
+#include "picture/cutframe.h"
 
 #include <QImage>
 #include <QMainWindow>
 #include <QMutex>
 #include <QStringList>
 
-class Framzo;
 class Prefetcher;
 class QGraphicsRectItem;
 class QGraphicsScene;
@@ -22,7 +24,8 @@ class Picture : public QMainWindow
     Q_OBJECT
 
 public:
-    Picture(QWidget *workspace, const char *name, Qt::WindowFlags flags, Framzo *mainWindow);
+    // workspace: the widget whose size the display is fitted into.
+    Picture(QWidget *workspace, const char *name, Qt::WindowFlags flags);
     ~Picture() override;
 
     void loadImage(const QString &path);
@@ -30,6 +33,9 @@ public:
 
     // Cut frame and capture.
     void captureTo(const QString &captureFolder);
+    // The Cut bar as it is now; the frame follows it from the next drag on.
+    void setCutSettings(const CutSettings &settings) { mCutSettings = settings; }
+    const CutSettings &cutSettings() const { return mCutSettings; }
 
     // Edits.
     void rotateBy(double angle);
@@ -76,10 +82,15 @@ private:
     void closeWindow();
     // Has the files before and after this one in the folder decoded ahead.
     void requestNeighbours();
-    void reportFailure(const QString &message) const;
 
 public slots:
     void showFrame(bool on);
+
+signals:
+    // A cut was written to path (the main window opens it).
+    void cutWritten(const QString &path);
+    // Something the user asked for failed; message says what.
+    void failure(const QString &message);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -100,7 +111,7 @@ private:
     bool readFile(const QString &path);
 
     QWidget *workspace;
-    Framzo *mainWindow;
+    CutSettings mCutSettings;
     QStringList folderEntries;
     QString filePath;
     std::unique_ptr<QImage> currentImage;

@@ -1,6 +1,6 @@
-#include "prefetcher.h"
+#include "picture/prefetcher.h"
 
-#include "imageio.h"
+#include "imageio/imageio.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -153,9 +153,6 @@ void Prefetcher::request(const QStringList &paths)
         }
     }
     if (start) {
-        // The size limit is shared by every reader: raise it here, on this
-        // thread, before a worker reads with it.
-        imageio::allowLargeImages();
         std::shared_ptr<Shared> shared = mShared;
         prefetchPool()->start([shared] { work(shared); });
     }

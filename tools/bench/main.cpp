@@ -11,19 +11,19 @@
 // wall time of its process. Each figure is the median of N runs (default 5;
 // the gallery runs ceil(N/2) times), the two sides taking turns.
 
-#include "browsebar.h"
-#include "capture.h"
-#include "framzo.h"
-#include "gallerywriter.h"
-#include "html.h"
-#include "imageedits.h"
-#include "imageio.h"
-#include "mimesourcefactory.h"
+#include "app/framzo.h"
+#include "browse/browsebar.h"
+#include "forms/uiframzo.h"
+#include "gallery/gallerywriter.h"
+#include "gallery/html.h"
+#include "imageio/imageio.h"
+#include "images/mimesourcefactory.h"
 #include "peers.h"
 #include "photos.h"
-#include "picture.h"
-#include "prefetcher.h"
-#include "uiframzo.h"
+#include "picture/capture.h"
+#include "picture/imageedits.h"
+#include "picture/picture.h"
+#include "picture/prefetcher.h"
 
 #include <QApplication>
 #include <QDir>
@@ -590,7 +590,6 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     initImages();
-    imageio::allowLargeImages();
     const QStringList args = QCoreApplication::arguments();
 
     int rc = 0;

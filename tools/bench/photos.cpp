@@ -1,6 +1,6 @@
 #include "photos.h"
 
-#include "imageio.h"
+#include "imageio/imageio.h"
 
 #include <QFile>
 #include <QtConcurrent/QtConcurrentMap>

@@ -1,4 +1,4 @@
-#include "dialogs.h"
+#include "forms/dialogs.h"
 
 #include <QDialog>
 #include <QFileDialog>
