@@ -1,11 +1,11 @@
 // Capture as the user does it: a real main window and image window, the
 // frame dragged on the view, the Cut action, and the file that comes out.
 #include "app/framzo.h"
-#include "forms/dialogs.h"
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
 #include "picture/capture.h"
 #include "picture/picture.h"
+#include "scripteddialogs.h"
 #include "testutil.h"
 
 #include <QCheckBox>
@@ -20,21 +20,6 @@
 #include <QtTest>
 
 namespace {
-
-// Answers the folder chooser from a queue; an exhausted queue cancels.
-class FolderAnswers : public Dialogs
-{
-public:
-    QStringList answers;
-    int asked = 0;
-    QString lastCaption;
-    QString chooseFolder(QWidget *, const QString &, const QString &caption) override
-    {
-        ++asked;
-        lastCaption = caption;
-        return answers.isEmpty() ? QString() : answers.takeFirst();
-    }
-};
 
 QByteArray fileBytes(const QString &path)
 {
@@ -73,7 +58,7 @@ class TstCapture : public QObject
 {
     Q_OBJECT
 
-    FolderAnswers mDialogs;
+    ScriptedDialogs mDialogs;
     std::unique_ptr<QTemporaryDir> mDir;
     QString mSrcDir;
     QString mCutDir;
@@ -134,11 +119,9 @@ private slots:
                 previousHandler(type, context, message);
             });
         initImages();
-        Dialogs::setInstance(&mDialogs);
     }
     void cleanupTestCase()
     {
-        Dialogs::setInstance(nullptr);
         cleanupImages();
     }
     void init()
@@ -149,8 +132,7 @@ private slots:
         mCutDir = mDir->filePath("cuts");
         QVERIFY(QDir().mkpath(mSrcDir));
         QVERIFY(QDir().mkpath(mCutDir));
-        mDialogs.answers.clear();
-        mDialogs.asked = 0;
+        mDialogs.reset();
     }
 
     void dragsMoveAndResizeTheFrame()
@@ -264,7 +246,7 @@ private slots:
         QVERIFY(main->activePicture());
         QCOMPARE(main->activePicture()->path(), out);
         QCOMPARE(main->mLastPath, mCutDir);
-        QCOMPARE(mDialogs.asked, 0);
+        QCOMPARE(mDialogs.foldersAsked, 0);
     }
 
     void pixelsPastTheEdgeAreZero_data()
@@ -347,10 +329,10 @@ private slots:
         drag(main->activePicture(), QPoint(28, 28), QPoint(80, 60));
         main->mpShowCut->setChecked(false);
         main->capturePath.clear();
-        mDialogs.answers = {QString(), QString(), mCutDir}; // cancelled twice
+        mDialogs.folders = {QString(), QString(), mCutDir}; // cancelled twice
         main->mpGenerate->trigger();
-        QCOMPARE(mDialogs.asked, 3);
-        QCOMPARE(mDialogs.lastCaption, QStringLiteral("Choose a directory where Framzo should save the captured images."));
+        QCOMPARE(mDialogs.foldersAsked, 3);
+        QCOMPARE(mDialogs.folderCaption, QStringLiteral("Choose a directory where Framzo should save the captured images."));
         QCOMPARE(main->capturePath, mCutDir);
         QVERIFY(QDir(mCutDir).isEmpty());
         QCOMPARE(windowCount(*main), 1);
@@ -360,14 +342,14 @@ private slots:
     {
         Framzo main;
         main.capturePath.clear();
-        mDialogs.answers = {QString(), mCutDir};
+        mDialogs.folders = {QString(), mCutDir};
         main.mpGenerate->trigger();
-        QCOMPARE(mDialogs.asked, 2);
+        QCOMPARE(mDialogs.foldersAsked, 2);
         QCOMPARE(main.capturePath, mCutDir);
 
         // Choose Target keeps the folder when cancelled.
         main.mpChooseTarget->trigger();
-        QCOMPARE(mDialogs.asked, 3);
+        QCOMPARE(mDialogs.foldersAsked, 3);
         QCOMPARE(main.capturePath, mCutDir);
     }
 

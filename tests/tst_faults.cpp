@@ -4,11 +4,11 @@
 // keeps its image and its edits.
 
 #include "app/framzo.h"
-#include "forms/dialogs.h"
 #include "gallery/gallerywriter.h"
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
 #include "picture/picture.h"
+#include "scripteddialogs.h"
 #include "testutil.h"
 
 #include <QCheckBox>
@@ -32,19 +32,6 @@ namespace {
 
 enum class Fault { ReadOnly, Vanished, Full };
 enum class Op { Capture, Save, SaveAs, Gallery };
-
-class SaveAnswer : public Dialogs
-{
-public:
-    QString name;
-    QString saveFileName(QWidget *, const QString &, const QString &, QString *selectedFilter,
-                         const QString &) override
-    {
-        if (selectedFilter)
-            *selectedFilter = QStringLiteral("PNG (*.png)");
-        return name;
-    }
-};
 
 // A small tmpfs mounted for the test's lifetime (root only).
 class Mount
@@ -133,7 +120,7 @@ class TstFaults : public QObject
 {
     Q_OBJECT
 
-    SaveAnswer mDialogs;
+    ScriptedDialogs mDialogs;
     int mCases = 0;
     int mSkipped = 0;
 
@@ -160,11 +147,9 @@ private slots:
             previousHandler(type, c, m);
         });
         initImages();
-        Dialogs::setInstance(&mDialogs);
     }
     void cleanupTestCase()
     {
-        Dialogs::setInstance(nullptr);
         cleanupImages();
         qInfo().noquote() << QStringLiteral("faults: %1 cases, %2 skipped, 0 files lost").arg(mCases).arg(mSkipped);
     }
@@ -279,7 +264,8 @@ private slots:
                 pic->saveInPlace();
                 break;
             case Op::SaveAs:
-                mDialogs.name = target + "/existing";
+                mDialogs.saveName = target + "/existing";
+                mDialogs.saveFilter = QStringLiteral("PNG (*.png)");
                 pic->saveAs();
                 break;
             case Op::Gallery:

@@ -1,10 +1,10 @@
 // The gallery window: what a folder lists, navigation, choosing and removing
 // images, and that it writes the same gallery as the command line.
 
-#include "forms/dialogs.h"
 #include "gallery/gallerycli.h"
 #include "gallery/html.h"
 #include "images/mimesourcefactory.h"
+#include "scripteddialogs.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -22,20 +22,6 @@
 #include <QtTest>
 
 namespace {
-
-class FolderAnswer : public Dialogs
-{
-public:
-    QString answer;
-    QString askedAt;
-    int asked = 0;
-    QString chooseFolder(QWidget *, const QString &startFolder, const QString &) override
-    {
-        ++asked;
-        askedAt = startFolder;
-        return answer;
-    }
-};
 
 QStringList texts(const QListWidget *view)
 {
@@ -87,13 +73,12 @@ class TstHtmlDialog : public QObject
 private:
     QTemporaryDir mTmp;
     QString mRoot;  // the folder with everything below, ending in "/"
-    FolderAnswer mDialogs;
+    ScriptedDialogs mDialogs;
 
 private slots:
     void initTestCase()
     {
         initImages();
-        Dialogs::setInstance(&mDialogs);
         QVERIFY(mTmp.isValid());
         mRoot = mTmp.path() + "/";
         QDir root(mRoot);
@@ -109,7 +94,6 @@ private slots:
     }
     void cleanupTestCase()
     {
-        Dialogs::setInstance(nullptr);
         cleanupImages();
     }
 
@@ -226,21 +210,21 @@ private slots:
     void openDir()
     {
         Html html(mRoot + "b/");
-        mDialogs.answer = QString();
+        mDialogs.folder = QString();
         QCOMPARE(html.openDir(), 1);
-        QCOMPARE(mDialogs.askedAt, mRoot + "b/");
+        QCOMPARE(mDialogs.folderStart, mRoot + "b/");
         QCOMPARE(html.currentFolder(), mRoot + "b/");
 
-        mDialogs.answer = mRoot + "A";
+        mDialogs.folder = mRoot + "A";
         QCOMPARE(html.openDir(), 0);
         QCOMPARE(html.currentFolder(), mRoot + "A/");
         QCOMPARE(texts(html.mpDir), (QStringList{"inner", "inner.bmp"}));
 
         // The open button asks too.
-        const int before = mDialogs.asked;
-        mDialogs.answer = QString();
+        const int before = mDialogs.foldersAsked;
+        mDialogs.folder = QString();
         QTest::mouseClick(html.mpOpen, Qt::LeftButton);
-        QCOMPARE(mDialogs.asked, before + 1);
+        QCOMPARE(mDialogs.foldersAsked, before + 1);
     }
 
     void doubleClicks()
@@ -354,7 +338,7 @@ private slots:
         html.show();
         for (const char *name : {"Photo.JPG", "a.png", "zz.tif", "a.png"})
             html.clickedOnItem(find(html.mpDir, name));
-        mDialogs.answer = out1;
+        mDialogs.folder = out1;
         QCOMPARE(html.openDir(), 0);
         html.mpName->setText("my gallery");
         html.mpWidth->setText(size.section('x', 0, 0));

@@ -4,7 +4,6 @@
 
 #include "app/framzo.h"
 #include "browse/browsebar.h"
-#include "forms/dialogs.h"
 #include "forms/uiframzo.h"
 #include "gallery/gallerycli.h"
 #include "gallery/gallerywriter.h"
@@ -12,6 +11,7 @@
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
 #include "picture/picture.h"
+#include "scripteddialogs.h"
 #include "testutil.h"
 #include "testwindow.h"
 
@@ -48,23 +48,6 @@ const QStringList kNames = {
 };
 
 const QString kFolder = QStringLiteral("-Fotos \"q\" 'a' <&> #1 %20 Ünïcødé ж 写真");
-
-class Answers : public Dialogs
-{
-public:
-    QString saveName;
-    QString saveFilter;
-    QString folder;
-
-    QString saveFileName(QWidget *, const QString &, const QString &, QString *selectedFilter,
-                         const QString &) override
-    {
-        if (selectedFilter)
-            *selectedFilter = saveFilter;
-        return saveName;
-    }
-    QString chooseFolder(QWidget *, const QString &, const QString &) override { return folder; }
-};
 
 // Character references of a page resolved: the four named ones the writer
 // uses and numeric ones.
@@ -131,7 +114,7 @@ class TstNames : public QObject
     Q_OBJECT
 
     QTemporaryDir mTmp;
-    Answers mDialogs;
+    ScriptedDialogs mDialogs;
     QString mFolder; // holds an image under every name
 
     QString path(const QString &name) const { return mFolder + QLatin1Char('/') + name; }
@@ -158,7 +141,6 @@ private slots:
             previousHandler(type, c, m);
         });
         initImages();
-        Dialogs::setInstance(&mDialogs);
         QVERIFY(mTmp.isValid());
         qputenv("HOME", QFile::encodeName(mTmp.filePath(QStringLiteral("home"))));
         QVERIFY(QDir().mkpath(mTmp.filePath(QStringLiteral("home/Desktop"))));
@@ -173,7 +155,6 @@ private slots:
     }
     void cleanupTestCase()
     {
-        Dialogs::setInstance(nullptr);
         cleanupImages();
     }
 

@@ -2,10 +2,10 @@
 // the question.
 
 #include "app/framzo.h"
-#include "forms/dialogs.h"
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
 #include "picture/picture.h"
+#include "scripteddialogs.h"
 #include "testutil.h"
 #include "testwindow.h"
 
@@ -23,28 +23,6 @@
 #include <functional>
 
 namespace {
-
-// Answers the delete question. By default with a fixed answer; with an
-// action set, the real dialog is built, shown, handled by the action (a key,
-// a click, a close) and its own result returned.
-class DeleteAnswers : public Dialogs
-{
-public:
-    bool answer = true;
-    std::function<void(QDialog *)> action;
-    int asked = 0;
-
-    bool confirmDelete(QWidget *centreOver, const QString &) override
-    {
-        ++asked;
-        if (!action)
-            return answer;
-        const std::unique_ptr<QDialog> dlg(deleteQuestion(centreOver));
-        dlg->show();
-        action(dlg.get());
-        return dlg->result() == QDialog::Accepted;
-    }
-};
 
 } // namespace
 
@@ -80,7 +58,7 @@ private:
     // its own, on the same file system as the images.
     QTemporaryDir home;
     std::unique_ptr<QTemporaryDir> dir;
-    DeleteAnswers dialogs;
+    ScriptedDialogs dialogs;
     std::unique_ptr<Framzo> main;
     QString a, b, c;
 };
@@ -97,8 +75,7 @@ void TstNavigation::initTestCase()
 
 void TstNavigation::init()
 {
-    dialogs = DeleteAnswers();
-    Dialogs::setInstance(&dialogs);
+    dialogs.reset();
     dir = std::make_unique<QTemporaryDir>(home.filePath(QStringLiteral("images-XXXXXX")));
     QVERIFY(dir->isValid());
     a = dir->filePath(QStringLiteral("a.jpg"));
@@ -113,7 +90,6 @@ void TstNavigation::init()
 
 void TstNavigation::cleanup()
 {
-    Dialogs::setInstance(nullptr);
     main.reset();
     dir.reset();
 }
@@ -236,7 +212,7 @@ void TstNavigation::deleting()
     const QStringList trashedBefore = QDir(trashFiles()).entryList(QDir::Files);
 
     main->mpDelete->trigger();
-    QCOMPARE(dialogs.asked, 1);
+    QCOMPARE(dialogs.deletesAsked, 1);
     QVERIFY(!QFileInfo::exists(dir->filePath(shown)));
     QCOMPARE(pic->path(), dir->filePath(after));
     QCOMPARE(pic->folderList(), left);
@@ -292,7 +268,7 @@ void TstNavigation::answers()
 {
     QFETCH(QString, answer);
     QFETCH(bool, deleted);
-    dialogs.action = [answer](QDialog *dlg) {
+    dialogs.onDeleteQuestion = [answer](QDialog *dlg) {
         if (answer == QLatin1String("ok"))
             QTest::mouseClick(dlg->findChild<QPushButton *>(QStringLiteral("mpOk")), Qt::LeftButton);
         else if (answer == QLatin1String("cancel"))
@@ -308,7 +284,7 @@ void TstNavigation::answers()
     QVERIFY(pic);
     QVERIFY(QTest::qWaitForWindowActive(main.get()));
     QTest::keyClick(main.get(), Qt::Key_Delete);
-    QCOMPARE(dialogs.asked, 1);
+    QCOMPARE(dialogs.deletesAsked, 1);
     QCOMPARE(QFileInfo::exists(b), !deleted);
     QCOMPARE(pic->path(), deleted ? a : b);
 }
@@ -323,7 +299,7 @@ void TstNavigation::nothingWithoutImageWindow()
     QTest::keyClick(main.get(), Qt::Key_D, Qt::ControlModifier);
     main->mpDelete->trigger();
     main->mpNext->click();
-    QCOMPARE(dialogs.asked, 0);
+    QCOMPARE(dialogs.deletesAsked, 0);
     QVERIFY(QFileInfo::exists(a) && QFileInfo::exists(b) && QFileInfo::exists(c));
     QVERIFY(main->mpWorkspace->subWindowList().isEmpty());
 }
@@ -343,7 +319,7 @@ void TstNavigation::failedDeleteKeepsWindow()
     QCOMPARE(pic->path(), locked);
 
     main->mpDelete->trigger();
-    QCOMPARE(dialogs.asked, 1);
+    QCOMPARE(dialogs.deletesAsked, 1);
     QVERIFY(QFileInfo::exists(locked));
     QCOMPARE(main->activePicture(), pic);
     QCOMPARE(pic->path(), locked);

@@ -2,11 +2,11 @@
 // window shows afterwards, and failed writes that must not lose anything.
 
 #include "app/framzo.h"
-#include "forms/dialogs.h"
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
 #include "picture/picture.h"
 #include "picture/saveformats.h"
+#include "scripteddialogs.h"
 #include "testutil.h"
 #include "testwindow.h"
 
@@ -19,34 +19,6 @@
 using testutil::readAll;
 
 namespace {
-
-// Answers the save dialog with a prepared name and filter, and keeps what it
-// was asked.
-class SaveAnswers : public Dialogs
-{
-public:
-    QString name;
-    QString filter;
-    int asked = 0;
-    QString askedStart;
-    QString askedFilters;
-    QString askedSelected;
-    QString askedCaption;
-
-    QString saveFileName(QWidget *, const QString &startName, const QString &filters, QString *selectedFilter,
-                         const QString &caption) override
-    {
-        ++asked;
-        askedStart = startName;
-        askedFilters = filters;
-        askedCaption = caption;
-        if (selectedFilter) {
-            askedSelected = *selectedFilter;
-            *selectedFilter = filter;
-        }
-        return name;
-    }
-};
 
 // A 2 by 1 GIF: Qt reads GIF but cannot write it.
 QByteArray tinyGif()
@@ -72,12 +44,10 @@ private slots:
     void cleanupTestCase() { cleanupImages(); }
     void init()
     {
-        answers = SaveAnswers();
-        Dialogs::setInstance(&answers);
+        answers.reset();
     }
     void cleanup()
     {
-        Dialogs::setInstance(nullptr);
         main.reset();
     }
 
@@ -98,7 +68,7 @@ private slots:
     void noSaveOverAnUnreadableFile();
 
 private:
-    SaveAnswers answers;
+    ScriptedDialogs answers;
     std::unique_ptr<Framzo> main;
     Picture *open(const QString &path);
     QString status() const { return main->statusBar()->currentMessage(); }
@@ -194,15 +164,15 @@ void TstSave::saveAsWritesAndFollows()
     QVERIFY(pic);
     pic->rotateBy(90.0);
 
-    answers.name = dir.filePath(QStringLiteral("other/") + typed);
-    answers.filter = filter;
+    answers.saveName = dir.filePath(QStringLiteral("other/") + typed);
+    answers.saveFilter = filter;
     main->mpSaveAs->trigger();
 
-    QCOMPARE(answers.asked, 1);
-    QCOMPARE(answers.askedStart, dir.filePath(QStringLiteral("a")));
-    QCOMPARE(answers.askedFilters, saveformats::filterString());
-    QCOMPARE(answers.askedSelected, QString()); // none preselected
-    QCOMPARE(answers.askedCaption, QStringLiteral("Choose a filename"));
+    QCOMPARE(answers.savesAsked, 1);
+    QCOMPARE(answers.saveStart, dir.filePath(QStringLiteral("a")));
+    QCOMPARE(answers.saveFilters, saveformats::filterString());
+    QCOMPARE(answers.saveSelected, QString()); // none preselected
+    QCOMPARE(answers.saveCaption, QStringLiteral("Choose a filename"));
 
     const QString target = dir.filePath(QStringLiteral("other/") + written);
     QCOMPARE(imageio::detect(target), content);
@@ -225,10 +195,10 @@ void TstSave::saveAsCancelled()
     Picture *pic = open(a);
     QVERIFY(pic);
     pic->rotateBy(90.0);
-    answers.name.clear();
-    answers.filter = kPng;
+    answers.saveName.clear();
+    answers.saveFilter = kPng;
     main->mpSaveAs->trigger();
-    QCOMPARE(answers.asked, 1);
+    QCOMPARE(answers.savesAsked, 1);
     QCOMPARE(pic->path(), a);
     QCOMPARE(pic->image().size(), QSize(20, 30));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("a.png")});
@@ -250,7 +220,7 @@ void TstSave::saveFollowsTheContent()
     // Reloaded: the window shows the file as written.
     QCOMPARE(pic->image().size(), QSize(20, 30));
     QVERIFY(pic->information().contains(QStringLiteral("Size: 20x30 pixel")));
-    QCOMPARE(answers.asked, 0);
+    QCOMPARE(answers.savesAsked, 0);
 }
 
 void TstSave::saveAfterAdjustment()
@@ -315,10 +285,10 @@ void TstSave::failedSaveKeepsEverything()
     }
 
     if (how == QLatin1String("vanished")) {
-        answers.name = dir.filePath(QStringLiteral("gone/b"));
-        answers.filter = kPng;
+        answers.saveName = dir.filePath(QStringLiteral("gone/b"));
+        answers.saveFilter = kPng;
         main->mpSaveAs->trigger();
-        QCOMPARE(answers.asked, 1);
+        QCOMPARE(answers.savesAsked, 1);
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
     } else {
         main->mpSave->trigger();
@@ -339,10 +309,10 @@ void TstSave::nothingWithoutImageWindow()
     main = std::make_unique<Framzo>();
     main->show();
     QVERIFY(QTest::qWaitForWindowExposed(main.get()));
-    answers.name = QStringLiteral("/nonexistent/b");
+    answers.saveName = QStringLiteral("/nonexistent/b");
     main->mpSaveAs->trigger();
     main->mpSave->trigger();
-    QCOMPARE(answers.asked, 0);
+    QCOMPARE(answers.savesAsked, 0);
     QVERIFY(status().isEmpty());
 }
 

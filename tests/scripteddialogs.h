@@ -1,0 +1,98 @@
+#pragma once
+// The one fake of the dialog seam: answers every question the program asks
+// from what the test prepared, and keeps what it was asked. Installed while
+// it lives.
+
+#include "forms/dialogs.h"
+
+#include <QDialog>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class ScriptedDialogs : public Dialogs
+{
+public:
+    ScriptedDialogs() { Dialogs::setInstance(this); }
+    ~ScriptedDialogs() override { Dialogs::setInstance(nullptr); }
+    ScriptedDialogs(const ScriptedDialogs &) = delete;
+    ScriptedDialogs &operator=(const ScriptedDialogs &) = delete;
+
+    // Folder chooser: the queued answers one at a time, then `folder` (empty
+    // cancels).
+    QStringList folders;
+    QString folder;
+    // Save dialog: the name typed (empty cancels) and the filter chosen.
+    QString saveName;
+    QString saveFilter;
+    // Delete question: the answer, or, when set, an action run on the real
+    // question shown (clicks, keys); its result is the answer.
+    bool deleteAnswer = true;
+    std::function<void(QDialog *)> onDeleteQuestion;
+
+    // What was asked.
+    int foldersAsked = 0;
+    QString folderStart;
+    QString folderCaption;
+    int savesAsked = 0;
+    QString saveStart;
+    QString saveFilters;
+    QString saveSelected;
+    QString saveCaption;
+    int deletesAsked = 0;
+    QString deletePath;
+
+    // Back to no answers and nothing asked.
+    void reset()
+    {
+        folders.clear();
+        folder.clear();
+        saveName.clear();
+        saveFilter.clear();
+        deleteAnswer = true;
+        onDeleteQuestion = nullptr;
+        foldersAsked = savesAsked = deletesAsked = 0;
+        folderStart.clear();
+        folderCaption.clear();
+        saveStart.clear();
+        saveFilters.clear();
+        saveSelected.clear();
+        saveCaption.clear();
+        deletePath.clear();
+    }
+
+    QString chooseFolder(QWidget *, const QString &startFolder, const QString &caption) override
+    {
+        ++foldersAsked;
+        folderStart = startFolder;
+        folderCaption = caption;
+        return folders.isEmpty() ? folder : folders.takeFirst();
+    }
+
+    QString saveFileName(QWidget *, const QString &startName, const QString &filters, QString *selectedFilter,
+                         const QString &caption) override
+    {
+        ++savesAsked;
+        saveStart = startName;
+        saveFilters = filters;
+        saveCaption = caption;
+        if (selectedFilter) {
+            saveSelected = *selectedFilter;
+            *selectedFilter = saveFilter;
+        }
+        return saveName;
+    }
+
+    bool confirmDelete(QWidget *centreOver, const QString &filePath) override
+    {
+        ++deletesAsked;
+        deletePath = filePath;
+        if (!onDeleteQuestion)
+            return deleteAnswer;
+        const std::unique_ptr<QDialog> dlg(deleteQuestion(centreOver));
+        dlg->show();
+        onDeleteQuestion(dlg.get());
+        return dlg->result() == QDialog::Accepted;
+    }
+};
