@@ -6,6 +6,7 @@ changed and regenerated at will.  Outputs:
 
   src/images/embeddedimages.cpp   the table of compressed image records
   data/framzo.png                 the 64x64 desktop icon
+  data/icons/framzo-N.png         the desktop icon at the other usual sizes
   --preview FILE                  optional: all icons enlarged on one sheet
 
 The record data uses Qt's qCompress layout (a 4-byte big-endian length, then a
@@ -526,24 +527,49 @@ def draw_drive():
     return c
 
 
-def draw_app_icon():
-    """The 64x64 desktop icon: a photo with a red cut frame."""
-    c = Canvas(64, 64)
+def draw_app_icon(size=64):
+    """The desktop icon: a photo with a red cut frame.
+
+    Drawn at each size rather than resampled, so that the outline and the
+    frame stay whole pixels at 16x16 and sharp at 256x256; 64 is the
+    reference the coordinates are written for.
+    """
+    k = size / 64
+
+    def at(v):
+        return int(round(v * k))
+
+    def thick(v, least=1):
+        return max(least, int(round(v * k)))
+
+    c = Canvas(size, size)
     white, dark = WHITE, rgb(0x4A4A4A)
-    c.rect(3, 8, 60, 55, white)
-    c.frame(3, 8, 60, 55, dark)
-    landscape(c, 7, 12, 56, 51)
+    x0, y0, x1, y1 = at(3), at(8), at(61) - 1, at(56) - 1
+    line = thick(1)
+    c.rect(x0, y0, x1, y1, white)
+    for i in range(line):
+        c.frame(x0 + i, y0 + i, x1 - i, y1 - i, dark)
+    # at least one white pixel between the outline and the picture
+    lx0, ly0 = max(at(7), x0 + line + 1), max(at(12), y0 + line + 1)
+    lx1, ly1 = min(at(57) - 1, x1 - line - 1), min(at(52) - 1, y1 - line - 1)
+    landscape(c, lx0, ly0, lx1, ly1)
     # dim everything outside the frame, as the cut will drop it
-    fx0, fy0, fx1, fy1 = 19, 17, 49, 44
-    for y in range(12, 52):
-        for x in range(7, 57):
+    fx0, fy0, fx1, fy1 = at(19), at(17), at(50) - 1, at(45) - 1
+    for y in range(ly0, ly1 + 1):
+        for x in range(lx0, lx1 + 1):
             if not (fx0 <= x <= fx1 and fy0 <= y <= fy1):
                 c.put(x, y, mix(c.get(x, y), BLACK, 0.38))
     red = rgb(0xE02020)
-    c.frame(fx0, fy0, fx1, fy1, red)
-    c.frame(fx0 + 1, fy0 + 1, fx1 - 1, fy1 - 1, red)
-    c.rect(fx1 - 7, fy1 - 7, fx1, fy1, red)
+    for i in range(thick(2)):
+        c.frame(fx0 + i, fy0 + i, fx1 - i, fy1 - i, red)
+    handle = thick(8, 2)
+    c.rect(fx1 - handle + 1, fy1 - handle + 1, fx1, fy1, red)
     return c
+
+
+# The sizes of the desktop icon besides 64x64 (data/framzo.png), as the icon
+# themes' usual folders have them.
+APP_ICON_SIZES = (16, 22, 24, 32, 48, 128, 256)
 
 
 # ---- the table -------------------------------------------------------------
@@ -724,6 +750,8 @@ def main(argv):
     write_cpp(os.path.join(root, "src", "images", "embeddedimages.cpp"), entries)
     app_icon = draw_app_icon()
     write_png(os.path.join(root, "data", "framzo.png"), app_icon)
+    for size in APP_ICON_SIZES:
+        write_png(os.path.join(root, "data", "icons", "framzo-%d.png" % size), draw_app_icon(size))
     if len(argv) == 3 and argv[1] == "--preview":
         write_preview(argv[2], entries, app_icon)
     return 0
