@@ -11,8 +11,10 @@ ifeq ($(SANITIZE),1)
               UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 endif
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# The Debian package is built apart, as a release build without the tests.
+DEB_BUILD ?= build-deb
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench deb check-deb clean
 
 all: build
 
@@ -32,5 +34,13 @@ test: build
 bench: build
 	@bash tools/bench.sh $(BUILD)
 
+deb:
+	@bash tools/make-deb.sh $(DEB_BUILD)
+
+# Not part of test: it installs the checkers (lintian among them) and takes
+# minutes. CI runs it.
+check-deb: deb
+	@bash tools/check-deb.sh $(DEB_BUILD)
+
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize $(DEB_BUILD)
