@@ -30,6 +30,9 @@ public:
     // question shown (clicks, keys); its result is the answer.
     bool deleteAnswer = true;
     std::function<void(QDialog *)> onDeleteQuestion;
+    // Number question: the number typed, or cancel when numberCancels.
+    int number = 0;
+    bool numberCancels = false;
 
     // What was asked.
     int foldersAsked = 0;
@@ -42,6 +45,10 @@ public:
     QString saveCaption;
     int deletesAsked = 0;
     QString deletePath;
+    int numbersAsked = 0;
+    int numberStart = 0;
+    int numberMin = 0;
+    int numberMax = 0;
 
     // Back to no answers and nothing asked.
     void reset()
@@ -52,7 +59,10 @@ public:
         saveFilter.clear();
         deleteAnswer = true;
         onDeleteQuestion = nullptr;
-        foldersAsked = savesAsked = deletesAsked = 0;
+        number = 0;
+        numberCancels = false;
+        foldersAsked = savesAsked = deletesAsked = numbersAsked = 0;
+        numberStart = numberMin = numberMax = 0;
         folderStart.clear();
         folderCaption.clear();
         saveStart.clear();
@@ -82,6 +92,18 @@ public:
             *selectedFilter = saveFilter;
         }
         return saveName;
+    }
+
+    bool askNumber(QWidget *, const QString &, const QString &, int *value, int min, int max) override
+    {
+        ++numbersAsked;
+        numberStart = *value;
+        numberMin = min;
+        numberMax = max;
+        if (numberCancels)
+            return false;
+        *value = number;
+        return true;
     }
 
     bool confirmDelete(QWidget *centreOver, const QString &filePath) override

@@ -7,6 +7,7 @@ PKGS=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins
   libgl-dev
+  libexiv2-dev libturbojpeg0-dev
   xvfb xauth xdotool imagemagick x11-utils
   desktop-file-utils
 )

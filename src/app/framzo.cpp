@@ -22,6 +22,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QToolButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -104,6 +105,14 @@ Framzo::Framzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(mpFree, &QCheckBox::toggled, this, &Framzo::updateCutSettings);
     connect(mpFrameColor, &QComboBox::currentIndexChanged, this, &Framzo::updateCutSettings);
 
+    mpJpegQuality = new QAction(tr("JPEG Quality..."), this);
+    mpJpegQuality->setObjectName(QStringLiteral("mpJpegQuality"));
+    if (QMenu *edit = menuById(3)) {
+        edit->addSeparator();
+        edit->addAction(mpJpegQuality);
+    }
+    connect(mpJpegQuality, &QAction::triggered, this, &Framzo::askJpegQuality);
+
     setAcceptDrops(true);
     const QRect g = geometry();
     setGeometry(g.x(), g.y(), 800, 600);
@@ -152,6 +161,10 @@ void Framzo::loadSettings()
     const int y = s.value(QStringLiteral("/PosY"), g.y()).toInt();
     const int w = s.value(QStringLiteral("/SizeX"), g.width()).toInt();
     const int h = s.value(QStringLiteral("/SizeY"), g.height()).toInt();
+    // 1..100 fixes the quality of the JPEGs written; 0 (and anything out of
+    // range) takes each source's own.
+    const int quality = s.value(QStringLiteral("/JpegQuality"), 0).toInt();
+    mPhotoOptions.jpegQuality = quality >= 1 && quality <= 100 ? quality : 0;
     s.endGroup();
     setGeometry(x, y, w, h);
     if (maximised)
@@ -180,6 +193,7 @@ void Framzo::saveSettings()
     s.beginGroup(QStringLiteral("/AppSettings"));
     s.setValue(QStringLiteral("/LastPath"), mLastPath);
     s.setValue(QStringLiteral("/CapturePath"), capturePath);
+    s.setValue(QStringLiteral("/JpegQuality"), mPhotoOptions.jpegQuality);
     const bool maximised = isMaximized();
     s.setValue(QStringLiteral("/Maximized"), maximised);
     if (!maximised) {
@@ -240,6 +254,7 @@ void Framzo::newChildWin(QString path)
     auto *pic = new Picture(mpWorkspace, "Picture", Qt::SubWindow);
     pic->setAttribute(Qt::WA_DeleteOnClose);
     pic->setCutSettings(cutSettings());
+    pic->setPhotoOptions(mPhotoOptions);
     connect(pic, &Picture::cutWritten, this, &Framzo::newChildWin);
     connect(pic, &Picture::failure, this, &Framzo::reportFailure);
     pic->showFrame(mpShowCut->isChecked());
@@ -285,6 +300,27 @@ void Framzo::updateCutSettings()
         if (auto *pic = qobject_cast<Picture *>(sub->widget()))
             pic->setCutSettings(s);
     }
+}
+
+void Framzo::updatePhotoOptions()
+{
+    const QList<QMdiSubWindow *> windows = mpWorkspace->subWindowList();
+    for (QMdiSubWindow *sub : windows) {
+        if (auto *pic = qobject_cast<Picture *>(sub->widget()))
+            pic->setPhotoOptions(mPhotoOptions);
+    }
+}
+
+void Framzo::askJpegQuality()
+{
+    int quality = mPhotoOptions.jpegQuality;
+    if (!Dialogs::instance()->askNumber(this, tr("JPEG Quality"),
+                                        tr("Quality of the JPEGs written, 1 to 100.\n"
+                                           "0 keeps the quality of each source photo."),
+                                        &quality, 0, 100))
+        return;
+    mPhotoOptions.jpegQuality = quality;
+    updatePhotoOptions();
 }
 
 Picture *Framzo::activePicture() const

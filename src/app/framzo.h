@@ -4,6 +4,7 @@
 // window, drag and drop, and the settings kept between runs.
 
 #include "forms/uiframzo.h"
+#include "imageio/imageio.h"
 #include "picture/cutsettings.h"
 
 #include <QPointer>
@@ -57,6 +58,12 @@ public:
     // The Cut bar as a value, as every image window is handed it.
     CutSettings cutSettings() const;
 
+    // How cuts and saved photos are written, as every image window is
+    // handed it; the JPEG quality is kept in the settings store.
+    const imageio::PhotoOptions &photoOptions() const { return mPhotoOptions; }
+    // The Edit menu's "JPEG Quality...": 1..100, or 0 for the source's own.
+    QAction *mpJpegQuality = nullptr;
+
     // Shows a short message in the status bar (failures the user must know of).
     void reportFailure(const QString &message);
 
@@ -83,6 +90,7 @@ private slots:
     void cascade();
     void tile();
     void browse();
+    void askJpegQuality();
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -94,8 +102,11 @@ private:
     void openBatch(const QStringList &paths);
     // Hands the Cut bar's settings to every image window.
     void updateCutSettings();
+    // Hands the photo options to every image window.
+    void updatePhotoOptions();
 
     std::unique_ptr<QSettings> mpSettings;
+    imageio::PhotoOptions mPhotoOptions;
     QMetaObject::Connection mDockToBrowse;
     // Windows opened in one go into an empty workspace all open maximised:
     // set while such a batch is being opened.

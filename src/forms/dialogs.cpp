@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <memory>
@@ -19,6 +20,16 @@ QString Dialogs::saveFileName(QWidget *parent, const QString &startName, const Q
                               QString *selectedFilter, const QString &caption)
 {
     return QFileDialog::getSaveFileName(parent, caption, startName, filter, selectedFilter);
+}
+
+bool Dialogs::askNumber(QWidget *parent, const QString &caption, const QString &label, int *value, int min,
+                        int max)
+{
+    bool ok = false;
+    const int chosen = QInputDialog::getInt(parent, caption, label, *value, min, max, 1, &ok);
+    if (ok)
+        *value = chosen;
+    return ok;
 }
 
 bool Dialogs::confirmDelete(QWidget *centreOver, const QString &)

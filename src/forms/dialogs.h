@@ -21,6 +21,11 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &startName, const QString &filter,
                                  QString *selectedFilter, const QString &caption);
 
+    // Asks for a whole number from min to max, starting at *value; false when
+    // cancelled (*value unchanged).
+    virtual bool askNumber(QWidget *parent, const QString &caption, const QString &label, int *value, int min,
+                           int max);
+
     // Asks whether to delete; true for Ok. The dialog is modal and centred
     // over centreOver; Return answers Ok and Escape Cancel.
     virtual bool confirmDelete(QWidget *centreOver, const QString &filePath);

@@ -51,6 +51,38 @@ QSize scaleMin(const QSize &size, const QSize &bound);
 // one stood. quality -1 takes the format's default. Returns success.
 bool write(const QImage &image, const QString &path, const QByteArray &qtFormat, int quality = -1);
 
+// How the photos the program makes (cuts, saved photos) are written.
+struct PhotoOptions
+{
+    // The quality of the JPEGs it encodes, 1..100; 0 takes the source's own,
+    // estimated from a JPEG source's quantisation tables, and 95 for a source
+    // in another format.
+    int jpegQuality = 0;
+};
+
+// Where the pixels of a photo to be written came from.
+struct PhotoSource
+{
+    QString path; // the file they were decoded from; empty when none
+    // The quarter turns clockwise when they are the only change made to the
+    // decoded pixels (0: none at all); -1 when the pixels were changed
+    // otherwise (cut, inverted, colours adjusted).
+    int quarterTurns = -1;
+};
+
+// Writes image, derived from the photo source, to path in the given Qt
+// format, as write() does, keeping what the photo was: its EXIF, IPTC, XMP
+// and colour profile go along where the format holds them (JPEG, PNG, TIFF),
+// with the orientation set to 1 (the pixels are upright), the embedded
+// thumbnail dropped and the new pixel size recorded; its resolution stays.
+// A JPEG is encoded with the source's quality and chroma subsampling (a
+// JPEG source) or quality 95 and full colour (any other), unless options
+// fix the quality. A JPEG whose only change is quarter turns is turned
+// without decoding when its size allows a perfect transform. A source whose
+// metadata cannot be read still gives the photo, without metadata.
+bool writePhoto(const QImage &image, const QString &path, const QByteArray &qtFormat, const PhotoSource &source,
+                const PhotoOptions &options = {});
+
 // Commits file (open for writing) only when everything written reached the
 // disk; otherwise discards the temporary file, so the old file stays, and
 // returns false. Qt 6.4's QSaveFile::commit() misses a write that fails as

@@ -70,7 +70,7 @@ QString firstFreeName(const QString &path)
 }
 
 Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath,
-                const QString &captureDir)
+                const QString &captureDir, const imageio::PhotoOptions &options)
 {
     Result result;
     if (captureDir.isEmpty()) {
@@ -89,7 +89,7 @@ Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePat
     QByteArray format = imageio::detect(sourcePath);
     if (format.isEmpty()) // the source is gone or unreadable now: go by the name
         format = QFileInfo(out).suffix().toLower().toLatin1();
-    if (!imageio::write(piece, out, format)) {
+    if (!imageio::writePhoto(piece, out, format, {sourcePath, -1}, options)) {
         result.error = QObject::tr("Capture not written: %1").arg(out);
         return result;
     }

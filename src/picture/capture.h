@@ -3,11 +3,11 @@
 // pixels, the cut, the output path and the write. The image window calls
 // captureFrame() and opens what it wrote.
 
+#include "imageio/imageio.h"
+
 #include <QRect>
 #include <QSize>
 #include <QString>
-
-class QImage;
 
 namespace capture {
 
@@ -41,8 +41,9 @@ struct Result
 // name, in the format of the source file's content (read from its header
 // only). A source lying in the capture folder itself is never replaced by
 // its own cut-out: the cut then goes to the first free "<stem>_<n>.<ext>".
-// Any other file of that name is replaced, atomically.
+// Any other file of that name is replaced, atomically. The cut keeps the
+// source's metadata and JPEG quality (imageio::writePhoto).
 Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath,
-                const QString &captureDir);
+                const QString &captureDir, const imageio::PhotoOptions &options = {});
 
 } // namespace capture

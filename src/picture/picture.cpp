@@ -24,6 +24,8 @@
 #include <QMouseEvent>
 #include <QStandardPaths>
 
+#include <cmath>
+
 Picture::Picture(QWidget *workspace_, const char *name, Qt::WindowFlags flags)
     : QMainWindow(nullptr, flags), workspace(workspace_),
       currentImage(std::make_unique<QImage>())
@@ -109,6 +111,7 @@ bool Picture::readFile(const QString &path)
     mImageFromFile = !loaded.isNull();
     if (mImageFromFile)
         *currentImage = std::move(loaded);
+    mQuarterTurns = mImageFromFile ? 0 : -1;
     dotsPerMeterX = currentImage->dotsPerMeterX();
     dotsPerMeterY = currentImage->dotsPerMeterY();
     infoText = infoLine(filePath, *currentImage);
@@ -329,7 +332,7 @@ void Picture::captureTo(const QString &captureFolder)
     capture::Result result;
     {
         BusyCursor wait;
-        result = capture::writeCut(*currentImage, rect, filePath, captureFolder);
+        result = capture::writeCut(*currentImage, rect, filePath, captureFolder, mPhotoOptions);
     }
     if (result.path.isEmpty())
         emit failure(result.error);
@@ -342,6 +345,11 @@ void Picture::captureTo(const QString &captureFolder)
 void Picture::rotateBy(double angle)
 {
     *currentImage = imageedits::rotated(std::move(*currentImage), angle);
+    const double quarters = angle / 90.0;
+    if (mQuarterTurns >= 0 && quarters == std::floor(quarters) && std::abs(quarters) < 1e6)
+        mQuarterTurns = ((mQuarterTurns + int(quarters)) % 4 + 4) % 4;
+    else
+        mQuarterTurns = -1;
     refreshView();
 }
 
@@ -350,6 +358,7 @@ int Picture::invertColors()
     BusyCursor wait;
     // The window owns its image alone, so the pixels are turned in place.
     *currentImage = imageedits::inverted(std::move(*currentImage));
+    mQuarterTurns = -1;
     refreshView();
     return 0;
 }
@@ -362,6 +371,7 @@ int Picture::adjustColors(int red, int green, int blue, int all)
     // applies to the image in memory. The display is made once, below.
     readFile(filePath);
     *currentImage = imageedits::adjusted(std::move(*currentImage), red, green, blue, all);
+    mQuarterTurns = -1;
     colorRed = red;
     colorGreen = green;
     colorBlue = blue;
@@ -393,7 +403,8 @@ void Picture::saveInPlace()
     bool written = false;
     {
         BusyCursor wait;
-        written = !format.isEmpty() && imageio::write(*currentImage, filePath, format);
+        written = !format.isEmpty()
+            && imageio::writePhoto(*currentImage, filePath, format, {filePath, mQuarterTurns}, mPhotoOptions);
     }
     if (!written) {
         // Keep the image and its edits: reloading would throw them away.
@@ -415,7 +426,10 @@ void Picture::saveAs()
     bool written = false;
     {
         BusyCursor wait;
-        written = imageio::write(*currentImage, target.path, formats::qtFormat(target.format));
+        // An image that did not come from its file has nothing of it to keep.
+        const imageio::PhotoSource source{mImageFromFile ? filePath : QString(), mImageFromFile ? mQuarterTurns : -1};
+        written = imageio::writePhoto(*currentImage, target.path, formats::qtFormat(target.format), source,
+                                      mPhotoOptions);
     }
     if (!written) {
         emit failure(tr("%1 could not be saved").arg(target.path));

@@ -7,6 +7,7 @@
 // It does not know the main window: it is handed the Cut bar's settings as a
 // value (setCutSettings) and tells what happened through its signals.
 
+#include "imageio/imageio.h"
 #include "picture/cutframe.h"
 
 #include <QImage>
@@ -36,6 +37,9 @@ public:
     // The Cut bar as it is now; the frame follows it from the next drag on.
     void setCutSettings(const CutSettings &settings) { mCutSettings = settings; }
     const CutSettings &cutSettings() const { return mCutSettings; }
+    // How cuts and saved photos are written (the JPEG quality setting).
+    void setPhotoOptions(const imageio::PhotoOptions &options) { mPhotoOptions = options; }
+    const imageio::PhotoOptions &photoOptions() const { return mPhotoOptions; }
 
     // Edits.
     void rotateBy(double angle);
@@ -135,6 +139,12 @@ private:
     // be decoded leaves the previous image under the new name; saving that
     // in place would write one photo over another file.
     bool mImageFromFile = false;
+    // The quarter turns (clockwise, 0..3) made since the image was decoded
+    // from filePath, while they are its only edits; -1 once anything else
+    // changed the pixels. A JPEG that was only turned is saved by turning
+    // its coded data, without a new encode.
+    int mQuarterTurns = -1;
+    imageio::PhotoOptions mPhotoOptions;
     Prefetcher *mPrefetcher = nullptr;
     QString lastLoaded; // the file the neighbours were last asked for
 };

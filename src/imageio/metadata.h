@@ -1,0 +1,46 @@
+#pragma once
+// A photo's metadata (EXIF, IPTC, XMP and its colour profile), read from
+// one file and written into another through exiv2, so that a cut or a saved
+// photo keeps the camera, the date it was taken, the place and its colours.
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+class Metadata
+{
+public:
+    Metadata();
+    ~Metadata();
+    Metadata(Metadata &&other) noexcept;
+    Metadata &operator=(Metadata &&other) noexcept;
+
+    // The metadata of the file at path; empty when there is none or it
+    // cannot be read (an unknown format, a broken file).
+    static Metadata read(const QString &path);
+
+    // Whether files in this Qt format can hold what is carried: JPEG, PNG
+    // and TIFF can; BMP, XPM and the rest cannot.
+    static bool heldBy(const QByteArray &qtFormat);
+
+    bool isEmpty() const;
+    // The EXIF orientation (1..8); 1 when none is recorded.
+    int orientation() const;
+    // The colour profile as recorded (ICC); empty when there is none.
+    QByteArray iccProfile() const;
+
+    // Writes the metadata into file (a whole image file in memory) as for
+    // upright pixels of pixelSize: the orientation becomes 1, the embedded
+    // thumbnail (it would show the uncut photo) is dropped, and the recorded
+    // pixel dimensions become pixelSize. A PNG gets its colour profile from
+    // its writer (exiv2 0.27 would write it without the name PNG requires,
+    // and libpng then drops it). Returns false, with file unchanged,
+    // when it cannot be written there.
+    bool writeInto(QByteArray &file, const QSize &pixelSize) const;
+
+private:
+    struct Data;
+    std::unique_ptr<Data> d;
+};

@@ -1,0 +1,494 @@
+// What a cut and a saved photo keep of their source: EXIF, IPTC, XMP and the
+// colour profile (made upright, without the old thumbnail, with the new
+// size), the JPEG quality and chroma subsampling, and lossless quarter turns.
+// The photos are made here: pixels encoded with TurboJPEG at a known quality
+// and subsampling, metadata written into them with exiv2.
+
+#include "app/framzo.h"
+#include "imageio/imageio.h"
+#include "imageio/jpegheader.h"
+#include "images/mimesourcefactory.h"
+#include "picture/capture.h"
+#include "picture/imageedits.h"
+#include "picture/picture.h"
+#include "scripteddialogs.h"
+#include "testutil.h"
+#include "testwindow.h"
+
+#include <QAction>
+#include <QColorSpace>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <turbojpeg.h>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+
+using jpegheader::Subsampling;
+
+namespace {
+
+// Noise on a gradient, so that JPEG sizes are those of a photo rather than of
+// a flat picture.
+QImage photo(int w, int h)
+{
+    QImage img = testutil::makeImage(w, h);
+    quint32 seed = 12345;
+    for (int y = 0; y < h; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int n = int(seed >> 27) - 16;
+            const QRgb p = line[x];
+            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) - n, 255), qBound(0, qBlue(p) + n, 255));
+        }
+    }
+    return img;
+}
+
+int tjSamp(Subsampling s)
+{
+    return s == Subsampling::S444 ? TJSAMP_444 : s == Subsampling::S422 ? TJSAMP_422 : TJSAMP_420;
+}
+
+// image (RGB32) as a JPEG of the given quality and subsampling.
+bool writeJpeg(const QString &path, const QImage &image, int quality, Subsampling subsampling)
+{
+    tjhandle handle = tjInitCompress();
+    unsigned char *out = nullptr;
+    unsigned long size = 0;
+    const int rc = tjCompress2(handle, image.constBits(), image.width(), int(image.bytesPerLine()), image.height(),
+                               TJPF_BGRX, &out, &size, tjSamp(subsampling), quality, 0);
+    const QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(size));
+    tjFree(out);
+    tjDestroy(handle);
+    return rc == 0 && testutil::writeBytes(path, bytes);
+}
+
+QByteArray adobeRgb()
+{
+    return QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+}
+
+// What a camera writes: make, model, date, place, orientation and a
+// thumbnail; with a keyword in IPTC, a title in XMP and a colour profile.
+bool addCameraMetadata(const QString &path, int orientation)
+{
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Make"] = "Canon";
+        exif["Exif.Image.Model"] = "Canon EOS 5D Mark IV";
+        exif["Exif.Image.Orientation"] = uint16_t(orientation);
+        exif["Exif.Photo.DateTimeOriginal"] = "2023:06:01 10:20:30";
+        exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+        Exiv2::URationalValue latitude;
+        latitude.read("48/1 8/1 1234/100");
+        exif.add(Exiv2::ExifKey("Exif.GPSInfo.GPSLatitude"), &latitude);
+        QBuffer thumb;
+        thumb.open(QIODevice::WriteOnly);
+        testutil::makeImage(160, 120).save(&thumb, "jpeg");
+        Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte *>(thumb.data().constData()),
+                                                long(thumb.data().size()));
+        image->setExifData(exif);
+        Exiv2::IptcData iptc;
+        iptc["Iptc.Application2.Keywords"] = "harbour";
+        image->setIptcData(iptc);
+        Exiv2::XmpData xmp;
+        xmp["Xmp.dc.title"] = "lang=\"x-default\" Evening";
+        image->setXmpData(xmp);
+        const QByteArray icc = adobeRgb();
+        Exiv2::DataBuf profile(reinterpret_cast<const Exiv2::byte *>(icc.constData()), long(icc.size()));
+        image->setIccProfile(profile);
+        image->writeMetadata();
+        return true;
+    } catch (const std::exception &e) {
+        qWarning("exiv2: %s", e.what());
+        return false;
+    }
+}
+
+struct Found
+{
+    QString make, model, date, latitude, keyword, title;
+    long orientation = 0;
+    bool thumbnail = false;
+    QSize pixels;
+    QByteArray icc;
+};
+
+QString text(const Exiv2::ExifData &exif, const char *key)
+{
+    const auto it = exif.findKey(Exiv2::ExifKey(key));
+    return it == exif.end() ? QString() : QString::fromStdString(it->toString());
+}
+
+Found readBack(const QString &path)
+{
+    Found f;
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        const Exiv2::ExifData &exif = image->exifData();
+        f.make = text(exif, "Exif.Image.Make");
+        f.model = text(exif, "Exif.Image.Model");
+        f.date = text(exif, "Exif.Photo.DateTimeOriginal");
+        f.latitude = text(exif, "Exif.GPSInfo.GPSLatitude");
+        f.orientation = text(exif, "Exif.Image.Orientation").toLong();
+        f.thumbnail = Exiv2::ExifThumbC(exif).copy().size_ > 0;
+        f.pixels = QSize(text(exif, "Exif.Photo.PixelXDimension").toInt(),
+                         text(exif, "Exif.Photo.PixelYDimension").toInt());
+        const auto keyword = image->iptcData().findKey(Exiv2::IptcKey("Iptc.Application2.Keywords"));
+        if (keyword != image->iptcData().end())
+            f.keyword = QString::fromStdString(keyword->toString());
+        const auto title = image->xmpData().findKey(Exiv2::XmpKey("Xmp.dc.title"));
+        if (title != image->xmpData().end())
+            f.title = QString::fromStdString(title->toString());
+        if (image->iccProfileDefined())
+            f.icc = QByteArray(reinterpret_cast<const char *>(image->iccProfile()->pData_), image->iccProfile()->size_);
+    } catch (const std::exception &e) {
+        qWarning("exiv2: %s", e.what());
+    }
+    return f;
+}
+
+// The largest difference of a colour channel between two images of one size.
+int maxDifference(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    if (x.size() != y.size())
+        return 256;
+    int worst = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
+        const auto *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
+        for (int i = 0; i < x.width(); ++i) {
+            worst = qMax(worst, qAbs(qRed(p[i]) - qRed(q[i])));
+            worst = qMax(worst, qAbs(qGreen(p[i]) - qGreen(q[i])));
+            worst = qMax(worst, qAbs(qBlue(p[i]) - qBlue(q[i])));
+        }
+    }
+    return worst;
+}
+
+// The pixels of a JPEG as stored (no orientation applied), decoded by
+// TurboJPEG after the lossless transform op.
+QImage decodeStored(const QByteArray &jpeg, int op)
+{
+    QByteArray data = jpeg;
+    if (op != TJXOP_NONE) {
+        tjhandle handle = tjInitTransform();
+        tjtransform xf{};
+        xf.op = op;
+        xf.options = TJXOPT_PERFECT;
+        unsigned char *out = nullptr;
+        unsigned long size = 0;
+        const int rc = tjTransform(handle, reinterpret_cast<const unsigned char *>(jpeg.constData()),
+                                   static_cast<unsigned long>(jpeg.size()), 1, &out, &size, &xf, 0);
+        data = rc == 0 ? QByteArray(reinterpret_cast<const char *>(out), qsizetype(size)) : QByteArray();
+        tjFree(out);
+        tjDestroy(handle);
+    }
+    tjhandle handle = tjInitDecompress();
+    int w = 0, h = 0, samp = 0, space = 0;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
+    QImage img;
+    if (tjDecompressHeader3(handle, bytes, static_cast<unsigned long>(data.size()), &w, &h, &samp, &space) == 0) {
+        img = QImage(w, h, QImage::Format_RGB32);
+        if (tjDecompress2(handle, bytes, static_cast<unsigned long>(data.size()), img.bits(), w,
+                          int(img.bytesPerLine()), h, TJPF_BGRX, 0) != 0)
+            img = QImage();
+    }
+    tjDestroy(handle);
+    return img;
+}
+
+enum class Action { Cut, SaveAfterTurn, SaveAsPng, SaveAsTiff, SaveAsJpegAfterInvert };
+
+} // namespace
+
+class TstMetadata : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { initImages(); }
+    void cleanupTestCase() { cleanupImages(); }
+    void init()
+    {
+        testutil::clearSettings();
+        answers.reset();
+    }
+    void cleanup() { main.reset(); }
+
+    void keepsMetadata_data();
+    void keepsMetadata();
+    void keepsQuality_data();
+    void keepsQuality();
+    void losslessTurn_data();
+    void losslessTurn();
+    void qualitySetting();
+
+private:
+    std::unique_ptr<Framzo> main;
+    ScriptedDialogs answers;
+};
+
+void TstMetadata::keepsMetadata_data()
+{
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<bool>("brokenExif");
+    QTest::addColumn<QSize>("size"); // of the photo written
+
+    // The source is stored 640 x 480 with orientation 6: it shows 480 x 640.
+    QTest::newRow("cut") << Action::Cut << false << QSize(300, 200);
+    QTest::newRow("save after a turn") << Action::SaveAfterTurn << false << QSize(640, 480);
+    QTest::newRow("save as PNG") << Action::SaveAsPng << false << QSize(480, 640);
+    QTest::newRow("save as TIFF") << Action::SaveAsTiff << false << QSize(480, 640);
+    QTest::newRow("save as JPEG after invert") << Action::SaveAsJpegAfterInvert << false << QSize(480, 640);
+    QTest::newRow("cut of a photo with broken EXIF") << Action::Cut << true << QSize(300, 200);
+}
+
+void TstMetadata::keepsMetadata()
+{
+    QFETCH(Action, action);
+    QFETCH(bool, brokenExif);
+    QFETCH(QSize, size);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("IMG_0001.jpg"));
+    QVERIFY(writeJpeg(source, photo(640, 480), 90, Subsampling::S420));
+    if (brokenExif) {
+        // An EXIF block whose byte order mark is neither of the two.
+        QByteArray bytes = testutil::readAll(source);
+        const QByteArray app1 = QByteArray::fromHex("ffe1001a") + QByteArray("Exif\0\0XX*\0", 10) + QByteArray(14, 'z');
+        bytes.insert(2, app1);
+        QVERIFY(testutil::writeBytes(source, bytes));
+    } else {
+        QVERIFY(addCameraMetadata(source, 6));
+        QCOMPARE(imageio::decode(source).size(), QSize(480, 640));
+    }
+
+    QString written;
+    if (action == Action::Cut) {
+        const QString cuts = dir.filePath(QStringLiteral("cuts"));
+        QVERIFY(QDir().mkpath(cuts));
+        const QImage image = imageio::decode(source);
+        const capture::Result r = capture::writeCut(image, QRect(QPoint(10, 20), size), source, cuts);
+        QVERIFY2(!r.path.isEmpty(), qPrintable(r.error));
+        written = r.path;
+    } else {
+        Picture *pic = testutil::openInNewWindow(main, source);
+        QVERIFY(pic);
+        if (action == Action::SaveAfterTurn) {
+            pic->rotateBy(90);
+            pic->saveInPlace();
+            written = source;
+        } else {
+            if (action == Action::SaveAsJpegAfterInvert)
+                pic->invertColors();
+            answers.saveName = dir.filePath(QStringLiteral("copy"));
+            answers.saveFilter = action == Action::SaveAsPng    ? QStringLiteral("PNG (*.png)")
+                                 : action == Action::SaveAsTiff ? QStringLiteral("TIFF (*.tif *.tiff)")
+                                                                : QStringLiteral("Jpeg (*.jpg *jpeg)");
+            pic->saveAs();
+            written = pic->path();
+            QVERIFY(written != source);
+        }
+    }
+    QCOMPARE(imageio::decode(written).size(), size);
+
+    const Found f = readBack(written);
+    if (brokenExif) {
+        QCOMPARE(f.make, QString());
+        return;
+    }
+    QCOMPARE(f.make, QStringLiteral("Canon"));
+    QCOMPARE(f.model, QStringLiteral("Canon EOS 5D Mark IV"));
+    QCOMPARE(f.date, QStringLiteral("2023:06:01 10:20:30"));
+    QCOMPARE(f.latitude, QStringLiteral("48/1 8/1 1234/100"));
+    QCOMPARE(f.keyword, QStringLiteral("harbour"));
+    QCOMPARE(f.title, QStringLiteral("lang=\"x-default\" Evening"));
+    QCOMPARE(f.orientation, 1L);
+    QVERIFY(!f.thumbnail);
+    QCOMPARE(f.pixels, size);
+    QCOMPARE(f.icc, adobeRgb());
+}
+
+void TstMetadata::keepsQuality_data()
+{
+    QTest::addColumn<QByteArray>("sourceFormat");
+    QTest::addColumn<int>("quality"); // of a JPEG source
+    QTest::addColumn<Subsampling>("subsampling");
+    QTest::addColumn<int>("setting"); // the quality setting; 0: as the source
+    QTest::addColumn<int>("expectedQuality");
+    QTest::addColumn<Subsampling>("expectedSubsampling");
+
+    QTest::newRow("75, 4:2:0") << QByteArray("jpeg") << 75 << Subsampling::S420 << 0 << 75 << Subsampling::S420;
+    QTest::newRow("90, 4:4:4") << QByteArray("jpeg") << 90 << Subsampling::S444 << 0 << 90 << Subsampling::S444;
+    QTest::newRow("95, 4:2:0") << QByteArray("jpeg") << 95 << Subsampling::S420 << 0 << 95 << Subsampling::S420;
+    QTest::newRow("98, 4:4:4") << QByteArray("jpeg") << 98 << Subsampling::S444 << 0 << 98 << Subsampling::S444;
+    QTest::newRow("90, 4:2:2") << QByteArray("jpeg") << 90 << Subsampling::S422 << 0 << 90 << Subsampling::S422;
+    QTest::newRow("setting 60 over a 95") << QByteArray("jpeg") << 95 << Subsampling::S420 << 60 << 60
+                                          << Subsampling::S420;
+    QTest::newRow("from PNG") << QByteArray("png") << 0 << Subsampling::S420 << 0 << 95 << Subsampling::S444;
+}
+
+void TstMetadata::keepsQuality()
+{
+    QFETCH(QByteArray, sourceFormat);
+    QFETCH(int, quality);
+    QFETCH(Subsampling, subsampling);
+    QFETCH(int, setting);
+    QFETCH(int, expectedQuality);
+    QFETCH(Subsampling, expectedSubsampling);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("photo.") + sourceFormat);
+    const QImage pixels = photo(800, 600);
+    if (sourceFormat == "jpeg") {
+        QVERIFY(writeJpeg(source, pixels, quality, subsampling));
+        // The estimate gives the IJG encoder's own tables their quality back.
+        const jpegheader::Info in = jpegheader::read(source);
+        QCOMPARE(in.quality, quality);
+        QCOMPARE(in.subsampling, subsampling);
+    } else {
+        QVERIFY(pixels.save(source, sourceFormat));
+    }
+
+    // A cut of a JPEG; a PNG is saved as a JPEG.
+    QString written = dir.filePath(QStringLiteral("out.jpg"));
+    imageio::PhotoOptions options;
+    options.jpegQuality = setting;
+    if (sourceFormat == "jpeg") {
+        const QString cuts = dir.filePath(QStringLiteral("cuts"));
+        QVERIFY(QDir().mkpath(cuts));
+        const capture::Result r =
+            capture::writeCut(imageio::decode(source), QRect(100, 50, 500, 400), source, cuts, options);
+        QVERIFY2(!r.path.isEmpty(), qPrintable(r.error));
+        written = r.path;
+    } else {
+        QVERIFY(imageio::writePhoto(imageio::decode(source), written, "jpeg", {source, -1}, options));
+    }
+    const jpegheader::Info out = jpegheader::read(written);
+    QVERIFY(out.valid);
+    QVERIFY2(qAbs(out.quality - expectedQuality) <= 2, qPrintable(QString::number(out.quality)));
+    QCOMPARE(out.subsampling, expectedSubsampling);
+}
+
+void TstMetadata::losslessTurn_data()
+{
+    QTest::addColumn<QSize>("stored");
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<int>("turns"); // quarter turns clockwise
+    QTest::addColumn<Subsampling>("subsampling");
+    QTest::addColumn<bool>("lossless");
+    QTest::addColumn<int>("back"); // the transform that turns the saved file back to the stored source
+
+    QTest::newRow("right, 4:2:0") << QSize(1024, 768) << 1 << 1 << Subsampling::S420 << true << int(TJXOP_ROT270);
+    QTest::newRow("left of an orientation 6, 4:2:0")
+        << QSize(1024, 768) << 6 << 3 << Subsampling::S420 << true << int(TJXOP_NONE);
+    QTest::newRow("half, 4:4:4") << QSize(1000, 752) << 1 << 2 << Subsampling::S444 << true << int(TJXOP_ROT180);
+    QTest::newRow("orientation 3, right and left again")
+        << QSize(1024, 768) << 3 << 0 << Subsampling::S420 << true << int(TJXOP_ROT180);
+    // Partial blocks at the right edge would move to the top: encoded anew.
+    QTest::newRow("odd size: encoded") << QSize(1001, 757) << 1 << 1 << Subsampling::S420 << false << 0;
+}
+
+void TstMetadata::losslessTurn()
+{
+    QFETCH(QSize, stored);
+    QFETCH(int, orientation);
+    QFETCH(int, turns);
+    QFETCH(Subsampling, subsampling);
+    QFETCH(bool, lossless);
+    QFETCH(int, back);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("turn.jpg"));
+    QVERIFY(writeJpeg(source, photo(stored.width(), stored.height()), 92, subsampling));
+    if (orientation != 1)
+        QVERIFY(addCameraMetadata(source, orientation));
+    const qint64 before = QFileInfo(source).size();
+    const QByteArray original = testutil::readAll(source);
+    const QImage shown = imageio::decode(source);
+
+    Picture *pic = testutil::openInNewWindow(main, source);
+    QVERIFY(pic);
+    if (turns == 0) { // a turn and its way back
+        pic->rotateBy(90);
+        pic->rotateBy(270);
+    } else {
+        pic->rotateBy(90.0 * turns);
+    }
+    pic->saveInPlace();
+    const QImage expected = imageedits::rotated(shown, 90.0 * turns);
+    QCOMPARE(pic->image().size(), expected.size()); // reloaded from the saved file
+
+    const QImage saved = imageio::decode(source);
+    const int difference = maxDifference(saved, expected);
+    const double ratio = double(QFileInfo(source).size()) / before;
+    if (lossless) {
+        // Decoding rounds a turned block a little differently (the inverse
+        // DCT's two passes swap, chroma is smoothed the other way round),
+        // so the pixels may differ by a few levels from turned decoded
+        // pixels; the coded data is exactly the source's: turned back, it
+        // decodes to the very same pixels.
+        QVERIFY2(difference <= 4, qPrintable(QString::number(difference)));
+        const QImage storedBefore = decodeStored(original, TJXOP_NONE);
+        QVERIFY(!storedBefore.isNull());
+        QCOMPARE(decodeStored(testutil::readAll(source), back), storedBefore);
+        QVERIFY2(qAbs(ratio - 1) <= 0.02, qPrintable(QString::number(ratio)));
+        QCOMPARE(readBack(source).orientation, orientation == 1 ? 0L : 1L);
+    } else {
+        QVERIFY2(difference < 64, qPrintable(QString::number(difference))); // a new encode, not exact
+        QVERIFY(qAbs(jpegheader::read(source).quality - 92) <= 2);
+    }
+}
+
+void TstMetadata::qualitySetting()
+{
+    {
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Ketra", "Framzo");
+        s.setValue("/AppSettings/JpegQuality", 70);
+    }
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("a.jpg"));
+    QVERIFY(writeJpeg(source, photo(64, 48), 90, Subsampling::S420));
+    Picture *pic = testutil::openInNewWindow(main, source);
+    QVERIFY(pic);
+    QCOMPARE(pic->photoOptions().jpegQuality, 70);
+
+    // The Edit menu asks, 0..100 from the value in force; cancel keeps it.
+    answers.numberCancels = true;
+    main->mpJpegQuality->trigger();
+    QCOMPARE(answers.numbersAsked, 1);
+    QCOMPARE(answers.numberStart, 70);
+    QCOMPARE(answers.numberMin, 0);
+    QCOMPARE(answers.numberMax, 100);
+    QCOMPARE(pic->photoOptions().jpegQuality, 70);
+    answers.numberCancels = false;
+    answers.number = 0;
+    main->mpJpegQuality->trigger();
+    QCOMPARE(pic->photoOptions().jpegQuality, 0);
+    main.reset();
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Ketra", "Framzo");
+    QCOMPARE(s.value("/AppSettings/JpegQuality").toInt(), 0);
+
+    // Out of range in the store: as the source.
+    s.setValue("/AppSettings/JpegQuality", 150);
+    s.sync();
+    main = std::make_unique<Framzo>();
+    QCOMPARE(main->photoOptions().jpegQuality, 0);
+}
+
+QTEST_MAIN(TstMetadata)
+#include "tst_metadata.moc"
+
+#pragma GCC diagnostic pop
