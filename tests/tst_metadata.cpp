@@ -231,6 +231,8 @@ private slots:
     void keepsMetadata();
     void keepsQuality_data();
     void keepsQuality();
+    void everyLayout_data();
+    void everyLayout();
     void losslessTurn_data();
     void losslessTurn();
     void qualitySetting();
@@ -380,6 +382,50 @@ void TstMetadata::keepsQuality()
     QVERIFY(out.valid);
     QVERIFY2(qAbs(out.quality - expectedQuality) <= 2, qPrintable(QString::number(out.quality)));
     QCOMPARE(out.subsampling, expectedSubsampling);
+}
+
+void TstMetadata::everyLayout_data()
+{
+    QTest::addColumn<QImage::Format>("format");
+
+    QTest::newRow("RGB32") << QImage::Format_RGB32;
+    QTest::newRow("ARGB32") << QImage::Format_ARGB32;
+    QTest::newRow("ARGB32 premultiplied") << QImage::Format_ARGB32_Premultiplied;
+    QTest::newRow("RGB888") << QImage::Format_RGB888;
+    QTest::newRow("BGR888") << QImage::Format_BGR888;
+    QTest::newRow("RGBA8888") << QImage::Format_RGBA8888;
+    QTest::newRow("RGBA64 (16 bits a channel)") << QImage::Format_RGBA64;
+    QTest::newRow("RGB16") << QImage::Format_RGB16;
+    QTest::newRow("indexed") << QImage::Format_Indexed8;
+    QTest::newRow("grey") << QImage::Format_Grayscale8;
+    QTest::newRow("grey, 16 bits") << QImage::Format_Grayscale16;
+    QTest::newRow("1 bit") << QImage::Format_Mono;
+}
+
+// Every pixel layout an edit or a decode can leave is written as the same
+// picture: no channels swapped, no lines shifted, grey stays grey.
+void TstMetadata::everyLayout()
+{
+    QFETCH(QImage::Format, format);
+
+    const QImage image = testutil::makeImage(96, 64, format);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out.jpg"));
+    QVERIFY(imageio::writePhoto(image, out, "jpeg", {}));
+    const QImage written = imageio::decode(out).convertToFormat(QImage::Format_RGB32);
+    const QImage expected = image.convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(written.size(), expected.size());
+    qint64 sum = 0;
+    for (int y = 0; y < expected.height(); ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(written.constScanLine(y));
+        const auto *q = reinterpret_cast<const QRgb *>(expected.constScanLine(y));
+        for (int x = 0; x < expected.width(); ++x)
+            sum += qAbs(qRed(p[x]) - qRed(q[x])) + qAbs(qGreen(p[x]) - qGreen(q[x])) + qAbs(qBlue(p[x]) - qBlue(q[x]));
+    }
+    const double mean = double(sum) / (3.0 * expected.width() * expected.height());
+    QVERIFY2(mean < 4, qPrintable(QString::number(mean)));
+    const bool grey = image.isGrayscale();
+    QCOMPARE(jpegheader::read(out).subsampling, grey ? Subsampling::Grey : Subsampling::S444);
 }
 
 void TstMetadata::losslessTurn_data()

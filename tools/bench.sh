@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # make bench: installs the command-line programs Framzo is compared with
-# (djpeg/cjpeg from libjpeg-turbo, vips), builds the benchmark program (not
+# (djpeg/cjpeg/jpegtran from libjpeg-turbo, vips), builds the benchmark program (not
 # part of the normal build or of the tests) and runs it. The test photos are
 # made once into BUILD/bench-data and reused by later runs.
 #
@@ -14,7 +14,7 @@ HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ROOT="$(cd "$HERE/.." && pwd)"
 
 FRAMZO_EXTRA_PKGS="libjpeg-turbo-progs libvips-tools" bash "$HERE/install-deps.sh"
-for tool in djpeg cjpeg vips; do
+for tool in djpeg cjpeg jpegtran vips; do
   command -v "$tool" >/dev/null || { echo "bench: $tool is missing" >&2; exit 1; }
 done
 

@@ -4,7 +4,7 @@
 // `make bench` (tools/bench.sh); not part of the normal build or the tests.
 //
 //   framzo_bench --data DIR [--runs N] [--only CASE,...]
-//   cases: open, step, edit, capture, gallery, list, memory
+//   cases: open, step, edit, capture, turn, gallery, list, memory
 //
 // The test photos are made once into DIR. Every Framzo time is measured in
 // this process through the code the program itself runs; a peer's time is the
@@ -368,6 +368,63 @@ void caseCapture(Context &c)
     addRow(QStringLiteral("capture: 6 MP cut of a 24 MP photo to JPEG"), f, p, 1.0);
 }
 
+void caseTurn(Context &c, Framzo &window)
+{
+    // Save after a quarter turn: the JPEG is turned without a new encode,
+    // as jpegtran turns it. Timed is the write that Save makes, from the
+    // file on disk to the file replaced; the peer writes a new file.
+    const QString folder = c.scratch + QStringLiteral("/turn");
+    QDir().mkpath(folder);
+    const QString path = folder + QStringLiteral("/photo24.jpg");
+    QFile::remove(path);
+    if (!QFile::copy(c.data.alone, path))
+        qFatal("framzo_bench: could not copy %s", qPrintable(c.data.alone));
+    const QImage turned = imageedits::rotated(imageio::decode(path), 90);
+    const QByteArray original = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    auto framzo = [&] {
+        // The same photo every time, not one turned again and again.
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(original) != original.size())
+            qFatal("framzo_bench: could not restore %s", qPrintable(path));
+        f.close();
+        QElapsedTimer t;
+        t.start();
+        if (!imageio::writePhoto(turned, path, "jpeg", {path, 1}))
+            qFatal("framzo_bench: the save after a turn failed");
+        return msSince(t);
+    };
+    auto peer = [&] {
+        return peers::run(QStringLiteral("jpegtran"), {QStringLiteral("-rotate"), QStringLiteral("90"),
+                                                       QStringLiteral("-outfile"), folder + QStringLiteral("/jpegtran.jpg"),
+                                                       path});
+    };
+    const auto [f, p] = alternate(c.runs, framzo, peer);
+    addRow(QStringLiteral("save after a quarter turn, 24 MP JPEG"), f, p, 1.10);
+    std::printf("    saved %lld bytes from %lld\n", static_cast<long long>(QFileInfo(path).size()),
+                static_cast<long long>(original.size()));
+
+    // In the window: Ctrl+Right, Ctrl+S, with the reload of the saved file.
+    QFile restore(path);
+    if (!restore.open(QIODevice::WriteOnly) || restore.write(original) != original.size())
+        qFatal("framzo_bench: could not restore %s", qPrintable(path));
+    restore.close();
+    Picture *pic = openWindow(window, path);
+    auto inWindow = [&] {
+        QElapsedTimer t;
+        t.start();
+        pic->rotateBy(90);
+        pic->saveInPlace();
+        show(pic);
+        return msSince(t);
+    };
+    const auto [w, p2] = alternate(c.runs, inWindow, peer);
+    addRow(QStringLiteral("  turn + Save in the window (with reload)"), w, p2, 0);
+    closeAll(window);
+}
+
 void caseGallery(Context &c)
 {
     QList<GalleryWriter::Entry> entries;
@@ -612,7 +669,7 @@ int main(int argc, char **argv)
         else if (args.at(i) == QLatin1String("--only") && i + 1 < args.size())
             only = args.at(++i).split(QLatin1Char(','));
         else {
-            std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only open,step,edit,capture,gallery,list,memory]\n");
+            std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only open,step,edit,capture,turn,gallery,list,memory]\n");
             return 2;
         }
     }
@@ -653,6 +710,8 @@ int main(int argc, char **argv)
             caseStep(c, window);
         if (wanted("edit"))
             caseEdit(c, window);
+        if (wanted("turn"))
+            caseTurn(c, window);
     }
     if (wanted("capture"))
         caseCapture(c);
