@@ -1,19 +1,13 @@
 #include "picture/prefetcher.h"
 
 #include "imageio/imageio.h"
+#include "imageio/jobs.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QPointer>
-#include <QThreadPool>
-#include <QWaitCondition>
 
 #include <algorithm>
-#include <deque>
 #include <utility>
-#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -63,181 +57,118 @@ FileStamp stampOf(const QString &path)
     return s;
 }
 
-// The thread the decodes ahead run on: one of their own, so that they never
-// wait behind other work on the shared pool, and never take more than one
-// core. The application owns it, and waits for a decode under way as it
-// ends.
-QThreadPool *prefetchPool()
-{
-    static QPointer<QThreadPool> pool;
-    if (!pool) {
-        QCoreApplication *app = QCoreApplication::instance();
-        if (!app)
-            return QThreadPool::globalInstance();
-        pool = new QThreadPool(app);
-        pool->setMaxThreadCount(1);
-    }
-    return pool;
-}
-
 } // namespace
 
-struct Prefetcher::Job
+struct Prefetcher::Decoded
 {
-    enum State { Queued, Running, Done };
-
-    explicit Job(const QString &p) : path(p) {}
-
-    const QString path;
-    State state = Queued; // guarded by Shared::mutex
     bool ok = false;
     QImage image;
     QByteArray format;
     FileStamp stamp; // the file as it was while it was read
 };
 
-// Lives as long as the prefetcher or the worker, whichever is last, so that a
-// window can close while a decode runs.
-struct Prefetcher::Shared
+std::shared_ptr<Prefetcher::Decoded> Prefetcher::decodeFile(const QString &path)
 {
-    mutable QMutex mutex;
-    mutable QWaitCondition changed;
-    std::vector<std::shared_ptr<Job>> held; // in the order asked for
-    std::deque<std::shared_ptr<Job>> queue; // held and not yet started
-    bool working = false;                   // a worker is on the pool
-    // Set while the caller waits for a decode it takes: it is moving on and
-    // will say where with its next request, so the worker starts nothing
-    // (it could not stop a decode nobody wants any more) until then.
-    bool paused = false;
-};
+    auto decoded = std::make_shared<Decoded>();
+    const FileStamp before = stampOf(path);
+    if (!before.exists)
+        return decoded;
+    decoded->image = imageio::decode(path, &decoded->format);
+    // A file that changed while it was read may be half old, half new.
+    decoded->ok = !decoded->image.isNull() && stampOf(path) == before;
+    decoded->stamp = before;
+    if (!decoded->ok)
+        decoded->image = QImage();
+    return decoded;
+}
 
-Prefetcher::Prefetcher(QObject *parent) : QObject(parent), mShared(std::make_shared<Shared>())
+Prefetcher::Prefetcher(QObject *parent) : QObject(parent)
 {
 }
 
-Prefetcher::~Prefetcher()
-{
-    clear();
-}
+// The watchers go with the prefetcher; a decode under way runs out on the
+// lane, and its image goes with the last reference to it.
+Prefetcher::~Prefetcher() = default;
 
 void Prefetcher::request(const QStringList &paths)
 {
-    QStringList wanted;
+    std::vector<std::shared_ptr<Job>> held;
     for (const QString &p : paths) {
-        if (!p.isEmpty() && !wanted.contains(p) && wanted.size() < kMaxFiles)
-            wanted << p;
+        const auto samePath = [&](const std::shared_ptr<Job> &j) { return j->path == p; };
+        if (p.isEmpty() || held.size() >= size_t(kMaxFiles) || std::any_of(held.begin(), held.end(), samePath))
+            continue;
+        const auto it = std::find_if(mHeld.begin(), mHeld.end(), samePath);
+        held.push_back(it != mHeld.end() ? *it : std::make_shared<Job>(p));
     }
-
-    bool start = false;
-    {
-        QMutexLocker lock(&mShared->mutex);
-        std::vector<std::shared_ptr<Job>> held;
-        for (const QString &p : std::as_const(wanted)) {
-            auto it = std::find_if(mShared->held.begin(), mShared->held.end(),
-                                   [&](const std::shared_ptr<Job> &j) { return j->path == p; });
-            held.push_back(it != mShared->held.end() ? *it : std::make_shared<Job>(p));
-        }
-        // The queue follows the new order; a decode under way for a file no
-        // longer wanted runs out and is thrown away with its job.
-        std::deque<std::shared_ptr<Job>> queue;
-        for (const std::shared_ptr<Job> &j : held) {
-            if (j->state == Job::Queued)
-                queue.push_back(j);
-        }
-        mShared->held = std::move(held);
-        mShared->queue = std::move(queue);
-        mShared->paused = false;
-        if (!mShared->queue.empty() && !mShared->working) {
-            mShared->working = true;
-            start = true;
-        }
-    }
-    if (start) {
-        std::shared_ptr<Shared> shared = mShared;
-        prefetchPool()->start([shared] { work(shared); });
-    }
+    // A decode under way for a file no longer wanted runs out and is thrown
+    // away; the others start in the new order.
+    mHeld = std::move(held);
+    mPaused = false;
+    startNext();
 }
 
-void Prefetcher::work(const std::shared_ptr<Shared> &shared)
+void Prefetcher::startNext()
 {
-    for (;;) {
-        std::shared_ptr<Job> job;
-        {
-            QMutexLocker lock(&shared->mutex);
-            if (shared->queue.empty() || shared->paused) {
-                shared->working = false;
-                shared->changed.wakeAll();
-                return;
-            }
-            job = shared->queue.front();
-            shared->queue.pop_front();
-            job->state = Job::Running;
-        }
-        const FileStamp before = stampOf(job->path);
-        QByteArray format;
-        QImage image = before.exists ? imageio::decode(job->path, &format) : QImage();
-        // A file that changed while it was read may be half old, half new.
-        const bool ok = before.exists && !image.isNull() && stampOf(job->path) == before;
-        {
-            QMutexLocker lock(&shared->mutex);
-            job->ok = ok;
-            if (ok) {
-                job->image = std::move(image);
-                job->format = std::move(format);
-                job->stamp = before;
-            }
-            job->state = Job::Done;
-            shared->changed.wakeAll();
-        }
-        // A job dropped meanwhile lets its image go here, with the last
-        // reference to it.
-    }
+    if (mRunning && !mRunning->future.isFinished())
+        return; // one decode at a time
+    mRunning.reset();
+    if (mPaused)
+        return;
+    const auto it = std::find_if(mHeld.begin(), mHeld.end(), [](const std::shared_ptr<Job> &j) { return !j->started; });
+    if (it == mHeld.end())
+        return;
+    const std::shared_ptr<Job> job = *it;
+    job->started = true;
+    job->future = jobs::start(jobs::Lane::Ahead, [path = job->path](const jobs::Progress &) { return decodeFile(path); });
+    mRunning = job;
+    jobs::watch(job->future, this, [this, job](const std::shared_ptr<Decoded> &) { finishedOne(job); });
+}
+
+void Prefetcher::finishedOne(const std::shared_ptr<Job> &job)
+{
+    if (mRunning == job)
+        mRunning.reset();
+    startNext();
 }
 
 bool Prefetcher::take(const QString &path, QImage *image, QByteArray *format)
 {
-    std::shared_ptr<Job> job;
-    {
-        QMutexLocker lock(&mShared->mutex);
-        auto &held = mShared->held;
-        auto it = std::find_if(held.begin(), held.end(), [&](const std::shared_ptr<Job> &j) { return j->path == path; });
-        if (it == held.end())
-            return false;
-        job = *it;
-        held.erase(it);
-        if (job->state == Job::Queued) {
-            // Not started: reading it here is quicker than waiting for the
-            // worker to get to it.
-            auto &queue = mShared->queue;
-            queue.erase(std::remove(queue.begin(), queue.end(), job), queue.end());
-            return false;
-        }
-        if (job->state == Job::Running)
-            mShared->paused = true;
-        while (job->state != Job::Done)
-            mShared->changed.wait(&mShared->mutex);
-    }
-    if (!job->ok || stampOf(path) != job->stamp)
+    const auto it = std::find_if(mHeld.begin(), mHeld.end(), [&](const std::shared_ptr<Job> &j) { return j->path == path; });
+    if (it == mHeld.end())
         return false;
+    const std::shared_ptr<Job> job = *it;
+    mHeld.erase(it);
+    // Not started: reading it here is quicker than waiting for the lane.
+    if (!job->started)
+        return false;
+    if (!job->future.isFinished()) {
+        mPaused = true;
+        job->future.waitForFinished();
+    }
+    const std::shared_ptr<Decoded> decoded = job->future.result();
+    if (!decoded->ok || stampOf(path) != decoded->stamp)
+        return false;
+    // Moved out, so that the window holds the only reference and can edit
+    // the image in place.
     if (image)
-        *image = std::move(job->image);
+        *image = std::move(decoded->image);
     if (format)
-        *format = std::move(job->format);
+        *format = std::move(decoded->format);
     return true;
 }
 
 QStringList Prefetcher::held() const
 {
-    QMutexLocker lock(&mShared->mutex);
     QStringList paths;
-    for (const std::shared_ptr<Job> &j : mShared->held)
+    for (const std::shared_ptr<Job> &j : mHeld)
         paths << j->path;
     return paths;
 }
 
-void Prefetcher::waitForFinished() const
+void Prefetcher::waitForFinished()
 {
-    QMutexLocker lock(&mShared->mutex);
-    while (mShared->working)
-        mShared->changed.wait(&mShared->mutex);
+    while (mRunning) {
+        mRunning->future.waitForFinished();
+        startNext();
+    }
 }
