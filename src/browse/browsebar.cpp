@@ -4,6 +4,7 @@
 #include "forms/uiframzo.h"
 #include "imageio/formats.h"
 #include "imageio/imageio.h"
+#include "imageio/jobs.h"
 #include "imageio/pathutil.h"
 #include "images/mimesourcefactory.h"
 
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <memory>
@@ -246,15 +246,10 @@ void BrowseBar::listDir(QTreeWidgetItem *parent, const QString &dir)
         if (!entry.isDir() && entry.size() > 0)
             files << entry.filePath();
     }
-    const auto probe = [](const QString &path) { return formats::formatName(imageio::detect(path)); };
+    const auto probe = [&files](int i) { return formats::formatName(imageio::detect(files.at(i))); };
     constexpr int kParallelFrom = 64;
-    QStringList formats;
-    if (files.size() >= kParallelFrom) {
-        formats = QtConcurrent::blockingMapped(files, probe);
-    } else {
-        for (const QString &f : files)
-            formats << probe(f);
-    }
+    const int lanes = files.size() >= kParallelFrom ? jobs::cores() : 1;
+    const QStringList formats = jobs::mapped<QString>(int(files.size()), lanes, probe);
 
     QList<QTreeWidgetItem *> items;
     items.reserve(entries.size());

@@ -1,11 +1,10 @@
 #include "picture/imageedits.h"
 
-#include <QThread>
+#include "imageio/jobs.h"
+
 #include <QTransform>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
-#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -34,9 +33,9 @@ void makeEditable(QImage &image)
 constexpr qint64 kParallelPixels = 1 << 20;
 
 // Runs lineFn(line, width) on every scan line of image (detached first).
-// Large images are split into bands of rows done on the pool's threads;
-// every row is written by exactly one band, so the result is the same as a
-// run on one thread.
+// Large images are split into bands of rows done on all cores; every row is
+// written by exactly one band, so the result is the same as a run on one
+// thread.
 template <typename LineFn>
 void forEachLine(QImage &image, LineFn lineFn)
 {
@@ -52,18 +51,16 @@ void forEachLine(QImage &image, LineFn lineFn)
             lineFn(reinterpret_cast<quint32 *>(line), width);
     };
 
-    const int threads = QThread::idealThreadCount();
+    const int threads = jobs::cores();
     if (threads < 2 || qint64(width) * height < kParallelPixels) {
         rows(0, height);
         return;
     }
     // A few bands per thread keep every thread busy when one is slowed down.
-    const int bandCount = std::min(height, threads * 4);
-    std::vector<std::pair<int, int>> bands;
-    bands.reserve(bandCount);
-    for (int i = 0; i < bandCount; ++i)
-        bands.emplace_back(int(qint64(height) * i / bandCount), int(qint64(height) * (i + 1) / bandCount));
-    QtConcurrent::blockingMap(bands, [&rows](const std::pair<int, int> &band) { rows(band.first, band.second); });
+    const int bands = std::min(height, threads * 4);
+    jobs::forEach(bands, threads, [&rows, height, bands](int i) {
+        rows(int(qint64(height) * i / bands), int(qint64(height) * (i + 1) / bands));
+    });
 }
 
 void invertLine(quint32 *p, int n)

@@ -1,9 +1,9 @@
 #include "photos.h"
 
 #include "imageio/imageio.h"
+#include "imageio/jobs.h"
 
 #include <QFile>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <cmath>
@@ -82,10 +82,7 @@ QImage make(int w, int h, int variant)
     // threads would touch the image's shared bookkeeping.
     uchar *const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-    std::vector<int> rows(h);
-    for (int y = 0; y < h; ++y)
-        rows[y] = y;
-    QtConcurrent::blockingMap(rows, [&](int y) {
+    jobs::forEach(h, jobs::cores(), [&](int y) {
         auto *line = reinterpret_cast<QRgb *>(bits + y * stride);
         const float fy = float(y) / h;
         const float ground = fy < horizon ? 0.0f : std::min(1.0f, (fy - horizon) * 12.0f);
