@@ -4,7 +4,7 @@
 // keeps its image and its edits.
 
 #include "app/framzo.h"
-#include "gallery/gallerywriter.h"
+#include "gallery/galleryrunner.h"
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
 #include "picture/picture.h"
@@ -230,10 +230,9 @@ private slots:
 
         if (op == Op::Gallery) {
             vanish();
-            GalleryWriter writer(target, "g", "200", "150", "2", true, true,
-                                 {{"photo.png", src + "/photo.png"}, {"second.jpg", src + "/second.jpg"}});
-            writer.run();
-            QVERIFY(!writer.failedFiles().isEmpty());
+            const GalleryRunner runner(GallerySettings(target, "g", "200", "150", "2", true, true),
+                                       {{"photo.png", src + "/photo.png"}, {"second.jpg", src + "/second.jpg"}});
+            QVERIFY(!runner.run().failedFiles.isEmpty());
         } else {
             Framzo main;
             main.mpShowCut->setChecked(true);

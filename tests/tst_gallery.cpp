@@ -2,7 +2,8 @@
 // refusals, names that need escaping, and that working on two images at once
 // writes the same bytes as one after the other.
 
-#include "gallery/gallerywriter.h"
+#include "gallery/gallerypages.h"
+#include "gallery/galleryrunner.h"
 #include "testutil.h"
 
 #include <QDir>
@@ -15,7 +16,7 @@
 #include <QUrl>
 #include <QtTest>
 
-using Entry = GalleryWriter::Entry;
+using Entry = GalleryEntry;
 
 using testutil::readAll;
 
@@ -100,12 +101,12 @@ struct Run
 
     int operator()() const
     {
-        GalleryWriter writer(folder, base, width, height, perRow, link, text, entries);
-        writer.setParallelImages(parallel);
-        const int result = writer.run();
-        failed = writer.failedFiles();
-        unreadable = writer.unreadableSources();
-        return result;
+        GalleryRunner runner(GallerySettings(folder, base, width, height, perRow, link, text), entries);
+        runner.setParallelImages(parallel);
+        const GalleryRunner::Result result = runner.run();
+        failed = result.failedFiles;
+        unreadable = result.unreadableSources;
+        return result.refused() ? 1 : 0;
     }
 };
 
@@ -557,8 +558,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, text);
         QFETCH(QString, url);
-        QCOMPARE(GalleryWriter::htmlText(name), text);
-        QCOMPARE(GalleryWriter::htmlUrl(name), url);
+        QCOMPARE(gallerypages::htmlText(name), text);
+        QCOMPARE(gallerypages::htmlUrl(name), url);
 
         // The files keep the name as it is; the pages carry the safe forms.
         Run run;
@@ -618,10 +619,10 @@ private slots:
         for (int parallel : {1, 2}) {
             const QString folder = freshFolder();
             QList<QPair<int, int>> progress;
-            GalleryWriter writer(folder, "framzo", "200", "150", "3", true, true, entries);
-            writer.setParallelImages(parallel);
-            writer.setProgress([&](int done, int total) { progress << qMakePair(done, total); });
-            QCOMPARE(writer.run(), 0);
+            GalleryRunner runner(GallerySettings(folder, "framzo", "200", "150", "3", true, true), entries);
+            runner.setParallelImages(parallel);
+            const auto result = runner.run([&](int done, int total) { progress << qMakePair(done, total); });
+            QCOMPARE(result.outcome, GalleryRunner::Result::Outcome::Written);
             trees[parallel - 1] = tree(folder);
             QVERIFY(!progress.isEmpty());
             QCOMPARE(progress.first(), qMakePair(0, int(entries.size())));

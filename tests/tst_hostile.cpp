@@ -8,7 +8,8 @@
 #include "browse/browsebar.h"
 #include "forms/dialogs.h"
 #include "forms/uiframzo.h"
-#include "gallery/gallerywriter.h"
+#include "gallery/gallerypages.h"
+#include "gallery/galleryrunner.h"
 #include "gallery/html.h"
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
@@ -510,9 +511,9 @@ private slots:
                  const QString out = caseFolder(i) + QStringLiteral("/out");
                  QDir().mkpath(out);
                  const QString name = mFiles.at(i).name;
-                 GalleryWriter writer(out, QStringLiteral("g"), QStringLiteral("200"), QStringLiteral("150"),
-                                      QStringLiteral("3"), true, true,
-                                      {{QStringLiteral("a.png"), goodPath(i)}, {name, hostilePath(i)}});
+                 const GalleryRunner runner(GallerySettings(out, QStringLiteral("g"), QStringLiteral("200"),
+                                                            QStringLiteral("150"), QStringLiteral("3"), true, true),
+                                            {{QStringLiteral("a.png"), goodPath(i)}, {name, hostilePath(i)}});
                  QByteArray format;
                  const bool decodable = !imageio::decode(hostilePath(i), &format).isNull();
                  // Copies and thumbnails keep the source's format; Qt
@@ -521,16 +522,17 @@ private slots:
                  const QString g = out + QStringLiteral("/g/");
                  const QStringList expectFailed = decodable && !writable
                      ? QStringList{g + name, g + "preview_" + name} : QStringList();
-                 if (writer.run() != 0 || writer.failedFiles() != expectFailed)
-                     return fault(i, "gallery", QStringLiteral("failed: %1").arg(writer.failedFiles().join(' ')));
-                 const bool unreadable = writer.unreadableSources().contains(hostilePath(i));
+                 const GalleryRunner::Result result = runner.run();
+                 if (result.refused() || result.failedFiles != expectFailed)
+                     return fault(i, "gallery", QStringLiteral("failed: %1").arg(result.failedFiles.join(' ')));
+                 const bool unreadable = result.unreadableSources.contains(hostilePath(i));
                  if (unreadable == decodable)
                      fault(i, "gallery", QStringLiteral("unreadable %1, decodable %2").arg(unreadable).arg(decodable));
                  if (QFileInfo::exists(g + name) != writable || QFileInfo::exists(g + "preview_" + name) != writable)
                      fault(i, "gallery", QStringLiteral("copy or thumbnail of an unreadable file"));
                  if (!QFileInfo(g + name + ".html").isFile() || !QFileInfo(g + "a.png").isFile())
                      fault(i, "gallery", QStringLiteral("page missing"));
-                 if (!readAll(out + "/g.html").contains(GalleryWriter::htmlUrl(name).toUtf8()))
+                 if (!readAll(out + "/g.html").contains(gallerypages::htmlUrl(name).toUtf8()))
                      fault(i, "gallery", QStringLiteral("no cell"));
                  QDir(out).removeRecursively();
              }},

@@ -21,6 +21,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 QStringList texts(const QListWidget *view)
@@ -346,7 +348,10 @@ private slots:
         html.mpRow->setEditText(columns);
         html.mpLink->setChecked(link);
         html.mpText->setChecked(text);
+        QSignalSpy generated(&html, &Html::generated);
         QCOMPARE(html.generateHtml(), result);
+        QVERIFY(generated.wait());
+        QCOMPARE(generated.first().first().toInt(), result);
         if (result == 0)
             QCOMPARE(html.mpProgress->text(), QString("4 of 4"));
 
@@ -363,6 +368,50 @@ private slots:
         QCOMPARE(dialogTree.keys(), cliTree.keys());
         for (auto it = dialogTree.cbegin(); it != dialogTree.cend(); ++it)
             QVERIFY2(cliTree.value(it.key()) == it.value(), qPrintable(it.key()));
+    }
+
+    void generateWhileWriting_data()
+    {
+        QTest::addColumn<bool>("destroy");
+        QTest::newRow("pressed again, then closed") << false;
+        QTest::newRow("window destroyed meanwhile") << true;
+    }
+    void generateWhileWriting()
+    {
+        // The gallery is written in the background: Generate is refused
+        // while a run writes, and a run whose window is closed or destroyed
+        // meanwhile still writes every file.
+        QFETCH(bool, destroy);
+        const QString out = mRoot + "out1/busy" + QString::number(destroy) + "/";
+        QVERIFY(QDir().mkpath(out));
+        auto html = std::make_unique<Html>(mRoot);
+        for (const char *name : {"Photo.JPG", "a.png", "zz.tif", "a.png"})
+            html->clickedOnItem(find(html->mpDir, name));
+        mDialogs.folder = out;
+        QCOMPARE(html->openDir(), 0);
+        QSignalSpy generated(html.get(), &Html::generated);
+        QCOMPARE(html->generateHtml(), 0);
+        QVERIFY(html->isGenerating());
+        QVERIFY(!html->mpGenerate->isEnabled());
+        QCOMPARE(html->generateHtml(), 1);
+        if (destroy) {
+            html.reset();
+            QTRY_VERIFY(QFileInfo::exists(out + "framzo.html"));
+        } else {
+            html->close();
+            QVERIFY(generated.wait());
+            QCOMPARE(generated.size(), 1);
+            QVERIFY(!html->isGenerating());
+            QVERIFY(html->mpGenerate->isEnabled());
+            QCOMPARE(html->mpProgress->text(), QString("4 of 4"));
+        }
+        QStringList files;
+        for (const char *name : {"Photo.JPG", "a.png", "zz.tif"})
+            files << QString("framzo/%1").arg(name) << QString("framzo/%1.html").arg(name)
+                  << QString("framzo/preview_%1").arg(name);
+        files << "framzo.html";
+        files.sort();
+        QCOMPARE(tree(out).keys(), files);
     }
 
     void commandLineWanted_data()

@@ -6,7 +6,8 @@
 #include "browse/browsebar.h"
 #include "forms/uiframzo.h"
 #include "gallery/gallerycli.h"
-#include "gallery/gallerywriter.h"
+#include "gallery/gallerypages.h"
+#include "gallery/galleryrunner.h"
 #include "imageio/formats.h"
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
@@ -280,13 +281,13 @@ private slots:
         const QString out = mTmp.filePath(QStringLiteral("web ж #1 & <'\"> %20"));
         QVERIFY(QDir().mkpath(out));
         const QString base = QStringLiteral("-Ünïcødé 写真 & <\"g\"> #1 %20");
-        QList<GalleryWriter::Entry> entries;
+        QList<GalleryEntry> entries;
         for (const QString &name : kNames)
-            entries << GalleryWriter::Entry{name, path(name)};
-        GalleryWriter writer(out, base, "200", "150", "3", true, true, entries);
-        QCOMPARE(writer.run(), 0);
-        QCOMPARE(writer.failedFiles(), QStringList());
-        QCOMPARE(writer.unreadableSources(), QStringList());
+            entries << GalleryEntry{name, path(name)};
+        const auto result = GalleryRunner(GallerySettings(out, base, "200", "150", "3", true, true), entries).run();
+        QCOMPARE(result.outcome, GalleryRunner::Result::Outcome::Written);
+        QCOMPARE(result.failedFiles, QStringList());
+        QCOMPARE(result.unreadableSources, QStringList());
 
         QStringList pages{out + '/' + base + ".html"};
         for (const QString &name : kNames)
@@ -330,8 +331,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, text);
         QFETCH(QString, url);
-        QCOMPARE(GalleryWriter::htmlText(name), text);
-        QCOMPARE(GalleryWriter::htmlUrl(name), url);
+        QCOMPARE(gallerypages::htmlText(name), text);
+        QCOMPARE(gallerypages::htmlUrl(name), url);
     }
 
     // A file name that starts with '-' is an option to the command line

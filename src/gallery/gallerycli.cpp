@@ -1,6 +1,7 @@
 #include "gallery/gallerycli.h"
 
-#include "gallery/gallerywriter.h"
+#include "gallery/galleryrunner.h"
+#include "gallery/gallerysettings.h"
 #include "imageio/imageio.h"
 #include "imageio/pathutil.h"
 
@@ -46,13 +47,6 @@ int fail(int status, const QString &message)
 {
     std::fputs(QStringLiteral("framzo: %1\n").arg(message).toLocal8Bit().constData(), stderr);
     return status;
-}
-
-bool wholeNumber(const QString &text)
-{
-    bool ok = false;
-    text.toInt(&ok, 10);
-    return ok;
 }
 
 } // namespace
@@ -159,32 +153,17 @@ int run(int argc, char **argv)
 
     // The entries are what the gallery window would accept: files whose
     // image format is recognised, named by their file names.
-    QList<GalleryWriter::Entry> entries;
+    QList<GalleryEntry> entries;
     for (const QString &image : std::as_const(images)) {
         const QFileInfo info(image);
         if (!info.isFile() || imageio::detect(info.absoluteFilePath()).isEmpty())
             return fail(1, QStringLiteral("not an image: %1").arg(image));
-        entries << GalleryWriter::Entry{info.fileName(), info.absoluteFilePath()};
+        entries << GalleryEntry{info.fileName(), info.absoluteFilePath()};
     }
 
-    GalleryWriter writer(target, base, width, height, columns, link, text, entries);
-    if (writer.run() != 0) {
-        if (base.isEmpty() || base == QLatin1String(".") || base == QLatin1String("..") || base.contains(QLatin1Char('/')))
-            return fail(1, QStringLiteral("--name wants a plain name for the index page and the gallery folder, "
-                                          "not \"%1\"").arg(base));
-        if (!wholeNumber(width) || !wholeNumber(height))
-            return fail(1, QStringLiteral("--size wants whole numbers, such as 200x150"));
-        return fail(1, QStringLiteral("--columns wants a whole number of at least 1, not \"%1\"").arg(columns));
-    }
-    if (!writer.failedFiles().isEmpty())
-        return fail(1, QStringLiteral("%1 file(s) could not be written, the first: %2")
-                           .arg(writer.failedFiles().size())
-                           .arg(writer.failedFiles().first()));
-    if (!writer.unreadableSources().isEmpty())
-        return fail(1, QStringLiteral("%1 image(s) could not be read, the first: %2")
-                           .arg(writer.unreadableSources().size())
-                           .arg(writer.unreadableSources().first()));
-    return 0;
+    const GallerySettings settings(target, base, width, height, columns, link, text);
+    const QString problem = GalleryRunner(settings, entries).run().problem();
+    return problem.isEmpty() ? 0 : fail(1, problem);
 }
 
 } // namespace gallerycli

@@ -2,25 +2,23 @@
 
 #include "forms/busycursor.h"
 #include "forms/dialogs.h"
-#include "gallery/gallerywriter.h"
+#include "gallery/galleryrunner.h"
+#include "gallery/gallerysettings.h"
 #include "imageio/formats.h"
 #include "imageio/imageio.h"
+#include "imageio/jobs.h"
 #include "imageio/pathutil.h"
 #include "images/mimesourcefactory.h"
 
-#include <QApplication>
-#include <QEvent>
-#include <QGuiApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCursor>
+#include <QEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QToolButton>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <memory>
 
@@ -135,9 +133,10 @@ void Html::listDir()
     for (const QString &name : std::as_const(mList))
         paths << mPath + name;
 
-    // The icons are made on both cores; each is small, so holding them all
+    // The icons are made on all cores; each is small, so holding them all
     // costs little.
-    const QList<QImage> icons = QtConcurrent::blockingMapped<QList<QImage>>(paths, folderIcon);
+    const QList<QImage> icons =
+        jobs::mapped<QImage>(int(paths.size()), jobs::cores(), [&paths](int i) { return folderIcon(paths.at(i)); });
 
     const QIcon unreadable(fromMimeSource(QStringLiteral("pic.xpm")));
     for (int i = 0; i < mList.size(); ++i) {
@@ -232,28 +231,37 @@ void Html::clickedOnItem(QListWidgetItem *item)
 
 int Html::generateHtml()
 {
+    // One run at a time: while one writes, Generate is refused.
     if (mGenerating)
         return 1;
-    mGenerating = true;
-    BusyCursor busy(this);
+    const GallerySettings settings(mPath, mpName->text(), mpWidth->text(), mpHeight->text(), mpRow->currentText(),
+                                   mpLink->isChecked(), mpText->isChecked());
+    if (!settings.hasFolder())
+        return 0;
 
-    QList<GalleryWriter::Entry> entries;
+    QList<GalleryEntry> entries;
     entries.reserve(mpPreview->count());
     for (int i = 0; i < mpPreview->count(); ++i) {
         const QListWidgetItem *item = mpPreview->item(i);
-        entries << GalleryWriter::Entry{item->text(), item->data(KeyRole).toString()};
+        entries << GalleryEntry{item->text(), item->data(KeyRole).toString()};
     }
 
-    GalleryWriter writer(mPath, mpName->text(), mpWidth->text(), mpHeight->text(), mpRow->currentText(),
-                         mpLink->isChecked(), mpText->isChecked(), entries);
-    if (!mPath.isEmpty()) {
-        writer.setProgress([this](int done, int total) {
-            mpProgress->setText(tr("%1 of %2").arg(done).arg(total));
-            // Keep the window painted; input waits until the run is over.
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
-    }
-    const int result = writer.run();
-    mGenerating = false;
+    // The run works on copies of the settings and the entries, so the window
+    // stays free to use meanwhile. Closed, it is only hidden and the run
+    // ends as usual; should the window be destroyed, the run still ends and
+    // nothing is reported any more.
+    const int result = settings.problem() == GallerySettings::Problem::None ? 0 : 1;
+    mGenerating = true;
+    mpGenerate->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    jobs::watch(
+        GalleryRunner(settings, entries).start(), this,
+        [this, result](const GalleryRunner::Result &) {
+            mGenerating = false;
+            mpGenerate->setEnabled(true);
+            unsetCursor();
+            emit generated(result);
+        },
+        [this](int done, int total) { mpProgress->setText(tr("%1 of %2").arg(done).arg(total)); });
     return result;
 }

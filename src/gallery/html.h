@@ -1,7 +1,7 @@
 #pragma once
 // The gallery window: browse one folder at a time on the left, collect images
 // from any folders on the right, and write them as a web gallery into the
-// folder shown. The writing itself is GalleryWriter's.
+// folder shown. The writing itself is GalleryRunner's, in the background.
 
 #include "forms/uihtml.h"
 
@@ -37,14 +37,26 @@ public:
     // each sorted by name regardless of case; hidden entries are left out.
     void listDir();
 
+    // Whether a gallery is being written.
+    bool isGenerating() const { return mGenerating; }
+
 public slots:
     int openDir();
     void uponDir();
+    // Starts writing the gallery into the current folder in the background;
+    // mpProgress shows "n of N" as it goes and generated() tells its end.
+    // 0: started, or nothing to do without a folder (no run, no signal).
+    // 1: refused, because a run is under way (no run) or the settings are
+    // wrong (the run writes what a refused run writes, then ends as usual).
     int generateHtml();
     void addItem();
     void removeItem();
     void clickedOnItem(QListWidgetItem *item);
     void changeDrive(int index);
+
+signals:
+    // A run started by generateHtml() has ended; result as it returned.
+    void generated(int result);
 
 protected:
     bool event(QEvent *event) override;

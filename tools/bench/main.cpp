@@ -14,7 +14,7 @@
 #include "app/framzo.h"
 #include "browse/browsebar.h"
 #include "forms/uiframzo.h"
-#include "gallery/gallerywriter.h"
+#include "gallery/galleryrunner.h"
 #include "gallery/html.h"
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
@@ -427,25 +427,26 @@ void caseTurn(Context &c, Framzo &window)
 
 void caseGallery(Context &c)
 {
-    QList<GalleryWriter::Entry> entries;
+    QList<GalleryEntry> entries;
     QStringList sources;
     for (int i = 1; i <= kGalleryCount; ++i) {
         const QString path = c.data.galleryPhoto(i);
-        entries << GalleryWriter::Entry{QFileInfo(path).fileName(), path};
+        entries << GalleryEntry{QFileInfo(path).fileName(), path};
         sources << path;
     }
     const QString out = c.scratch + QStringLiteral("/gallery");
     QDir().mkpath(out);
     auto framzo = [&](int parallel) {
-        GalleryWriter writer(out, QStringLiteral("framzo"), QStringLiteral("200"), QStringLiteral("150"),
-                             QStringLiteral("4"), true, true, entries);
-        writer.setParallelImages(parallel);
+        GalleryRunner runner(GallerySettings(out, QStringLiteral("framzo"), QStringLiteral("200"),
+                                             QStringLiteral("150"), QStringLiteral("4"), true, true),
+                             entries);
+        runner.setParallelImages(parallel);
         QElapsedTimer t;
         t.start();
-        const int rc = writer.run();
+        const GalleryRunner::Result result = runner.run();
         const double ms = msSince(t);
-        if (rc != 0 || !writer.failedFiles().isEmpty() || !writer.unreadableSources().isEmpty())
-            qFatal("framzo_bench: the gallery failed");
+        if (!result.problem().isEmpty())
+            qFatal("framzo_bench: the gallery failed: %s", qPrintable(result.problem()));
         return ms;
     };
     const QString peerOut = c.scratch + QStringLiteral("/peer-gallery");
