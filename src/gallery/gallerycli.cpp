@@ -49,6 +49,89 @@ int fail(int status, const QString &message)
     return status;
 }
 
+// What the arguments ask for.
+struct Request
+{
+    QString folder;
+    bool haveFolder = false;
+    QString base = QStringLiteral("framzo");
+    QString width = QStringLiteral("200");
+    QString height = QStringLiteral("150");
+    QString columns = QStringLiteral("1");
+    bool link = true;
+    bool text = true;
+    QStringList images;
+};
+
+// Returned by the readers below while the run goes on; any other value is
+// the exit status, its message printed.
+constexpr int kGoOn = -1;
+
+// Takes the value of an option (arg as given, split into option and value).
+int takeValue(Request &r, const QString &arg, const QString &option, const QString &value)
+{
+    if (option == QLatin1String("--gallery")) {
+        r.folder = value;
+        r.haveFolder = true;
+    } else if (option == QLatin1String("--name")) {
+        r.base = value;
+    } else if (option == QLatin1String("--size")) {
+        const int x = value.indexOf(QLatin1Char('x'), 0, Qt::CaseInsensitive);
+        if (x < 0)
+            return fail(2, QStringLiteral("--size wants WIDTHxHEIGHT, such as 200x150, not \"%1\"").arg(value));
+        r.width = value.left(x);
+        r.height = value.mid(x + 1);
+    } else if (option == QLatin1String("--columns")) {
+        r.columns = value;
+    } else if (QFileInfo::exists(arg)) {
+        return fail(2, QStringLiteral("unknown option %1 (an image whose name starts with - goes after --)").arg(arg));
+    } else {
+        return fail(2, QStringLiteral("unknown option %1 (see framzo --help)").arg(arg));
+    }
+    return kGoOn;
+}
+
+// Reads the arguments into r; --help and --version are answered here.
+int readArguments(int argc, char **argv, Request &r)
+{
+    bool optionsEnd = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (optionsEnd || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+            r.images << arg;
+        } else if (arg == QLatin1String("--")) {
+            optionsEnd = true;
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == QLatin1String("--version")) {
+            std::fputs("Framzo " FRAMZO_VERSION "\n", stdout);
+            return 0;
+        } else if (arg == QLatin1String("--no-link")) {
+            r.link = false;
+        } else if (arg == QLatin1String("--no-text")) {
+            r.text = false;
+        } else {
+            // Options with a value, as "--name B" or "--name=B".
+            QString option = arg;
+            QString value;
+            const int eq = arg.indexOf(QLatin1Char('='));
+            if (eq > 0) {
+                option = arg.left(eq);
+                value = arg.mid(eq + 1);
+            } else if (option == QLatin1String("--gallery") || option == QLatin1String("--name")
+                       || option == QLatin1String("--size") || option == QLatin1String("--columns")) {
+                if (i + 1 >= argc)
+                    return fail(2, QStringLiteral("%1 needs a value (see framzo --help)").arg(option));
+                value = QString::fromLocal8Bit(argv[++i]);
+            }
+            if (const int status = takeValue(r, arg, option, value); status != kGoOn)
+                return status;
+        }
+    }
+    return kGoOn;
+}
+
 } // namespace
 
 bool wanted(int argc, char **argv)
@@ -72,96 +155,26 @@ int run(int argc, char **argv)
     if (!QCoreApplication::instance())
         app = std::make_unique<QCoreApplication>(appArgc, argv);
 
-    QString folder;
-    bool haveFolder = false;
-    QString base = QStringLiteral("framzo");
-    QString width = QStringLiteral("200");
-    QString height = QStringLiteral("150");
-    QString columns = QStringLiteral("1");
-    bool link = true;
-    bool text = true;
-    QStringList images;
-
-    bool optionsEnd = false;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (optionsEnd || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
-            images << arg;
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
-            optionsEnd = true;
-            continue;
-        }
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (arg == QLatin1String("--version")) {
-            std::fputs("Framzo " FRAMZO_VERSION "\n", stdout);
-            return 0;
-        }
-        if (arg == QLatin1String("--no-link")) {
-            link = false;
-            continue;
-        }
-        if (arg == QLatin1String("--no-text")) {
-            text = false;
-            continue;
-        }
-
-        // Options with a value, as "--name B" or "--name=B".
-        QString option = arg;
-        QString value;
-        const int eq = arg.indexOf(QLatin1Char('='));
-        if (eq > 0) {
-            option = arg.left(eq);
-            value = arg.mid(eq + 1);
-        } else if (option == QLatin1String("--gallery") || option == QLatin1String("--name")
-                   || option == QLatin1String("--size") || option == QLatin1String("--columns")) {
-            if (i + 1 >= argc)
-                return fail(2, QStringLiteral("%1 needs a value (see framzo --help)").arg(option));
-            value = QString::fromLocal8Bit(argv[++i]);
-        }
-
-        if (option == QLatin1String("--gallery")) {
-            folder = value;
-            haveFolder = true;
-        } else if (option == QLatin1String("--name")) {
-            base = value;
-        } else if (option == QLatin1String("--size")) {
-            const int x = value.indexOf(QLatin1Char('x'), 0, Qt::CaseInsensitive);
-            if (x < 0)
-                return fail(2, QStringLiteral("--size wants WIDTHxHEIGHT, such as 200x150, not \"%1\"").arg(value));
-            width = value.left(x);
-            height = value.mid(x + 1);
-        } else if (option == QLatin1String("--columns")) {
-            columns = value;
-        } else if (QFileInfo::exists(arg)) {
-            return fail(2, QStringLiteral("unknown option %1 (an image whose name starts with - goes after --)")
-                               .arg(arg));
-        } else {
-            return fail(2, QStringLiteral("unknown option %1 (see framzo --help)").arg(arg));
-        }
-    }
-
-    if (!haveFolder)
+    Request r;
+    if (const int status = readArguments(argc, argv, r); status != kGoOn)
+        return status;
+    if (!r.haveFolder)
         return fail(2, QStringLiteral("--gallery FOLDER is missing (see framzo --help)"));
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        return fail(1, QStringLiteral("not a folder: %1").arg(folder));
-    const QString target = pathutil::withTrailingSlash(QDir(folder).absolutePath());
+    if (r.folder.isEmpty() || !QFileInfo(r.folder).isDir())
+        return fail(1, QStringLiteral("not a folder: %1").arg(r.folder));
+    const QString target = pathutil::withTrailingSlash(QDir(r.folder).absolutePath());
 
     // The entries are what the gallery window would accept: files whose
     // image format is recognised, named by their file names.
     QList<GalleryEntry> entries;
-    for (const QString &image : std::as_const(images)) {
+    for (const QString &image : std::as_const(r.images)) {
         const QFileInfo info(image);
         if (!info.isFile() || imageio::detect(info.absoluteFilePath()).isEmpty())
             return fail(1, QStringLiteral("not an image: %1").arg(image));
         entries << GalleryEntry{info.fileName(), info.absoluteFilePath()};
     }
 
-    const GallerySettings settings(target, base, width, height, columns, link, text);
+    const GallerySettings settings(target, r.base, r.width, r.height, r.columns, r.link, r.text);
     const QString problem = GalleryRunner(settings, entries).run().problem();
     return problem.isEmpty() ? 0 : fail(1, problem);
 }
