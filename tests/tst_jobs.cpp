@@ -55,7 +55,8 @@ private slots:
                     QMutexLocker lock(&mutex);
                     ++calls[i];
                     started << i;
-                    overlap = overlap || std::any_of(running.cbegin(), running.cend(), [&](int r) { return clash(i, r); });
+                    overlap
+                        = overlap || std::any_of(running.cbegin(), running.cend(), [&](int r) { return clash(i, r); });
                     running << i;
                     most = std::max(most, running.size());
                 }

@@ -84,10 +84,18 @@ QString htmlText(const QString &name)
     const QList<uint> codePoints = name.toUcs4();
     for (const uint c : codePoints) {
         switch (c) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
+        case '&':
+            out += QLatin1String("&amp;");
+            break;
+        case '<':
+            out += QLatin1String("&lt;");
+            break;
+        case '>':
+            out += QLatin1String("&gt;");
+            break;
+        case '"':
+            out += QLatin1String("&quot;");
+            break;
         default:
             if (c < 0x80)
                 out += QChar(char16_t(c));

@@ -81,8 +81,7 @@ QString GalleryRunner::Result::problem() const
 }
 
 GalleryRunner::GalleryRunner(const GallerySettings &settings, const QList<GalleryEntry> &entries)
-    : mSettings(settings)
-    , mEntries(entries)
+    : mSettings(settings), mEntries(entries)
 {
 }
 
@@ -93,9 +92,8 @@ void GalleryRunner::setParallelImages(int count)
 
 QFuture<GalleryRunner::Result> GalleryRunner::start() const
 {
-    return jobs::start(jobs::Lane::Shared, [runner = *this](const jobs::Progress &progress) {
-        return runner.run(progress);
-    });
+    return jobs::start(jobs::Lane::Shared,
+                       [runner = *this](const jobs::Progress &progress) { return runner.run(progress); });
 }
 
 GalleryRunner::Result GalleryRunner::run(const jobs::Progress &progress) const

@@ -4,10 +4,7 @@
 
 GallerySettings::GallerySettings(const QString &folder, const QString &baseName, const QString &width,
                                  const QString &height, const QString &perRow, bool link, bool text)
-    : mFolder(pathutil::withTrailingSlash(folder))
-    , mBase(baseName)
-    , mLink(link)
-    , mText(text)
+    : mFolder(pathutil::withTrailingSlash(folder)), mBase(baseName), mLink(link), mText(text)
 {
     // The base name must name a folder inside the current one: empty, "."
     // or ".." would put the copies among the images of the current folder
@@ -15,9 +12,10 @@ GallerySettings::GallerySettings(const QString &folder, const QString &baseName,
     // leave the index's links pointing one folder too deep.
     if (mBase.isEmpty() || mBase == QLatin1String(".") || mBase == QLatin1String("..")
         || mBase.contains(QLatin1Char('/'))) {
-        refuse(Problem::Name, QStringLiteral("the gallery name \"%1\" is not a plain name for the index page "
-                                                 "and the gallery folder")
-                                  .arg(mBase));
+        refuse(Problem::Name,
+               QStringLiteral("the gallery name \"%1\" is not a plain name for the index page "
+                              "and the gallery folder")
+                   .arg(mBase));
         return;
     }
 
@@ -25,8 +23,9 @@ GallerySettings::GallerySettings(const QString &folder, const QString &baseName,
     bool heightOk = false;
     mBox = QSize(width.toInt(&widthOk, 10), height.toInt(&heightOk, 10));
     if (!widthOk || !heightOk) {
-        refuse(Problem::Size, QStringLiteral("the thumbnail size \"%1x%2\" is not two whole numbers, such as 200x150")
-                                  .arg(width, height));
+        refuse(Problem::Size,
+               QStringLiteral("the thumbnail size \"%1x%2\" is not two whole numbers, such as 200x150")
+                   .arg(width, height));
         return;
     }
 

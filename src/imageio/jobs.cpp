@@ -37,8 +37,7 @@ struct Loop
 
     bool mustWait(int i) const
     {
-        return waitFor
-            && std::any_of(running.cbegin(), running.cend(), [&](int j) { return waitFor(i, j); });
+        return waitFor && std::any_of(running.cbegin(), running.cend(), [&](int j) { return waitFor(i, j); });
     }
 
     // One lane: takes the next call, in order, until there are none left.

@@ -47,8 +47,7 @@ using Progress = std::function<void(int done, int total)>;
 
 // Runs work(progress) on the lane and returns its future, which carries
 // work's result (if any) and the progress it reported.
-template <typename Work>
-auto start(Lane lane, Work work)
+template <typename Work> auto start(Lane lane, Work work)
 {
     using Result = std::invoke_result_t<Work &, const Progress &>;
     return QtConcurrent::run(pool(lane), [work = std::move(work)](QPromise<Result> &promise) mutable {
@@ -109,8 +108,7 @@ void forEach(int count, int lanes, const std::function<void(int)> &body,
 
 // fn(i) for every i from 0 to count - 1, made as forEach makes them; the
 // results in the order of i.
-template <typename T, typename Fn>
-QList<T> mapped(int count, int lanes, Fn fn)
+template <typename T, typename Fn> QList<T> mapped(int count, int lanes, Fn fn)
 {
     QList<T> out(qMax(0, count));
     T *const results = out.data(); // detached once, before the threads write
