@@ -41,22 +41,23 @@ private slots:
         QFETCH(int, clashEvery);
         const auto clash = [clashEvery](int i, int j) { return clashEvery > 0 && (i - j) % clashEvery == 0; };
 
+        // A call that must wait for an earlier one starts only once that one
+        // has returned: never alongside it, never before it.
         QMutex mutex;
         QList<int> calls(count, 0);
-        QList<int> started;
+        QList<bool> returned(count, false);
         QList<int> running;
         QList<int> finished;
         qsizetype most = 0;
-        bool overlap = false;
+        bool outOfTurn = false;
         jobs::forEach(
             count, lanes,
             [&](int i) {
                 {
                     QMutexLocker lock(&mutex);
                     ++calls[i];
-                    started << i;
-                    overlap
-                        = overlap || std::any_of(running.cbegin(), running.cend(), [&](int r) { return clash(i, r); });
+                    for (int j = 0; j < i; ++j)
+                        outOfTurn = outOfTurn || (clash(i, j) && !returned[j]);
                     running << i;
                     most = std::max(most, running.size());
                 }
@@ -67,14 +68,14 @@ private slots:
                     QThread::yieldCurrentThread();
                 QMutexLocker lock(&mutex);
                 running.removeOne(i);
+                returned[i] = true;
             },
             clashEvery > 0 ? std::function<bool(int, int)>(clash) : std::function<bool(int, int)>(),
             [&](int n) { finished << n; });
 
         QCOMPARE(calls, QList<int>(count, 1));
-        QVERIFY(std::is_sorted(started.cbegin(), started.cend()));
         QVERIFY(most <= lanes);
-        QVERIFY(!overlap);
+        QVERIFY(!outOfTurn);
         QList<int> oneByOne(count);
         std::iota(oneByOne.begin(), oneByOne.end(), 1);
         QCOMPARE(finished, oneByOne);
