@@ -70,6 +70,7 @@ QThreadPool *pool(Lane lane)
 {
     if (lane == Lane::Shared)
         return QThreadPool::globalInstance();
+    // Made on first use, from the GUI thread (which starts all work ahead).
     static QPointer<QThreadPool> ahead;
     if (!ahead) {
         QCoreApplication *app = QCoreApplication::instance();
