@@ -50,8 +50,10 @@ private slots:
     {
         QTest::addColumn<int>("dpm");
         QTest::addColumn<QString>("dpi");
+        // Dots per metre / 39.37, rounded.
         QTest::newRow("72") << 2834 << "72x72";
-        QTest::newRow("96, truncated") << 3780 << "96x96";
+        QTest::newRow("96") << 3780 << "96x96";
+        QTest::newRow("350") << 13780 << "350x350";
     }
     void informationLine()
     {

@@ -3,6 +3,7 @@
 #include "imageio/jpegheader.h"
 #include "imageio/jpegwriter.h"
 #include "imageio/metadata.h"
+#include "imageio/resolution.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -151,6 +152,14 @@ QImage decode(const QString &path, QByteArray *format)
         img = largeImage(reader.size());
     if (!reader.read(&img))
         return {};
+    // The resolution the file states, where Qt's reader does not look (EXIF).
+    QSize dpm = resolution::stated(path);
+    if (dpm.isValid()) {
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            dpm.transpose();
+        img.setDotsPerMeterX(dpm.width());
+        img.setDotsPerMeterY(dpm.height());
+    }
     return img;
 }
 

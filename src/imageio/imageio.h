@@ -21,8 +21,9 @@ namespace imageio {
 // the allocation limit as undecodable (decode, decodeReduced).
 QByteArray detect(const QString &path);
 
-// Full decode: format from content, EXIF orientation applied, and large
-// photos allowed. Returns a null image when the file cannot be decoded;
+// Full decode: format from content, EXIF orientation applied, the
+// resolution the file states (resolution::stated) set on the image, and
+// large photos allowed. Returns a null image when the file cannot be decoded;
 // *format (if given) receives the detected Qt format, even when the pixels
 // could not be decoded.
 QImage decode(const QString &path, QByteArray *format = nullptr);

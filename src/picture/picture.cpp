@@ -5,6 +5,7 @@
 #include "imageio/formats.h"
 #include "imageio/imageio.h"
 #include "imageio/pathutil.h"
+#include "imageio/resolution.h"
 #include "images/mimesourcefactory.h"
 #include "picture/capture.h"
 #include "picture/imageedits.h"
@@ -80,8 +81,8 @@ QString Picture::infoLine(const QString &path, const QImage &image)
         .arg(image.width())
         .arg(image.height())
         .arg(image.depth())
-        .arg(image.dotsPerMeterX() / 39)
-        .arg(image.dotsPerMeterY() / 39);
+        .arg(resolution::dotsPerInch(image.dotsPerMeterX()))
+        .arg(resolution::dotsPerInch(image.dotsPerMeterY()));
 }
 
 QStringList Picture::listFolder(const QString &folder)
