@@ -4,6 +4,7 @@
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
 #include "picture/capture.h"
+#include "imageio/resolution.h"
 #include "picture/picture.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
@@ -11,13 +12,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGraphicsRectItem>
+#include <QBuffer>
 #include <QGraphicsView>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStatusBar>
 #include <QtTest>
+
+#include <exiv2/exiv2.hpp>
 
 namespace {
 
@@ -52,6 +57,51 @@ QByteArray tgaBytes(int w, int h)
 
 QtMessageHandler previousHandler = nullptr;
 
+// img saved as a JPEG whose JFIF header (which Qt always writes) is patched:
+// unit -1 removes it, as cameras leave it out; 0 keeps only the pixels'
+// aspect; 1 and 2 give density per inch and per centimetre. Then, when
+// exifUnit is not -1, EXIF XResolution / YResolution of exifValue (a
+// rational) with ResolutionUnit exifUnit (0: none written).
+bool writeJpeg(const QString &path, const QImage &img, int jfifUnit, int jfifDensity,
+               Exiv2::Rational exifValue = {0, 0}, int exifUnit = -1)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!img.save(&buffer, "JPEG", 90))
+        return false;
+    QByteArray bytes = buffer.data();
+    // SOI, then APP0: FF E0, length, "JFIF\0", version (2), unit, x and y density.
+    if (bytes.mid(2, 2) != QByteArray("\xff\xe0", 2) || bytes.mid(6, 5) != QByteArray("JFIF\0", 5))
+        return false;
+    if (jfifUnit < 0) {
+        bytes.remove(2, 2 + ((uchar(bytes[4]) << 8) | uchar(bytes[5])));
+    } else {
+        bytes[13] = char(jfifUnit);
+        for (int at : {14, 16}) {
+            bytes[at] = char(jfifDensity >> 8);
+            bytes[at + 1] = char(jfifDensity & 0xff);
+        }
+    }
+    if (!testutil::writeBytes(path, bytes))
+        return false;
+    if (exifUnit < 0)
+        return true;
+    try {
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        Exiv2::ExifData &exif = image->exifData();
+        exif["Exif.Image.XResolution"] = exifValue;
+        exif["Exif.Image.YResolution"] = exifValue;
+        if (exifUnit > 0)
+            exif["Exif.Image.ResolutionUnit"] = uint16_t(exifUnit);
+        exif["Exif.Photo.PixelXDimension"] = uint32_t(img.width()); // as a camera writes it
+        image->writeMetadata();
+    } catch (const Exiv2::AnyError &) {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 class TstCapture : public QObject
@@ -64,9 +114,11 @@ class TstCapture : public QObject
     QString mCutDir;
 
     // A main window with one image window on path, shown and active.
-    std::unique_ptr<Framzo> openOn(const QString &path)
+    std::unique_ptr<Framzo> openOn(const QString &path, QSize windowSize = QSize())
     {
         auto main = std::make_unique<Framzo>();
+        if (windowSize.isValid())
+            main->resize(windowSize);
         main->capturePath = mCutDir;
         main->mpFrameColor->setCurrentIndex(0);
         main->mpFit->setChecked(false);
@@ -100,10 +152,17 @@ class TstCapture : public QObject
 
     static QRect expectedRect(Picture *pic)
     {
-        const CutFrame &f = pic->frameState();
-        return capture::imageRect(pic->image().size(), canvasSize(pic), f.frameX, f.frameY, f.frameWidth,
-                                  f.frameHeight);
+        return pic->frameState().imageRect(pic->surface());
     }
+
+    // Pushes the frame into the canvas's lower right corner.
+    static void toCorner(Picture *pic)
+    {
+        const CutFrame &f = pic->frameState();
+        drag(pic, QPoint(int(f.frameX) + 2, int(f.frameY) + 2), QPoint(5000, 5000));
+    }
+
+    static QSize writtenSize(const QString &path) { return QImageReader(path).size(); }
 
     int windowCount(Framzo &main) const { return main.mpWorkspace->subWindowList().size(); }
 
@@ -249,43 +308,213 @@ private slots:
         QCOMPARE(mDialogs.foldersAsked, 0);
     }
 
-    void pixelsPastTheEdgeAreZero_data()
+    void cutHoldsOnlyThePhotosPixels_data()
     {
         QTest::addColumn<bool>("alpha");
-        QTest::addColumn<QRgb>("past");
-        QTest::newRow("opaque: black") << false << qRgb(0, 0, 0);
-        QTest::newRow("alpha: transparent black") << true << qRgba(0, 0, 0, 0);
+        QTest::addColumn<QRect>("rect");
+        QTest::newRow("past the lower right") << false << QRect(60, 50, 330, 228);
+        QTest::newRow("past every edge, with alpha") << true << QRect(-20, -10, 330, 228);
+        QTest::newRow("inside") << false << QRect(10, 10, 30, 20);
     }
-    void pixelsPastTheEdgeAreZero()
+    void cutHoldsOnlyThePhotosPixels()
     {
         QFETCH(bool, alpha);
-        QFETCH(QRgb, past);
-        // 100 x 80 pixels at 2540 dots per metre (1 dot per 0.01 inch): a
-        // 13 x 9 cm frame is 330 x 228 canvas units, far larger than the
-        // canvas, so it sits at 0 and sticks out.
-        const QString src = mSrcDir + "/small.png";
-        QImage source = testutil::makeImage(100, 80, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-        source.setDotsPerMeterX(2540);
-        source.setDotsPerMeterY(2540);
-        QVERIFY(source.save(src, "png"));
-        auto main = openOn(src);
+        QFETCH(QRect, rect);
+        const QImage source = testutil::makeImage(100, 80, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        const QRect inside = rect.intersected(source.rect());
+        QCOMPARE(capture::cut(source, rect), source.copy(inside));
+    }
+
+    void centimetresGiveTheSameCutInAnyWindow_data()
+    {
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<QSize>("photo");
+        QTest::addColumn<QSize>("expected"); // (0, 0): nothing is written
+        QTest::addColumn<QString>("readout");
+        const QString cut = QStringLiteral("Cut: 1791 x 1240 pixels = 13.0 x 9.0 cm at 350 dpi");
+        QTest::newRow("small window") << QSize(640, 480) << QSize(2400, 1800) << QSize(1791, 1240) << cut;
+        QTest::newRow("large window") << QSize(1280, 1000) << QSize(2400, 1800) << QSize(1791, 1240) << cut;
+        QTest::newRow("photo too small")
+            << QSize(800, 600) << QSize(1200, 800) << QSize(0, 0)
+            << QStringLiteral("13 x 9 cm needs 1791 x 1240 pixels at 350 dpi; this photo has 1200 x 800");
+    }
+    void centimetresGiveTheSameCutInAnyWindow()
+    {
+        QFETCH(QSize, window);
+        QFETCH(QSize, photo);
+        QFETCH(QSize, expected);
+        QFETCH(QString, readout);
+        // A 350 dpi photo whose resolution only its EXIF data states.
+        const QString src = mSrcDir + "/photo.jpg";
+        QVERIFY(writeJpeg(src, testutil::makeImage(photo.width(), photo.height()), -1, 0, {350, 1}, 2));
+        auto main = openOn(src, window);
         QVERIFY(main);
-        Picture *pic = main->activePicture();
         main->mpFit->setChecked(true);
-        drag(pic, QPoint(10, 10), QPoint(30, 30));
-        QCOMPARE(pic->frameState().frameWidth, 330);
-        QCOMPARE(pic->frameState().frameHeight, 228);
-        QCOMPARE(pic->frameState().frameX, 0.0);
+        Picture *pic = main->activePicture();
+        QVERIFY(pic->information().endsWith("Resolution: 350x350 dpi"));
+        QCOMPARE(main->cutReadout(), QStringLiteral("Cut: drag the frame to size it"));
+        drag(pic, QPoint(28, 28), QPoint(300, 200));
+        toCorner(pic);
+        QCOMPARE(main->cutReadout(), readout);
+
+        QSignalSpy writing(pic, &Picture::writing);
+        main->mpGenerate->trigger();
+        const QString out = mCutDir + "/photo.jpg";
+        if (expected.isEmpty()) {
+            QVERIFY(!QFileInfo::exists(out));
+            QVERIFY(!main->statusBar()->currentMessage().isEmpty());
+            QCOMPARE(main->cutReadout(), readout); // the failure does not take its place
+            return;
+        }
+        QCOMPARE(writtenSize(out), expected);
+        // 2.2 megapixels: a status line while it was written, gone after.
+        QCOMPARE(writing.size(), 2);
+        QVERIFY(writing.first().first().toString().contains("1791 x 1240"));
+        QVERIFY(writing.last().first().toString().isEmpty());
+    }
+
+    void ratioCutsKeepTheRatio_data()
+    {
+        QTest::addColumn<QSize>("photo");
+        QTest::addColumn<bool>("free");
+        QTest::newRow("panorama") << QSize(6000, 700) << false;
+        QTest::newRow("panorama, first size while free") << QSize(6000, 700) << true;
+        QTest::newRow("portrait") << QSize(1500, 2400) << false;
+        QTest::newRow("landscape") << QSize(2400, 1500) << false;
+    }
+    void ratioCutsKeepTheRatio()
+    {
+        QFETCH(QSize, photo);
+        QFETCH(bool, free);
+        const QString src = mSrcDir + "/photo.jpg";
+        QImage img = testutil::makeImage(photo.width(), photo.height());
+        img.setDotsPerMeterX(2835); // 72 dpi
+        img.setDotsPerMeterY(2835);
+        QVERIFY(img.save(src, "jpeg", 80));
+        auto main = openOn(src, QSize(1280, 1000));
+        QVERIFY(main);
+        main->mpFree->setChecked(free);
+        Picture *pic = main->activePicture();
+        drag(pic, QPoint(10, 10), QPoint(10, 10)); // the first size
+        if (!free)
+            drag(pic, pic->frameState().handleRect().center().toPoint(), QPoint(150, 103));
+        toCorner(pic);
+        const QString readout = main->cutReadout();
+        main->mpGenerate->trigger();
+        const QSize cut = writtenSize(mCutDir + "/photo.jpg");
+        QVERIFY(cut.width() > 100);
+        QVERIFY(cut.width() <= photo.width() && cut.height() <= photo.height());
+        QCOMPARE(cut.height(), qRound(cut.width() * 9.0 / 13));
+        // The readout said what was written.
+        QCOMPARE(readout, QStringLiteral("Cut: %1 x %2 pixels = %3 x %4 cm at 72 dpi")
+                              .arg(cut.width())
+                              .arg(cut.height())
+                              .arg(cut.width() / 28.35, 0, 'f', 1)
+                              .arg(cut.height() / 28.35, 0, 'f', 1));
+    }
+
+    void pageUpPutsTheFrameOnTheSmallerPhoto_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("free shape") << "free";
+        QTest::newRow("13:9") << "ratio";
+        QTest::newRow("centimetres") << "cm";
+    }
+    void pageUpPutsTheFrameOnTheSmallerPhoto()
+    {
+        QFETCH(QString, mode);
+        // A landscape photo, then a smaller portrait one; 72 dpi each.
+        const QString first = mSrcDir + "/a.png";
+        const QString second = mSrcDir + "/b.png";
+        QImage landscape = testutil::makeImage(2400, 1600);
+        QImage portrait = testutil::makeImage(750, 1200);
+        for (QImage *img : {&landscape, &portrait}) {
+            img->setDotsPerMeterX(2835);
+            img->setDotsPerMeterY(2835);
+        }
+        QVERIFY(landscape.save(first, "png"));
+        QVERIFY(portrait.save(second, "png"));
+        auto main = openOn(first, QSize(1280, 1000));
+        QVERIFY(main);
+        main->mpFree->setChecked(mode == "free");
+        main->mpFit->setChecked(mode == "cm");
+        main->mpWidth->setText(mode == "cm" ? "20" : "13");
+        main->mpHeight->setText(mode == "cm" ? "15" : "9");
+        Picture *pic = main->activePicture();
+        drag(pic, QPoint(28, 28), QPoint(1100, 700)); // as large as the canvas lets it be
+        toCorner(pic);
+        // Reaching past where the next photo's canvas ends.
+        QVERIFY(pic->frameState().frameX + pic->frameState().frameWidth > 600);
+
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        QTest::keyClick(main.get(), Qt::Key_PageUp);
+        QCOMPARE(pic->path(), second);
+        const QRectF canvas = pic->canvas()->sceneRect();
+        const QRectF after = pic->frameItem()->mapRectToScene(pic->frameItem()->rect());
+        QVERIFY(!after.isEmpty());
+        QVERIFY2(canvas.contains(after), qPrintable(QStringLiteral("frame %1,%2 %3x%4 on %5x%6")
+                                                        .arg(after.x()).arg(after.y()).arg(after.width())
+                                                        .arg(after.height()).arg(canvas.width()).arg(canvas.height())));
 
         main->mpGenerate->trigger();
-        const QImage written(mCutDir + "/small.png");
         const QRect rect = expectedRect(pic);
+        QVERIFY(portrait.rect().contains(rect));
+        const QImage written(mCutDir + "/b.png");
         QCOMPARE(written.size(), rect.size());
-        QCOMPARE(written.convertToFormat(QImage::Format_ARGB32).pixel(0, 0),
-                 source.convertToFormat(QImage::Format_ARGB32).pixel(0, 0));
-        QCOMPARE(written.convertToFormat(QImage::Format_ARGB32).pixel(written.width() - 1, written.height() - 1),
-                 past);
-        QCOMPARE(written.convertToFormat(QImage::Format_ARGB32).pixel(source.width(), 0), past);
+        QCOMPARE(written.convertToFormat(QImage::Format_RGB32), portrait.copy(rect));
+        if (mode == "ratio")
+            QCOMPARE(rect.height(), qRound(rect.width() * 9.0 / 13));
+        if (mode == "cm") // 20 x 15 cm at 72 dpi, the same on both photos
+            QCOMPARE(rect.size(), QSize(567, 425));
+    }
+
+    void resolutionFromTheFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("jfifUnit");
+        QTest::addColumn<int>("jfifDensity");
+        QTest::addColumn<int>("exifNumerator");
+        QTest::addColumn<int>("exifDenominator");
+        QTest::addColumn<int>("exifUnit");
+        QTest::addColumn<int>("expected"); // dots per metre; 0: the toolkit's default
+        QTest::newRow("JFIF, per inch") << "jpeg" << 1 << 300 << 0 << 0 << -1 << 11811;
+        QTest::newRow("JFIF, per cm") << "jpeg" << 2 << 138 << 0 << 0 << -1 << 13800;
+        QTest::newRow("EXIF only") << "jpeg" << -1 << 0 << 350 << 1 << 2 << 13780;
+        QTest::newRow("EXIF only, no unit: inch") << "jpeg" << -1 << 0 << 180 << 1 << 0 << 7087;
+        QTest::newRow("EXIF only, per cm") << "jpeg" << -1 << 0 << 1378 << 10 << 3 << 13780;
+        QTest::newRow("JFIF aspect only, then EXIF") << "jpeg" << 0 << 1 << 300 << 1 << 2 << 11811;
+        QTest::newRow("JFIF before EXIF") << "jpeg" << 1 << 72 << 300 << 1 << 2 << 2835;
+        QTest::newRow("EXIF of no use") << "jpeg" << -1 << 0 << 0 << 0 << 2 << 0;
+        QTest::newRow("nothing stated") << "jpeg" << -1 << 0 << 0 << 0 << -1 << 0;
+        QTest::newRow("PNG pHYs") << "png" << 0 << 0 << 0 << 0 << -1 << 13780;
+    }
+    void resolutionFromTheFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, jfifUnit);
+        QFETCH(int, jfifDensity);
+        QFETCH(int, exifNumerator);
+        QFETCH(int, exifDenominator);
+        QFETCH(int, exifUnit);
+        QFETCH(int, expected);
+        QImage img = testutil::makeImage(64, 48);
+        const QString path = mSrcDir + "/r." + kind;
+        if (kind == "png") {
+            img.setDotsPerMeterX(expected);
+            img.setDotsPerMeterY(expected);
+            QVERIFY(img.save(path, "png"));
+        } else {
+            QVERIFY(writeJpeg(path, img, jfifUnit, jfifDensity, {exifNumerator, exifDenominator}, exifUnit));
+        }
+        if (expected == 0)
+            expected = QImage(1, 1, QImage::Format_RGB32).dotsPerMeterX();
+        const QImage decoded = imageio::decode(path);
+        QCOMPARE(decoded.dotsPerMeterX(), expected);
+        QCOMPARE(decoded.dotsPerMeterY(), expected);
+        const QString dpi = QString::number(resolution::dotsPerInch(expected));
+        auto main = openOn(path);
+        QVERIFY(main);
+        QVERIFY(main->activePicture()->information().endsWith("Resolution: " + dpi + "x" + dpi + " dpi"));
     }
 
     void outputPath_data()

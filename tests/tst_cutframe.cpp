@@ -1,11 +1,46 @@
 // The cut frame's arithmetic and the mapping of a frame onto image pixels,
 // without any window.
+#include "imageio/resolution.h"
 #include "picture/capture.h"
 #include "picture/cutframe.h"
+#include "picture/framegeometry.h"
 
 #include <QtTest>
 
 namespace {
+
+// A canvas of cw x ch standing for an image of the same size, unless one is
+// given.
+CutFrame::Surface surface(int cw, int ch, QSize image = QSize(), int dpm = 0)
+{
+    CutFrame::Surface s;
+    s.canvas = QSize(cw, ch);
+    s.image = image.isValid() ? image : s.canvas;
+    s.dotsPerMeterX = dpm;
+    s.dotsPerMeterY = dpm;
+    return s;
+}
+
+CutFrame::Settings centimetres(const QString &w, const QString &h)
+{
+    CutFrame::Settings s;
+    s.useDpi = true;
+    s.widthText = w;
+    s.heightText = h;
+    return s;
+}
+
+// The canvas a photo gets in a 1240 x 900 workspace (display size less 4).
+QSize canvasFor(QSize photo)
+{
+    if (photo == QSize(5640, 3172))
+        return {1196, 670};
+    if (photo == QSize(1500, 2400))
+        return {483, 776};
+    if (photo == QSize(6000, 700))
+        return {1196, 136};
+    return {};
+}
 
 CutFrame::Settings ratio(const QString &w, const QString &h, bool free)
 {
@@ -18,14 +53,19 @@ CutFrame::Settings ratio(const QString &w, const QString &h, bool free)
 }
 
 // One resize drag: press on the handle, move to (px, py), release.
-bool resizeTo(CutFrame &f, int px, int py, const CutFrame::Settings &s, int cw, int ch)
+bool resizeTo(CutFrame &f, int px, int py, const CutFrame::Settings &s, const CutFrame::Surface &on)
 {
     const QPointF h = f.handleRect().center();
     if (f.press(int(h.x()), int(h.y())) != CutFrame::Press::Resize)
         return false;
-    const bool applied = f.move(px, py, s, cw, ch, 0, 0);
+    const bool applied = f.move(px, py, s, on);
     f.release();
     return applied;
+}
+
+bool resizeTo(CutFrame &f, int px, int py, const CutFrame::Settings &s, int cw, int ch)
+{
+    return resizeTo(f, px, py, s, surface(cw, ch));
 }
 
 QSize sizeOf(const CutFrame &f)
@@ -62,8 +102,8 @@ private slots:
         // The same through a drag of the frame.
         CutFrame f;
         QCOMPARE(f.press(10, 10), CutFrame::Press::Move);
-        QVERIFY(f.move(10, 10, ratio(QString::number(rw), QString::number(rh), true), canvas.width(),
-                       canvas.height(), 0, 0));
+        QVERIFY(f.move(10, 10, ratio(QString::number(rw), QString::number(rh), true),
+                       surface(canvas.width(), canvas.height())));
         QCOMPARE(sizeOf(f), expected);
         QCOMPARE(f.frameRect().size(), QSizeF(expected));
     }
@@ -73,15 +113,15 @@ private slots:
         CutFrame f;
         const CutFrame::Settings s = ratio("13", "9", true);
         QCOMPARE(f.press(5, 5), CutFrame::Press::Move);
-        QVERIFY(f.move(6, 6, s, 12, 600, 0, 0));
+        QVERIFY(f.move(6, 6, s, surface(12, 600)));
         QCOMPARE(sizeOf(f), QSize(0, 0));
-        QVERIFY(f.move(6, 6, s, 12, 600, 0, 0));
+        QVERIFY(f.move(6, 6, s, surface(12, 600)));
         QCOMPARE(sizeOf(f), QSize(0, 0));
         // A larger canvas (the image was replaced) gives a size at the next move.
-        QVERIFY(f.move(6, 6, s, 800, 600, 0, 0));
+        QVERIFY(f.move(6, 6, s, surface(800, 600)));
         QCOMPARE(sizeOf(f), QSize(793, 549));
         // Once sized, the size stays.
-        QVERIFY(f.move(7, 7, s, 1600, 1200, 0, 0));
+        QVERIFY(f.move(7, 7, s, surface(1600, 1200)));
         QCOMPARE(sizeOf(f), QSize(793, 549));
     }
 
@@ -94,8 +134,8 @@ private slots:
         // The first resize drag works out 793 x 549, then follows the pointer.
         QTest::newRow("free follows pointer") << true << QPoint(100, 80) << QPoint(200, 150) << QSize(200, 150);
         QTest::newRow("stops at rw by rh") << true << QPoint(100, 80) << QPoint(3, -20) << QSize(13, 9);
-        QTest::newRow("not free: 2.5 rw gives 2 rh") << false << QPoint(100, 80) << QPoint(32, 300)
-                                                     << QSize(32, 18);
+        QTest::newRow("not free: 2.5 rw gives 2 x the ratio") << false << QPoint(100, 80) << QPoint(32, 300)
+                                                              << QSize(26, 18);
         QTest::newRow("not free: steps of rh") << false << QPoint(100, 80) << QPoint(52, 0) << QSize(52, 36);
         QTest::newRow("past right edge keeps width") << true << QPoint(100, 80) << QPoint(900, 120)
                                                      << QSize(100, 120);
@@ -137,48 +177,99 @@ private slots:
         QVERIFY(resizeTo(f, 100, 80, s, 800, 600));
         QCOMPARE(f.press(50, 40), CutFrame::Press::Move);
         QCOMPARE(f.pressX, 50);
-        QVERIFY(f.move(to.x(), to.y(), s, 800, 600, 0, 0));
+        QVERIFY(f.move(to.x(), to.y(), s, surface(800, 600)));
         QCOMPARE(QPointF(f.frameX, f.frameY), expected);
         QCOMPARE(f.frameRect(), QRectF(expected, QSizeF(100, 80)));
         QCOMPARE(sizeOf(f), QSize(100, 80));
     }
 
-    void centimetres_data()
+    void centimetresInImagePixels_data()
     {
+        QTest::addColumn<int>("dpm");
         QTest::addColumn<QSize>("canvas");
-        QTest::newRow("large display") << QSize(1200, 900);
-        QTest::newRow("small display") << QSize(200, 150);
+        QTest::addColumn<QSize>("expected");
+        QTest::addColumn<QString>("readout");
+        // A 5640 x 3172 photo shown at three scales; 13 x 9 cm is
+        // round(13 x dots per cm) by round(9 x dots per cm) pixels whatever
+        // the scale.
+        const struct { int dpm; QSize size; const char *text; } sizes[] = {
+            {2835, {369, 255}, "Cut: 369 x 255 pixels = 13.0 x 9.0 cm at 72 dpi"},
+            {11811, {1535, 1063}, "Cut: 1535 x 1063 pixels = 13.0 x 9.0 cm at 300 dpi"},
+            {13780, {1791, 1240}, "Cut: 1791 x 1240 pixels = 13.0 x 9.0 cm at 350 dpi"},
+        };
+        const struct { const char *name; QSize canvas; } scales[] = {
+            {"large window", {1196, 670}}, {"small window", {796, 444}}, {"tiny window", {396, 219}}};
+        for (const auto &size : sizes) {
+            for (const auto &scale : scales)
+                QTest::addRow("%d dpi, %s", resolution::dotsPerInch(size.dpm), scale.name)
+                    << size.dpm << scale.canvas << size.size << QString::fromLatin1(size.text);
+        }
     }
-    void centimetres()
+    void centimetresInImagePixels()
     {
+        QFETCH(int, dpm);
         QFETCH(QSize, canvas);
+        QFETCH(QSize, expected);
+        QFETCH(QString, readout);
+        const QSize photo(5640, 3172);
+        const CutFrame::Surface on = surface(canvas.width(), canvas.height(), photo, dpm);
+        const CutFrame::Settings s = centimetres("13", "9");
         CutFrame f;
-        CutFrame::Settings s;
-        s.useDpi = true;
-        s.widthText = "13";
-        s.heightText = "9";
-        QCOMPARE(f.press(28, 28), CutFrame::Press::Resize);
-        QVERIFY(f.move(500, 10, s, canvas.width(), canvas.height(), 2834, 2834));
         // The handle cannot change the size in this mode.
-        QCOMPARE(sizeOf(f), QSize(368, 255));
+        QVERIFY(resizeTo(f, 500, 10, s, on));
+        QCOMPARE(f.pixelSize(), expected);
+        QCOMPARE(f.imageRect(on), QRect(QPoint(0, 0), expected));
+        QCOMPARE(f.readout(s, on), readout);
+        // Drawn at the canvas's scale.
+        QCOMPARE(QSize(f.frameWidth, f.frameHeight),
+                 QSize(qRound(expected.width() * double(canvas.width()) / photo.width()),
+                       qRound(expected.height() * double(canvas.height()) / photo.height())));
+
+        // Moved into the far corner: the same size, inside the photo.
+        QCOMPARE(f.press(2, 2), CutFrame::Press::Move);
+        QVERIFY(f.move(100000, 100000, s, on));
         f.release();
-        // A frame larger than the canvas sits at 0 and sticks out.
-        QCOMPARE(f.press(10, 10), CutFrame::Press::Move);
-        QVERIFY(f.move(300, 300, s, canvas.width(), canvas.height(), 2834, 2834));
-        QCOMPARE(sizeOf(f), QSize(368, 255));
-        if (canvas.width() < 368)
-            QCOMPARE(f.frameX, 0.0);
-        else
-            QCOMPARE(f.frameX, qMin(290.0, double(canvas.width() - 368)));
+        const QRect r = f.imageRect(on);
+        QCOMPARE(r.size(), expected);
+        QVERIFY(QRect(QPoint(0, 0), photo).contains(r));
+        QVERIFY(r.right() >= photo.width() - 1 - photo.width() / canvas.width());
     }
 
-    void centimetresRefused_data()
+    void centimetresTooLargeForThePhoto_data()
+    {
+        QTest::addColumn<QSize>("photo");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("both sides") << QSize(1200, 800)
+                                    << "13 x 9 cm needs 1791 x 1240 pixels at 350 dpi; this photo has 1200 x 800";
+        QTest::newRow("height only") << QSize(2000, 1200)
+                                     << "13 x 9 cm needs 1791 x 1240 pixels at 350 dpi; this photo has 2000 x 1200";
+    }
+    void centimetresTooLargeForThePhoto()
+    {
+        QFETCH(QSize, photo);
+        QFETCH(QString, message);
+        const CutFrame::Surface on = surface(photo.width() / 2, photo.height() / 2, photo, 13780);
+        CutFrame f;
+        QVERIFY(resizeTo(f, 100, 100, centimetres("13", "9"), on));
+        QCOMPARE(QSize(f.frameWidth, f.frameHeight), QSize(0, 0));
+        QCOMPARE(f.tooSmallFor(), QSize(1791, 1240));
+        QVERIFY(f.imageRect(on).isEmpty());
+        QCOMPARE(f.readout(centimetres("13", "9"), on), message);
+
+        // Smaller centimetres lay a frame again at once.
+        QVERIFY(f.fit(centimetres("5", "3"), on));
+        QCOMPARE(f.imageRect(on).size(), QSize(689, 413));
+        QVERIFY(!f.tooSmallFor().isValid());
+    }
+
+    void centimetrePixels_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("dpm");
         QTest::addColumn<bool>("accepted");
-        QTest::addColumn<int>("units");
-        QTest::newRow("decimal") << "2.5" << 3780 << true << 94;
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("13 cm at 350 dpi") << "13" << 13780 << true << 1791;
+        QTest::newRow("half a pixel rounds up") << "2.5" << 3780 << true << 95;
         QTest::newRow("no resolution") << "13" << 0 << true << 0;
         QTest::newRow("text") << "ab" << 2834 << false << 0;
         QTest::newRow("negative") << "-3" << 2834 << false << 0;
@@ -186,16 +277,123 @@ private slots:
         QTest::newRow("not a number") << "nan" << 2834 << false << 0;
         QTest::newRow("absurd resolution") << "9999" << 2000000000 << false << 0;
     }
-    void centimetresRefused()
+    void centimetrePixels()
     {
         QFETCH(QString, text);
         QFETCH(int, dpm);
         QFETCH(bool, accepted);
-        QFETCH(int, units);
+        QFETCH(int, pixels);
         int got = -1;
-        QCOMPARE(CutFrame::parseCentimetres(text, dpm, &got), accepted);
+        QCOMPARE(framegeometry::centimetrePixels(text, dpm, &got), accepted);
         if (accepted)
-            QCOMPARE(got, units);
+            QCOMPARE(got, pixels);
+    }
+
+    void ratioCutKeepsTheRatio_data()
+    {
+        QTest::addColumn<QSize>("photo");
+        QTest::addColumn<bool>("free");
+        QTest::addColumn<QPoint>("resize"); // (0, 0): the first size only
+        for (const QSize photo : {QSize(5640, 3172), QSize(1500, 2400), QSize(6000, 700)}) {
+            const QByteArray name = QByteArray::number(photo.width()) + "x" + QByteArray::number(photo.height());
+            QTest::newRow(name + ", first size, free") << photo << true << QPoint();
+            QTest::newRow(name + ", first size") << photo << false << QPoint();
+            QTest::newRow(name + ", resized") << photo << false << QPoint(140, 100);
+        }
+    }
+    void ratioCutKeepsTheRatio()
+    {
+        QFETCH(QSize, photo);
+        QFETCH(bool, free);
+        QFETCH(QPoint, resize);
+        const QSize canvas = canvasFor(photo);
+        const CutFrame::Surface on = surface(canvas.width(), canvas.height(), photo, 13780);
+        const CutFrame::Settings s = ratio("13", "9", free);
+        CutFrame f;
+        QCOMPARE(f.press(10, 10), CutFrame::Press::Move);
+        QVERIFY(f.move(10, 10, s, on));
+        f.release();
+        if (!resize.isNull())
+            QVERIFY(resizeTo(f, resize.x(), resize.y(), s, on));
+        // On the canvas: a whole multiple of the ratio.
+        QVERIFY(f.frameWidth > 0);
+        QCOMPARE(f.frameWidth % 13, 0);
+        QCOMPARE(f.frameHeight * 13, f.frameWidth * 9);
+
+        // In every corner the cut's height is its width x 9 / 13, rounded,
+        // inside the photo.
+        for (const QPoint to : {QPoint(-9999, -9999), QPoint(9999, 9999), QPoint(9999, -9999), QPoint(-9999, 9999)}) {
+            QCOMPARE(f.press(int(f.frameX) + 1, int(f.frameY) + 1), CutFrame::Press::Move);
+            QVERIFY(f.move(to.x(), to.y(), s, on));
+            f.release();
+            const QRect r = f.imageRect(on);
+            QVERIFY2(QRect(QPoint(0, 0), photo).contains(r), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                         .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height())));
+            QVERIFY(r.width() > 0);
+            QCOMPARE(r.height(), qRound(r.width() * 9.0 / 13));
+        }
+
+        // After a free handle drag the shape is the user's: each side scaled
+        // on its own.
+        if (free) {
+            QVERIFY(resizeTo(f, int(f.frameX) + 101, int(f.frameY) + 37, s, on));
+            QCOMPARE(f.ratio(), QSize());
+            QCOMPARE(f.imageRect(on),
+                     capture::imageRect(photo, canvas, f.frameX, f.frameY, f.frameWidth, f.frameHeight));
+        }
+    }
+
+    void fitOntoAnotherPhoto_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QSize>("photo"); // the next photo, shown on its own canvas
+        QTest::addColumn<int>("dpm");
+        QTest::addColumn<QRectF>("frame"); // where the frame is put
+        QTest::addColumn<QSize>("cut");    // checked when valid
+        // Laid on a 5640 x 3172 photo at 350 dpi (canvas 1196 x 670) and
+        // pushed into its lower right corner first.
+        QTest::newRow("free shape, to a portrait") << "free" << QSize(1500, 2400) << 13780
+                                                   << QRectF(0, 20, 483, 650) << QSize();
+        QTest::newRow("13:9, to a portrait") << "ratio" << QSize(1500, 2400) << 13780
+                                             << QRectF(2, 4, 481, 333) << QSize();
+        QTest::newRow("13:9, to a panorama") << "ratio" << QSize(6000, 700) << 13780
+                                             << QRectF(234, 1, 195, 135) << QSize();
+        QTest::newRow("centimetres, to 72 dpi") << "cm" << QSize(1500, 2400) << 2835
+                                                << QRectF(364, 408, 119, 82) << QSize(369, 255);
+        QTest::newRow("centimetres, too small") << "cm" << QSize(1500, 2400) << 13780
+                                                << QRectF(483, 408, 0, 0) << QSize(0, 0);
+    }
+    void fitOntoAnotherPhoto()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QSize, photo);
+        QFETCH(int, dpm);
+        QFETCH(QRectF, frame);
+        QFETCH(QSize, cut);
+        const CutFrame::Settings s = mode == "cm" ? centimetres("13", "9") : ratio("13", "9", mode == "free");
+        const CutFrame::Surface first = surface(1196, 670, QSize(5640, 3172), 13780);
+        CutFrame f;
+        if (mode == "ratio") { // the first size: 962 x 666
+            QCOMPARE(f.press(10, 10), CutFrame::Press::Move);
+            QVERIFY(f.move(10, 10, s, first));
+            f.release();
+        } else {
+            QVERIFY(resizeTo(f, 1150, 650, s, first));
+        }
+        QCOMPARE(f.press(int(f.frameX) + 1, int(f.frameY) + 1), CutFrame::Press::Move);
+        QVERIFY(f.move(9999, 9999, s, first));
+        f.release();
+
+        const QSize canvas = canvasFor(photo);
+        const CutFrame::Surface next = surface(canvas.width(), canvas.height(), photo, dpm);
+        QVERIFY(f.fit(s, next));
+        QCOMPARE(f.frameRect(), frame);
+        const QRect r = f.imageRect(next);
+        QVERIFY(QRect(QPoint(0, 0), photo).contains(r) || r.isEmpty());
+        if (cut.isValid())
+            QCOMPARE(r.size(), cut);
+        if (mode == "ratio")
+            QCOMPARE(r.height(), qRound(r.width() * 9.0 / 13));
     }
 
     void unusableRatioChangesNothing_data()
@@ -216,7 +414,7 @@ private slots:
         const CutFrame::Settings bad = ratio(w, h, false);
         CutFrame f;
         QCOMPARE(f.press(10, 10), CutFrame::Press::Move);
-        QVERIFY(!f.move(60, 60, bad, 800, 600, 0, 0));
+        QVERIFY(!f.move(60, 60, bad, surface(800, 600)));
         QCOMPARE(sizeOf(f), QSize(0, 0));
         QCOMPARE(f.frameRect(), QRectF(0, 0, 32, 32));
         f.release();
@@ -224,7 +422,7 @@ private slots:
         // A frame that has a size can still be moved, but not resized.
         QVERIFY(resizeTo(f, 100, 80, ratio("13", "9", true), 800, 600));
         QCOMPARE(f.press(50, 40), CutFrame::Press::Move);
-        QVERIFY(f.move(60, 50, bad, 800, 600, 0, 0));
+        QVERIFY(f.move(60, 50, bad, surface(800, 600)));
         QCOMPARE(QPointF(f.frameX, f.frameY), QPointF(10, 10));
         f.release();
         QVERIFY(!resizeTo(f, 300, 300, bad, 800, 600));
@@ -254,7 +452,7 @@ private slots:
         QCOMPARE(f.moving, expected == int(CutFrame::Press::Move));
         // Without a drag, moves change nothing.
         if (expected == int(CutFrame::Press::Nothing)) {
-            QVERIFY(!f.move(100, 100, CutFrame::Settings(), 800, 600, 0, 0));
+            QVERIFY(!f.move(100, 100, CutFrame::Settings(), surface(800, 600)));
             QCOMPARE(f.frameRect(), QRectF(0, 0, 32, 32));
         }
     }
@@ -264,7 +462,7 @@ private slots:
         CutFrame f;
         QCOMPARE(f.press(10, 10), CutFrame::Press::Move);
         f.shown = false;
-        QVERIFY(!f.move(50, 50, CutFrame::Settings(), 800, 600, 0, 0));
+        QVERIFY(!f.move(50, 50, CutFrame::Settings(), surface(800, 600)));
         QCOMPARE(f.press(10, 10), CutFrame::Press::Nothing);
         QVERIFY(f.moving); // a hidden frame's press leaves the drag state alone
         f.release();
@@ -290,6 +488,8 @@ private slots:
         QTest::newRow("never sized") << QSize(800, 600) << QSize(796, 596) << QRectF(0, 0, 0, 0)
                                      << QRect(0, 0, 0, 0);
         QTest::newRow("overflowing") << QSize(2000000000, 10) << QSize(1, 1) << QRectF(0, 0, 16, 1) << QRect();
+        QTest::newRow("past the image: clipped") << QSize(800, 600) << QSize(400, 300) << QRectF(350, 250, 100, 100)
+                                                 << QRect(700, 500, 100, 100);
     }
     void imageRect()
     {

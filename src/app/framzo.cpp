@@ -113,6 +113,11 @@ Framzo::Framzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     }
     connect(mpJpegQuality, &QAction::triggered, this, &Framzo::askJpegQuality);
 
+    mCutReadout = new QLabel(statusBar());
+    mCutReadout->setObjectName(QStringLiteral("cutReadout"));
+    statusBar()->addPermanentWidget(mCutReadout);
+    connect(mpWorkspace, &QMdiArea::subWindowActivated, this, &Framzo::showCutReadout);
+
     setAcceptDrops(true);
     const QRect g = geometry();
     setGeometry(g.x(), g.y(), 800, 600);
@@ -129,6 +134,27 @@ Framzo::~Framzo()
 void Framzo::reportFailure(const QString &message)
 {
     statusBar()->showMessage(message, 15000);
+}
+
+QString Framzo::cutReadout() const
+{
+    return mCutReadout->text();
+}
+
+void Framzo::showCutReadout()
+{
+    const Picture *pic = activePicture();
+    mCutReadout->setText(pic ? pic->cutReadout() : QString());
+}
+
+void Framzo::showWriting(const QString &message)
+{
+    if (message.isEmpty()) {
+        statusBar()->clearMessage();
+        return;
+    }
+    statusBar()->showMessage(message);
+    statusBar()->repaint();
 }
 
 // ---- settings ---------------------------------------------------------------
@@ -257,6 +283,8 @@ void Framzo::newChildWin(QString path)
     pic->setPhotoOptions(mPhotoOptions);
     connect(pic, &Picture::cutWritten, this, &Framzo::newChildWin);
     connect(pic, &Picture::failure, this, &Framzo::reportFailure);
+    connect(pic, &Picture::writing, this, &Framzo::showWriting);
+    connect(pic, &Picture::cutReadoutChanged, this, &Framzo::showCutReadout);
     pic->showFrame(mpShowCut->isChecked());
     connect(mpShowCut, &QAction::toggled, pic, &Picture::showFrame);
     connect(mpCutBar, &QToolBar::visibilityChanged, pic, &Picture::showFrame);

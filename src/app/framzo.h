@@ -16,6 +16,7 @@ class Picture;
 class QMdiArea;
 class QMdiSubWindow;
 class QSettings;
+class QLabel;
 class QShortcut;
 class ColorPanel;
 
@@ -67,6 +68,10 @@ public:
     // Shows a short message in the status bar (failures the user must know of).
     void reportFailure(const QString &message);
 
+    // The status bar's lasting part: what Return would write from the
+    // active image window, or empty.
+    QString cutReadout() const;
+
 public slots:
     void newChildWin(QString path);
 
@@ -104,6 +109,11 @@ private:
     void updateCutSettings();
     // Hands the photo options to every image window.
     void updatePhotoOptions();
+    // Shows the active image window's readout of its cut.
+    void showCutReadout();
+    // Shows what a long write is doing, at once (the write keeps the event
+    // loop waiting), or takes the line away when message is empty.
+    void showWriting(const QString &message);
 
     std::unique_ptr<QSettings> mpSettings;
     imageio::PhotoOptions mPhotoOptions;
@@ -113,4 +123,6 @@ private:
     bool mBatchIntoEmpty = false;
     // The colour panel built last; it deletes itself when it closes.
     QPointer<ColorPanel> colorPanel;
+    // Lasting, so that the messages that come and go do not hide it.
+    QLabel *mCutReadout = nullptr;
 };

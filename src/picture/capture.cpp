@@ -31,15 +31,20 @@ QRect imageRect(QSize imageSize, QSize canvasSize, double frameX, double frameY,
     for (double v : {x, y, w, h})
         if (!(v < limit) || v <= -limit)
             return {};
-    return {static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h)};
+    const QRect r(static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h));
+    if (r.isEmpty())
+        return QRect(r.topLeft(), QSize(0, 0));
+    return r.intersected(QRect(QPoint(0, 0), imageSize));
 }
 
 QImage cut(const QImage &image, const QRect &rect)
 {
-    if (rect.width() <= 0 || rect.height() <= 0)
+    // copy() would fill what lies past the image with pixel value 0 (black,
+    // or transparent): only the photo's own pixels are taken.
+    const QRect inside = rect.intersected(image.rect());
+    if (inside.width() <= 0 || inside.height() <= 0)
         return {};
-    // copy() fills what lies past the image with pixel value 0.
-    return image.copy(rect);
+    return image.copy(inside);
 }
 
 QString outputPath(const QString &captureDir, const QString &sourcePath)

@@ -11,16 +11,16 @@
 
 namespace capture {
 
-// The frame (canvas units) as an image rectangle: each value scaled by image
-// size over canvas size (W / CW, H / CH), x and y below 0 taken as 0, then
-// truncated. An empty canvas, or a result too large for an image, gives a
-// null rectangle.
+// A rectangle in canvas units as image pixels: each value scaled by image
+// size over canvas size (W / CW, H / CH), x and y below 0 taken as 0,
+// truncated, then clipped to the image. An empty canvas, or a result too
+// large for an image, gives a null rectangle. The cut frame keeps a size or
+// ratio of its own on top of this (CutFrame::imageRect).
 QRect imageRect(QSize imageSize, QSize canvasSize, double frameX, double frameY, int frameWidth,
                 int frameHeight);
 
-// The rectangle cut out of image at exactly its size; pixels past the
-// image's edge are 0 (transparent black, or colour index 0). The source is
-// not copied whole.
+// The part of rect that lies on image, cut out of it: a cut never holds a
+// pixel that is not the photo's. The source is not copied whole.
 QImage cut(const QImage &image, const QRect &rect);
 
 // captureDir followed by "/" and the source's file name, with every "//"

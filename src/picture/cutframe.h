@@ -1,11 +1,19 @@
 #pragma once
 // The cut frame's arithmetic, free of widgets: the press / move / release
 // state machine of a frame dragged over a canvas, in canvas units (pixels of
-// the scaled display copy). The image window feeds it pointer positions
-// already mapped into canvas coordinates and draws what it decides.
+// the scaled display copy), and what the frame stands for in the photo's
+// own pixels. The image window feeds it pointer positions already mapped
+// into canvas coordinates and draws what it decides.
+//
+// Beside its canvas rectangle the frame keeps what fixes its shape: the
+// exact size in image pixels of a centimetre frame, or the ratio a ratio
+// frame was laid in. The cut is worked out from those, so that it keeps its
+// size or ratio whatever the canvas's scale.
 
 #include "picture/cutsettings.h"
+#include "picture/framegeometry.h"
 
+#include <QRect>
 #include <QRectF>
 #include <QString>
 
@@ -14,6 +22,7 @@ class CutFrame
 public:
     // What the Cut bar says; the frame colour plays no part in the arithmetic.
     using Settings = CutSettings;
+    using Surface = framegeometry::Surface;
 
     enum class Press { Nothing, Resize, Move };
 
@@ -22,16 +31,38 @@ public:
     // starts nothing.
     Press press(int px, int py);
 
-    // One pointer move during a drag. canvasWidth/Height are the canvas size,
-    // dotsPerMeterX/Y the image's resolution (centimetre mode). Returns true
-    // when the frame was laid out anew (the caller then redraws it and gives
-    // it the pen of the chosen colour); false when nothing changed: hidden,
-    // no drag, or size fields that do not give a usable number.
-    bool move(int px, int py, const Settings &settings, int canvasWidth, int canvasHeight,
-              int dotsPerMeterX, int dotsPerMeterY);
+    // One pointer move during a drag, on surface. Returns true when the
+    // frame was laid out anew (the caller then redraws it and gives it the
+    // pen of the chosen colour); false when nothing changed: hidden, no
+    // drag, or size fields that do not give a usable number.
+    //
+    // In centimetre mode the frame covers exactly the centimetres at the
+    // photo's resolution, in whole image pixels; a photo too small for that
+    // gets no frame (tooSmallFor() says what it needed). In ratio mode the
+    // first size, and every size a resize without "free" gives, is a whole
+    // multiple of the ratio.
+    bool move(int px, int py, const Settings &settings, const Surface &surface);
+
+    // Puts a frame that has been laid back on surface after the image or
+    // the settings changed: in centimetre mode worked out again from the
+    // photo's resolution (no frame when it does not fit); otherwise moved
+    // onto the canvas and, where it is larger, made smaller, keeping its
+    // ratio when it has one. A frame never laid stays as it is, for its
+    // first drag. Returns true when the frame was laid out.
+    bool fit(const Settings &settings, const Surface &surface);
 
     // Ends any drag, shown or not.
     void release();
+
+    // The rectangle of image pixels a cut takes: a centimetre frame's exact
+    // size, a ratio frame's width with the height that keeps the ratio
+    // (height = width x rh / rw, rounded), or the frame scaled on each axis,
+    // always inside the image. Empty when there is no frame to cut.
+    QRect imageRect(const Surface &surface) const;
+
+    // What Return would write, for the status bar; empty while the frame is
+    // hidden.
+    QString readout(const Settings &settings, const Surface &surface) const;
 
     // The largest m * rw by m * rh (m >= 0) that lies strictly inside the
     // canvas on both axes: the first size of a ratio frame. Both ratio
@@ -42,16 +73,22 @@ public:
     // refused like text that does not parse: the first-size search would
     // never end and the ratio resize would divide by zero.
     static bool parseRatio(const QString &text, int *value);
-    // A centimetre size times dots per centimetre, truncated: refused when
-    // the text is not a finite number >= 0 or the result would not fit a
-    // canvas coordinate.
-    static bool parseCentimetres(const QString &text, int dotsPerMeter, int *units);
 
     // Where the items stand: the frame's rectangle as last applied (the
     // item's default 32 by 32 at the origin until the first layout), and the
     // 8 by 8 handle in its lower right corner.
     QRectF frameRect() const { return itemRect; }
     QRectF handleRect() const;
+
+    // The image pixels a centimetre frame needed when the photo was too
+    // small for it; invalid otherwise.
+    QSize tooSmallFor() const { return mTooSmallFor; }
+    // The exact size in image pixels of a centimetre frame; invalid for
+    // other frames.
+    QSize pixelSize() const { return mPixelSize; }
+    // The ratio the frame's shape keeps (rw, rh); invalid for a frame whose
+    // shape the user set freely or that has no size.
+    QSize ratio() const { return mRatio; }
 
     bool shown = true;
 
@@ -70,5 +107,16 @@ public:
     static constexpr int kHandleSize = 8;
 
 private:
+    // The centimetre size of settings on surface: sets the shape fields and
+    // returns the canvas size (0 by 0 when it does not fit the photo).
+    // False when a size field does not give a number.
+    bool centimetreSize(const Settings &settings, const Surface &surface, int *w, int *h);
+    // Stores a layout and keeps the frame on the canvas.
+    void apply(double x, double y, int w, int h, QSize canvas);
+
     QRectF itemRect{0, 0, 32, 32};
+    bool mLaid = false; // laid out at least once
+    QSize mPixelSize;
+    QSize mRatio;
+    QSize mTooSmallFor;
 };

@@ -184,11 +184,21 @@ QSize fitInside(QSize src, int w, int h)
 
 void Picture::refreshView()
 {
-    QMutexLocker lock(&viewLock);
+    {
+        QMutexLocker lock(&viewLock);
+        if (!layOutView())
+            return;
+    }
+    // The image may have changed size: the frame never lies off it.
+    refitFrame();
+}
+
+bool Picture::layOutView()
+{
     const int W = currentImage->width();
     const int H = currentImage->height();
     if (W == 0 || H == 0)
-        return; // nothing to fit: the canvas stays as it was
+        return false; // nothing to fit: the canvas stays as it was
     const QSize ws = workspaceSize();
     const QSize d = displaySize(W, H, ws.width(), ws.height());
     const int w = d.width();
@@ -226,6 +236,7 @@ void Picture::refreshView()
         }
         frameWindow->setGeometry(x, y, w + 2 + extra.width(), h + 4 + extra.height());
     }
+    return true;
 }
 
 void Picture::showFrame(bool on)
@@ -233,6 +244,48 @@ void Picture::showFrame(bool on)
     frame.shown = on;
     resizeHandle->setVisible(on);
     cutFrame->setVisible(on);
+    updateReadout();
+}
+
+void Picture::setCutSettings(const CutSettings &settings)
+{
+    mCutSettings = settings;
+    refitFrame();
+}
+
+framegeometry::Surface Picture::surface() const
+{
+    const QRectF canvasRect = imageCanvas->sceneRect();
+    framegeometry::Surface s;
+    s.canvas = QSize(static_cast<int>(canvasRect.width()), static_cast<int>(canvasRect.height()));
+    s.image = currentImage->size();
+    s.dotsPerMeterX = dotsPerMeterX;
+    s.dotsPerMeterY = dotsPerMeterY;
+    return s;
+}
+
+void Picture::drawFrame()
+{
+    const QRectF r = frame.frameRect();
+    cutFrame->setPos(r.topLeft());
+    cutFrame->setRect(0, 0, r.width(), r.height());
+    resizeHandle->setPos(frame.handleRect().topLeft());
+}
+
+void Picture::refitFrame()
+{
+    if (!currentImage->isNull() && frame.fit(mCutSettings, surface()))
+        drawFrame();
+    updateReadout();
+}
+
+void Picture::updateReadout()
+{
+    const QString text = currentImage->isNull() ? QString() : frame.readout(mCutSettings, surface());
+    if (text == mReadout)
+        return;
+    mReadout = text;
+    emit cutReadoutChanged(mReadout);
 }
 
 QPoint Picture::canvasPoint(QWidget *from, const QPointF &pos) const
@@ -262,19 +315,14 @@ void Picture::frameMove(QPoint p)
 {
     if (!frame.moving && !frame.resizing)
         return;
-    const QRectF canvasRect = imageCanvas->sceneRect();
-    if (!frame.move(p.x(), p.y(), mCutSettings, static_cast<int>(canvasRect.width()),
-                    static_cast<int>(canvasRect.height()), dotsPerMeterX, dotsPerMeterY))
+    if (!frame.move(p.x(), p.y(), mCutSettings, surface()))
         return;
 
     if (mCutSettings.frameColor.isValid())
         cutFrame->setPen(QPen(mCutSettings.frameColor, 0, Qt::SolidLine)); // width 0: one device pixel
-
-    const QRectF r = frame.frameRect();
-    cutFrame->setPos(r.topLeft());
-    cutFrame->setRect(0, 0, r.width(), r.height());
     resizeHandle->setPen(cutFrame->pen());
-    resizeHandle->setPos(frame.handleRect().topLeft());
+    drawFrame();
+    updateReadout();
 }
 
 void Picture::frameRelease()
@@ -325,20 +373,34 @@ void Picture::captureTo(const QString &captureFolder)
 {
     if (!cutFrame->isVisible())
         return;
-    const QRectF canvasRect = imageCanvas->sceneRect();
-    const QRect rect = capture::imageRect(currentImage->size(),
-                                          QSize(static_cast<int>(canvasRect.width()),
-                                                static_cast<int>(canvasRect.height())),
-                                          frame.frameX, frame.frameY, frame.frameWidth, frame.frameHeight);
+    const QRect rect = frame.imageRect(surface());
     capture::Result result;
     {
         BusyCursor wait;
+        const bool told = tellWriting(qint64(rect.width()) * rect.height(),
+                                      tr("Writing the %1 x %2 cut of %3 ...")
+                                          .arg(rect.width())
+                                          .arg(rect.height())
+                                          .arg(pathutil::fileName(filePath)));
         result = capture::writeCut(*currentImage, rect, filePath, captureFolder, mPhotoOptions);
+        if (told)
+            emit writing(QString());
     }
     if (result.path.isEmpty())
         emit failure(result.error);
     else
         emit cutWritten(result.path);
+}
+
+bool Picture::tellWriting(qint64 pixels, const QString &message)
+{
+    // About a tenth of a second's encoding and more: below that a line that
+    // comes and goes at once would only flicker.
+    constexpr qint64 kNoticeablePixels = 2'000'000;
+    if (pixels < kNoticeablePixels)
+        return false;
+    emit writing(message);
+    return true;
 }
 
 // ---- edits --------------------------------------------------------------------
@@ -404,8 +466,12 @@ void Picture::saveInPlace()
     bool written = false;
     {
         BusyCursor wait;
+        const bool told = tellWriting(qint64(currentImage->width()) * currentImage->height(),
+                                      tr("Saving %1 ...").arg(filePath));
         written = !format.isEmpty()
             && imageio::writePhoto(*currentImage, filePath, format, {filePath, mQuarterTurns}, mPhotoOptions);
+        if (told)
+            emit writing(QString());
     }
     if (!written) {
         // Keep the image and its edits: reloading would throw them away.
@@ -427,10 +493,14 @@ void Picture::saveAs()
     bool written = false;
     {
         BusyCursor wait;
+        const bool told = tellWriting(qint64(currentImage->width()) * currentImage->height(),
+                                      tr("Saving %1 ...").arg(target.path));
         // An image that did not come from its file has nothing of it to keep.
         const imageio::PhotoSource source{mImageFromFile ? filePath : QString(), mImageFromFile ? mQuarterTurns : -1};
         written = imageio::writePhoto(*currentImage, target.path, formats::qtFormat(target.format), source,
                                       mPhotoOptions);
+        if (told)
+            emit writing(QString());
     }
     if (!written) {
         emit failure(tr("%1 could not be saved").arg(target.path));

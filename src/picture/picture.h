@@ -34,12 +34,16 @@ public:
 
     // Cut frame and capture.
     void captureTo(const QString &captureFolder);
-    // The Cut bar as it is now; the frame follows it from the next drag on.
-    void setCutSettings(const CutSettings &settings) { mCutSettings = settings; }
+    // The Cut bar as it is now. A frame in centimetre mode is worked out
+    // again at once; otherwise the frame follows from the next drag on.
+    void setCutSettings(const CutSettings &settings);
     const CutSettings &cutSettings() const { return mCutSettings; }
     // How cuts and saved photos are written (the JPEG quality setting).
     void setPhotoOptions(const imageio::PhotoOptions &options) { mPhotoOptions = options; }
     const imageio::PhotoOptions &photoOptions() const { return mPhotoOptions; }
+    // What Return would write, as the status bar shows it (empty while the
+    // frame is hidden).
+    QString cutReadout() const { return mReadout; }
 
     // Edits.
     void rotateBy(double angle);
@@ -70,6 +74,8 @@ public:
     QGraphicsRectItem *handleItem() const { return resizeHandle; }
     // The cut frame's drag state and geometry in canvas units.
     const CutFrame &frameState() const { return frame; }
+    // What the frame lies on: canvas, image and the image's resolution.
+    framegeometry::Surface surface() const;
     // The workspace size refreshView fits the display into.
     QSize workspaceSize() const;
 
@@ -95,6 +101,12 @@ signals:
     void cutWritten(const QString &path);
     // Something the user asked for failed; message says what.
     void failure(const QString &message);
+    // What Return would write changed (the frame moved or changed size, or
+    // the image or the Cut bar changed).
+    void cutReadoutChanged(const QString &text);
+    // A write that takes a while is under way (message says what), or has
+    // ended (empty message). Sent only for large images.
+    void writing(const QString &message);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -108,11 +120,24 @@ private:
     void framePress(QPoint p);
     void frameMove(QPoint p);
     void frameRelease();
+    // Puts the items where the frame state says.
+    void drawFrame();
+    // Puts the frame back on the canvas after the image or the Cut bar
+    // changed.
+    void refitFrame();
+    void updateReadout();
+    // Sends writing(message) when a write of pixels this many takes long
+    // enough to be noticed; returns whether it did (the caller then sends
+    // the empty message when the write has ended).
+    bool tellWriting(qint64 pixels, const QString &message);
 
 private:
     // Everything loadImage does but the display and the neighbours: false
     // when there is no such file (nothing changed then).
     bool readFile(const QString &path);
+    // Fits the display copy, canvas, view and window to the image (the
+    // caller holds viewLock); false when there is no image to fit.
+    bool layOutView();
 
     QWidget *workspace;
     CutSettings mCutSettings;
@@ -147,4 +172,5 @@ private:
     imageio::PhotoOptions mPhotoOptions;
     Prefetcher *mPrefetcher = nullptr;
     QString lastLoaded; // the file the neighbours were last asked for
+    QString mReadout;
 };
