@@ -394,9 +394,9 @@ void Picture::captureTo(const QString &captureFolder)
 
 bool Picture::tellWriting(qint64 pixels, const QString &message)
 {
-    // About a tenth of a second's encoding and more: below that a line that
-    // comes and goes at once would only flicker.
-    constexpr qint64 kNoticeablePixels = 2'000'000;
+    // PNG, the slowest format written, takes some half a second a
+    // megapixel; what is smaller is written before anyone could read a line.
+    constexpr qint64 kNoticeablePixels = 500'000;
     if (pixels < kNoticeablePixels)
         return false;
     emit writing(message);
