@@ -413,16 +413,19 @@ private slots:
                               .arg(cut.height() / 28.35, 0, 'f', 1));
     }
 
-    void pageUpPutsTheFrameOnTheSmallerPhoto_data()
+    void anotherImagePutsTheFrameBackOnIt_data()
     {
         QTest::addColumn<QString>("mode");
-        QTest::newRow("free shape") << "free";
-        QTest::newRow("13:9") << "ratio";
-        QTest::newRow("centimetres") << "cm";
+        QTest::addColumn<bool>("turn"); // a quarter turn instead of Page Up
+        QTest::newRow("free shape") << "free" << false;
+        QTest::newRow("13:9") << "ratio" << false;
+        QTest::newRow("centimetres") << "cm" << false;
+        QTest::newRow("13:9, quarter turn") << "ratio" << true;
     }
-    void pageUpPutsTheFrameOnTheSmallerPhoto()
+    void anotherImagePutsTheFrameBackOnIt()
     {
         QFETCH(QString, mode);
+        QFETCH(bool, turn);
         // A landscape photo, then a smaller portrait one; 72 dpi each.
         const QString first = mSrcDir + "/a.png";
         const QString second = mSrcDir + "/b.png";
@@ -447,8 +450,13 @@ private slots:
         QVERIFY(pic->frameState().frameX + pic->frameState().frameWidth > 600);
 
         QVERIFY(QTest::qWaitForWindowActive(main.get()));
-        QTest::keyClick(main.get(), Qt::Key_PageUp);
-        QCOMPARE(pic->path(), second);
+        if (turn) {
+            main->mpRot90->trigger();
+            portrait = landscape.transformed(QTransform().rotate(90));
+        } else {
+            QTest::keyClick(main.get(), Qt::Key_PageUp);
+            QCOMPARE(pic->path(), second);
+        }
         const QRectF canvas = pic->canvas()->sceneRect();
         const QRectF after = pic->frameItem()->mapRectToScene(pic->frameItem()->rect());
         QVERIFY(!after.isEmpty());
@@ -459,7 +467,7 @@ private slots:
         main->mpGenerate->trigger();
         const QRect rect = expectedRect(pic);
         QVERIFY(portrait.rect().contains(rect));
-        const QImage written(mCutDir + "/b.png");
+        const QImage written(mCutDir + (turn ? "/a.png" : "/b.png"));
         QCOMPARE(written.size(), rect.size());
         QCOMPARE(written.convertToFormat(QImage::Format_RGB32), portrait.copy(rect));
         if (mode == "ratio")

@@ -257,9 +257,18 @@ private slots:
         QCOMPARE(f.readout(centimetres("13", "9"), on), message);
 
         // Smaller centimetres lay a frame again at once.
-        QVERIFY(f.fit(centimetres("5", "3"), on));
-        QCOMPARE(f.imageRect(on).size(), QSize(689, 413));
-        QVERIFY(!f.tooSmallFor().isValid());
+        CutFrame again = f;
+        QVERIFY(again.fit(centimetres("5", "3"), on));
+        QCOMPARE(again.imageRect(on).size(), QSize(689, 413));
+        QVERIFY(!again.tooSmallFor().isValid());
+
+        // Ratio mode gives back a frame to grab, which the next drag sizes.
+        QVERIFY(f.fit(ratio("13", "9", true), on));
+        QCOMPARE(f.frameRect(), QRectF(0, 0, 32, 32));
+        QCOMPARE(f.readout(ratio("13", "9", true), on), QStringLiteral("Cut: drag the frame to size it"));
+        QCOMPARE(f.press(10, 10), CutFrame::Press::Move);
+        QVERIFY(f.move(10, 10, ratio("13", "9", true), on));
+        QVERIFY(!f.imageRect(on).isEmpty());
     }
 
     void centimetrePixels_data()

@@ -234,12 +234,21 @@ bool CutFrame::fit(const Settings &settings, const Surface &surface)
             const int k = qMin(qMin(w / mRatio.width(), CW / mRatio.width()), CH / mRatio.height());
             w = k * mRatio.width();
             h = k * mRatio.height();
-            if (k == 0)
-                mRatio = QSize(); // no size: the next drag works one out
         } else {
             w = qMin(w, CW);
             h = qMin(h, CH);
         }
+    }
+    if (w <= 0 || h <= 0) {
+        // Nothing is left to keep (a ratio that no longer fits, or a
+        // centimetre frame that did not): back to the frame of a new window,
+        // which can be grabbed and gets its size at the next drag.
+        mLaid = false;
+        mRatio = QSize();
+        frameX = frameY = 0;
+        frameWidth = frameHeight = 0;
+        itemRect = QRectF(0, 0, 32, 32);
+        return true;
     }
     apply(frameX, frameY, w, h, surface.canvas);
     return true;

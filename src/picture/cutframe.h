@@ -47,8 +47,9 @@ public:
     // the settings changed: in centimetre mode worked out again from the
     // photo's resolution (no frame when it does not fit); otherwise moved
     // onto the canvas and, where it is larger, made smaller, keeping its
-    // ratio when it has one. A frame never laid stays as it is, for its
-    // first drag. Returns true when the frame was laid out.
+    // ratio when it has one; a frame of which nothing is left is the frame
+    // of a new window again. A frame never laid stays as it is, for its
+    // first drag. Returns true when the frame changed.
     bool fit(const Settings &settings, const Surface &surface);
 
     // Ends any drag, shown or not.
