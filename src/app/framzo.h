@@ -13,10 +13,10 @@
 
 class BrowseBar;
 class Picture;
+class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QSettings;
-class QLabel;
 class QShortcut;
 class ColorPanel;
 
