@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 
 namespace jpegheader {
 namespace {
@@ -138,6 +139,20 @@ Info read(QIODevice &device)
         if (length < 0)
             break;
         const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (marker == 0xE0 && length >= 12 && info.jfifUnit < 0) {
+            // APP0: "JFIF\0", version, unit, x and y density (a thumbnail
+            // may follow, which is skipped).
+            uchar app[12];
+            if (!readExactly(device, reinterpret_cast<char *>(app), 12))
+                break;
+            if (std::memcmp(app, "JFIF\0", 5) == 0) {
+                info.jfifUnit = app[7];
+                info.jfifDensity = QSize(app[8] << 8 | app[9], app[10] << 8 | app[11]);
+            }
+            if (!device.seek(device.pos() + length - 12))
+                break;
+            continue;
+        }
         if (marker != 0xDB && !frame) {
             if (!device.seek(device.pos() + length))
                 break;

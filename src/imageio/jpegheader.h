@@ -27,6 +27,11 @@ struct Info
     // The IJG quality (1..100) whose scaled standard tables come closest to
     // the file's own; 0 when the file has no tables.
     int quality = 0;
+    // The JFIF header's density unit (0 the pixels' aspect only, 1 dots per
+    // inch, 2 dots per centimetre) and density; unit -1 when the file has no
+    // JFIF header.
+    int jfifUnit = -1;
+    QSize jfifDensity;
 };
 
 // Reads the header of the JPEG file at path (or on device, from its current

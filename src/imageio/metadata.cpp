@@ -188,6 +188,47 @@ QByteArray Metadata::iccProfile() const
     return d ? d->icc : QByteArray();
 }
 
+namespace {
+
+// The value of key when it is recorded as a number above 0.
+bool positive(const Exiv2::ExifData &exif, const char *key, double *value)
+{
+    const auto it = exif.findKey(Exiv2::ExifKey(key));
+    if (it == exif.end() || it->count() < 1)
+        return false;
+    const Exiv2::Rational r = it->toRational(0);
+    if (r.first <= 0 || r.second <= 0)
+        return false;
+    *value = double(r.first) / r.second;
+    return true;
+}
+
+} // namespace
+
+bool Metadata::exifResolution(double *x, double *y, int *unit) const
+{
+    if (!d)
+        return false;
+    try {
+        // Exif.Image is the main image's directory; the thumbnail's has its own.
+        const bool hasX = positive(d->exif, "Exif.Image.XResolution", x);
+        const bool hasY = positive(d->exif, "Exif.Image.YResolution", y);
+        if (!hasX && !hasY)
+            return false;
+        if (!hasX)
+            *x = *y;
+        if (!hasY)
+            *y = *x;
+        *unit = 2;
+        const auto it = d->exif.findKey(Exiv2::ExifKey("Exif.Image.ResolutionUnit"));
+        if (it != d->exif.end() && it->count() > 0)
+            *unit = int(it->toLong(0));
+        return true;
+    } catch (const std::exception &) {
+        return false; // a value of the wrong kind records nothing usable
+    }
+}
+
 bool Metadata::writeInto(QByteArray &file, const QSize &pixelSize) const
 {
     if (!d || file.isEmpty())

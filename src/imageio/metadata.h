@@ -30,6 +30,11 @@ public:
     int orientation() const;
     // The colour profile as recorded (ICC); empty when there is none.
     QByteArray iccProfile() const;
+    // The main image's EXIF XResolution and YResolution (either standing in
+    // for the other when only one is recorded) and ResolutionUnit (2 inch,
+    // 3 centimetre, 1 none; 2 when not recorded). False when neither is
+    // recorded as a number above 0.
+    bool exifResolution(double *x, double *y, int *unit) const;
 
     // Writes the metadata into file (a whole image file in memory) as for
     // upright pixels of pixelSize: the orientation becomes 1, the embedded

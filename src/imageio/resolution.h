@@ -10,11 +10,11 @@
 namespace resolution {
 
 // Dots per metre as the file at path states them: the JFIF density of a JPEG
-// when it gives a unit, else the EXIF XResolution / YResolution with their
-// unit (inch when none is given). An invalid size when the file states
-// neither: the reader's own value (a PNG's pHYs, a TIFF's tags, or the
-// toolkit's default) then stands. Never throws; a damaged file states
-// nothing.
+// when it gives a unit (jpegheader), else the EXIF XResolution /
+// YResolution with their unit, inch when none is given (Metadata). An
+// invalid size when the file states neither: the reader's own value (a
+// PNG's pHYs, a TIFF's tags, or the toolkit's default) then stands. A
+// damaged file states nothing.
 QSize stated(const QString &path);
 
 // Dots per inch as shown to the user: dots per metre / 39.37, rounded
