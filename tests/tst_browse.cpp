@@ -1,5 +1,6 @@
 #include "app/framzo.h"
 #include "browse/browsebar.h"
+#include "forms/elidedlabel.h"
 #include "forms/uiframzo.h"
 #include "images/mimesourcefactory.h"
 #include "testutil.h"
@@ -389,6 +390,98 @@ private slots:
         QCOMPARE(b.form->mpPreview->maximumSize(), preview);
         QVERIFY(b.form->mpPreview->alignment() & Qt::AlignHCenter);
         QVERIFY(b.details(true));
+    }
+
+    // An open folder that lists nothing (empty, or gone meanwhile) keeps its
+    // expand marker when the tree is laid out again, as when a sibling opens:
+    // its branch cell looks like that of an open folder with children.
+    void openEmptyFolderKeepsItsMarker_data()
+    {
+        QTest::addColumn<bool>("vanished");
+        QTest::newRow("empty") << false;
+        QTest::newRow("vanished") << true;
+    }
+    void openEmptyFolderKeepsItsMarker()
+    {
+        QFETCH(bool, vanished);
+        QVERIFY(mkpath(work() + "/a") && mkpath(work() + "/b/inner"));
+        Browser b;
+        b.form->resize(700, 900);
+        b.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(b.form.get()));
+        QTreeWidgetItem *folder = b.open(work());
+        QTreeWidgetItem *a = childNamed(folder, "a");
+        QTreeWidgetItem *full = childNamed(folder, "b");
+        QVERIFY(a && full);
+        if (vanished)
+            QVERIFY(QDir(work() + "/a").removeRecursively());
+        b.tree()->setCurrentItem(folder);
+        a->setExpanded(true);
+        full->setExpanded(true);
+        QVERIFY(a->isExpanded() && a->childCount() == 0 && full->childCount() == 1);
+        b.tree()->scrollToItem(folder, QAbstractItemView::PositionAtTop);
+        QCoreApplication::processEvents();
+
+        const QImage shot = b.tree()->viewport()->grab().toImage();
+        auto branchCell = [&](QTreeWidgetItem *it) {
+            const QRect r = b.tree()->visualItemRect(it);
+            const int indent = b.tree()->indentation();
+            return shot.copy(QRect(r.left() - indent, r.top(), indent, r.height()));
+        };
+        QCOMPARE(branchCell(a), branchCell(full));
+        // Not a blank cell that happens to match.
+        const QImage cell = branchCell(a);
+        QVERIFY(cell != QImage(cell.size(), cell.format()).convertToFormat(cell.format()));
+        QVERIFY(cell.pixel(0, 0) != cell.pixel(cell.width() / 2, cell.height() / 2)
+                || cell.pixel(cell.width() / 2, cell.height() / 2) != cell.pixel(cell.width() - 1, cell.height() - 1));
+    }
+
+    // A long name is elided in the details and whole in the tool tip; the
+    // dock keeps the width it was given, also at the next start.
+    void longNameKeepsTheDockWidth()
+    {
+        const QString name = QString(160, QLatin1Char('n')) + QStringLiteral(".png");
+        QVERIFY(png(work() + "/" + name, 40, 30));
+        testutil::clearSettings();
+        const int width = 230;
+        {
+            Framzo main;
+            main.resize(1000, 700);
+            main.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&main));
+            main.mLastPath = work();
+            main.mpGetPath->trigger();
+            main.resizeDocks({main.mpBrowseDock}, {width}, Qt::Horizontal);
+            QCoreApplication::processEvents();
+            QCOMPARE(main.mpBrowseDock->width(), width);
+
+            QTreeWidgetItem *file = nullptr;
+            for (QTreeWidgetItemIterator it(main.mpTree); *it; ++it) {
+                if ((*it)->text(0) == name)
+                    file = *it;
+            }
+            QVERIFY(file);
+            main.mpTree->setCurrentItem(file);
+            QCoreApplication::processEvents();
+            QCOMPARE(main.mpBrowseDock->width(), width);
+            QCOMPARE(main.mpLabelName->text(), "Name: " + name);
+            QCOMPARE(main.mpLabelName->toolTip(), name);
+            auto *label = qobject_cast<ElidedLabel *>(main.mpLabelName);
+            QVERIFY(label && label->isElided());
+            QVERIFY(label->width() < width);
+
+            main.mpGetPath->trigger(); // hidden and shown again
+            main.mpGetPath->trigger();
+            QCoreApplication::processEvents();
+            QCOMPARE(main.mpBrowseDock->width(), width);
+        }
+        Framzo again;
+        again.resize(1000, 700);
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        again.mpGetPath->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(again.mpBrowseDock->width(), width);
     }
 
     void selectOtherItemsHidesDetails()

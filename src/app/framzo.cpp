@@ -191,6 +191,7 @@ void Framzo::loadSettings()
     // range) takes each source's own.
     const int quality = s.value(QStringLiteral("/JpegQuality"), 0).toInt();
     mPhotoOptions.jpegQuality = quality >= 1 && quality <= 100 ? quality : 0;
+    mBrowseWidth = qMax(0, s.value(QStringLiteral("/BrowseWidth"), 0).toInt());
     s.endGroup();
     setGeometry(x, y, w, h);
     if (maximised)
@@ -220,6 +221,11 @@ void Framzo::saveSettings()
     s.setValue(QStringLiteral("/LastPath"), mLastPath);
     s.setValue(QStringLiteral("/CapturePath"), capturePath);
     s.setValue(QStringLiteral("/JpegQuality"), mPhotoOptions.jpegQuality);
+    // The width the user gave the dock; hidden, it still has it.
+    if (mpBrowseBar)
+        mBrowseWidth = mpBrowseDock->width();
+    if (mBrowseWidth > 0)
+        s.setValue(QStringLiteral("/BrowseWidth"), mBrowseWidth);
     const bool maximised = isMaximized();
     s.setValue(QStringLiteral("/Maximized"), maximised);
     if (!maximised) {
@@ -389,6 +395,8 @@ void Framzo::browse()
         disconnect(mDockToBrowse);
         connect(mpBrowseBar, &BrowseBar::OpenImg, this, &Framzo::newChildWin);
         mpBrowseDock->show();
+        if (mBrowseWidth > 0)
+            resizeDocks({mpBrowseDock}, {mBrowseWidth}, Qt::Horizontal);
     } else if (mpBrowseDock->isVisible()) {
         mpBrowseDock->hide();
     } else {

@@ -125,4 +125,6 @@ private:
     QPointer<ColorPanel> colorPanel;
     // Lasting, so that the messages that come and go do not hide it.
     QLabel *mCutReadout = nullptr;
+    // The Browse dock's width as stored; 0 when none is.
+    int mBrowseWidth = 0;
 };

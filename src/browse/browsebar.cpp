@@ -340,6 +340,8 @@ void BrowseBar::select(QTreeWidgetItem *item)
         fullSize = QSize(0, 0);
 
     mpMain->mpLabelName->setText(tr("Name: ") + item->text(BrowseItem::NameColumn));
+    // The label elides a long name; the whole of it is a hover away.
+    mpMain->mpLabelName->setToolTip(item->text(BrowseItem::NameColumn));
     mpMain->mpLabelSize->setText(
         tr("Size: ") + QStringLiteral("%1x%2").arg(fullSize.width()).arg(fullSize.height()));
     mpMain->mpLabelType->setText(tr("Type: ") + item->text(BrowseItem::TypeColumn));

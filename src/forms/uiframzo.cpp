@@ -1,5 +1,7 @@
 #include "forms/uiframzo.h"
 
+#include "forms/elidedlabel.h"
+#include "forms/foldertree.h"
 #include "images/mimesourcefactory.h"
 
 #include <QAction>
@@ -170,7 +172,7 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     auto *browseBox = new QWidget(mpBrowseDock);
     auto *browseLayout = new QVBoxLayout(browseBox);
     browseLayout->setContentsMargins(2, 2, 2, 2);
-    mpTree = new QTreeWidget(browseBox);
+    mpTree = new FolderTree(browseBox);
     mpTree->setObjectName(QStringLiteral("mpTree"));
     mpTree->setColumnCount(3);
     mpTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -187,12 +189,10 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     mpPreview->setScaledContents(true);
     previewLayout->addWidget(mpPreview, 0, Qt::AlignCenter);
     browseLayout->addWidget(previewBox);
+    // A long file name is elided: the dock keeps the width the user gave it.
     auto addDetail = [browseBox, browseLayout](const char *name) {
-        auto *label = new QLabel(browseBox);
+        auto *label = new ElidedLabel(browseBox);
         label->setObjectName(QString::fromLatin1(name));
-        QSizePolicy keep = label->sizePolicy();
-        keep.setRetainSizeWhenHidden(true);
-        label->setSizePolicy(keep);
         browseLayout->addWidget(label);
         return label;
     };
