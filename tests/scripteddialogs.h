@@ -33,6 +33,8 @@ public:
     // Number question: the number typed, or cancel when numberCancels.
     int number = 0;
     bool numberCancels = false;
+    // Unsaved edits question: the answer.
+    Unsaved unsavedAnswer = Unsaved::Cancel;
 
     // What was asked.
     int foldersAsked = 0;
@@ -49,6 +51,8 @@ public:
     int numberStart = 0;
     int numberMin = 0;
     int numberMax = 0;
+    int unsavedAsked = 0;
+    QStringList unsavedPaths; // the photos named by the last question
 
     // Back to no answers and nothing asked.
     void reset()
@@ -61,7 +65,9 @@ public:
         onDeleteQuestion = nullptr;
         number = 0;
         numberCancels = false;
-        foldersAsked = savesAsked = deletesAsked = numbersAsked = 0;
+        unsavedAnswer = Unsaved::Cancel;
+        foldersAsked = savesAsked = deletesAsked = numbersAsked = unsavedAsked = 0;
+        unsavedPaths.clear();
         numberStart = numberMin = numberMax = 0;
         folderStart.clear();
         folderCaption.clear();
@@ -106,13 +112,20 @@ public:
         return true;
     }
 
+    Unsaved askUnsaved(QWidget *, const QStringList &filePaths) override
+    {
+        ++unsavedAsked;
+        unsavedPaths = filePaths;
+        return unsavedAnswer;
+    }
+
     bool confirmDelete(QWidget *centreOver, const QString &filePath) override
     {
         ++deletesAsked;
         deletePath = filePath;
         if (!onDeleteQuestion)
             return deleteAnswer;
-        const std::unique_ptr<QDialog> dlg(deleteQuestion(centreOver));
+        const std::unique_ptr<QDialog> dlg(deleteQuestion(centreOver, filePath));
         dlg->show();
         onDeleteQuestion(dlg.get());
         return dlg->result() == QDialog::Accepted;

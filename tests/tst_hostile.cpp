@@ -15,6 +15,7 @@
 #include "images/mimesourcefactory.h"
 #include "picture/picture.h"
 #include "picture/prefetcher.h"
+#include "scripteddialogs.h"
 #include "testutil.h"
 #include "testwindow.h"
 
@@ -373,6 +374,9 @@ private slots:
     // Every file through every way that decodes.
     void everyFileEveryWay()
     {
+        // Windows closed after their edits let the edits go.
+        ScriptedDialogs dialogs;
+        dialogs.unsavedAnswer = Dialogs::Unsaved::Discard;
         Framzo main;
         main.capturePath = mRoot + QStringLiteral("/cuts");
         QVERIFY(QDir().mkpath(main.capturePath));

@@ -44,6 +44,7 @@ private slots:
     void deleting_data();
     void deleting();
     void deleteOnlyImageClosesWindow();
+    void questionLooksRight_data();
     void questionLooksRight();
     void answers_data();
     void answers();
@@ -234,23 +235,53 @@ void TstNavigation::deleteOnlyImageClosesWindow()
     QTRY_VERIFY(main->mpWorkspace->subWindowList().isEmpty());
 }
 
+void TstNavigation::questionLooksRight_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("short name") << QStringLiteral("b.png");
+    QTest::newRow("164 characters") << QString(160, QLatin1Char('n')) + QStringLiteral(".jpg");
+}
+
 void TstNavigation::questionLooksRight()
 {
+    QFETCH(QString, name);
+    const QString path = QStringLiteral("/photos/") + name;
     Framzo window;
     window.setGeometry(100, 80, 801, 601);
-    const std::unique_ptr<QDialog> dlg(Dialogs::deleteQuestion(&window));
+    const std::unique_ptr<QDialog> dlg(Dialogs::deleteQuestion(&window, path));
     QCOMPARE(dlg->windowTitle(), QStringLiteral("Delete"));
     QVERIFY(dlg->isModal());
-    QCOMPARE(dlg->size(), QSize(200, 110));
-    QCOMPARE(dlg->pos(), QPoint(window.x() + 801 / 2 - 100, window.y() + 601 / 2 - 55));
+    // As large as ever at least, grown for a long name within bounds, and
+    // centred over the main window.
+    QVERIFY(dlg->width() >= 200 && dlg->height() >= 110);
+    QVERIFY(dlg->width() <= 500);
+    QCOMPARE(dlg->pos(), QPoint(window.x() + 801 / 2 - dlg->width() / 2, window.y() + 601 / 2 - dlg->height() / 2));
     auto *text = dlg->findChild<QLabel *>(QStringLiteral("text"));
     QVERIFY(text);
     QCOMPARE(text->text(), QStringLiteral("Delete this Image?"));
+
+    // The name below the question, whole or elided in the middle so that it
+    // fits, and the whole path as its tool tip.
+    auto *shown = dlg->findChild<QLabel *>(QStringLiteral("name"));
+    QVERIFY(shown);
+    QVERIFY(shown->y() >= text->y() + text->height());
+    QVERIFY(dlg->rect().contains(shown->geometry()));
+    QVERIFY(shown->fontMetrics().horizontalAdvance(shown->text()) <= shown->width());
+    QCOMPARE(shown->toolTip(), path);
+    if (name.size() < 20) {
+        QCOMPARE(shown->text(), name);
+    } else {
+        QVERIFY(shown->text().contains(QChar(0x2026)));
+        QVERIFY(shown->text().startsWith(QStringLiteral("nnnn")));
+        QVERIFY(shown->text().endsWith(QStringLiteral(".jpg")));
+    }
+
     auto *ok = dlg->findChild<QPushButton *>(QStringLiteral("mpOk"));
     auto *cancel = dlg->findChild<QPushButton *>(QStringLiteral("mpCancel"));
     QVERIFY(ok && cancel);
     QCOMPARE(ok->text(), QStringLiteral("&Ok"));
     QCOMPARE(cancel->text(), QStringLiteral("&Cancel"));
+    QVERIFY(dlg->rect().contains(ok->geometry()) && dlg->rect().contains(cancel->geometry()));
 }
 
 void TstNavigation::answers_data()
@@ -285,6 +316,7 @@ void TstNavigation::answers()
     QVERIFY(QTest::qWaitForWindowActive(main.get()));
     QTest::keyClick(main.get(), Qt::Key_Delete);
     QCOMPARE(dialogs.deletesAsked, 1);
+    QCOMPARE(dialogs.deletePath, b); // the question names the file that goes
     QCOMPARE(QFileInfo::exists(b), !deleted);
     QCOMPARE(pic->path(), deleted ? a : b);
 }

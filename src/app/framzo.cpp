@@ -10,7 +10,9 @@
 #include "picture/colorpanel.h"
 #include "picture/picture.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QCursor>
@@ -118,6 +120,9 @@ Framzo::Framzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     statusBar()->addPermanentWidget(mCutReadout);
     connect(mpWorkspace, &QMdiArea::subWindowActivated, this, &Framzo::showCutReadout);
 
+    // Keys pressed while a popup is open, and the Browse dock's hiding.
+    qApp->installEventFilter(this);
+
     setAcceptDrops(true);
     const QRect g = geometry();
     setGeometry(g.x(), g.y(), 800, 600);
@@ -202,6 +207,11 @@ void Framzo::loadSettings()
     mpFree->setChecked(s.value(QStringLiteral("/Free"), mpFree->isChecked()).toBool());
     mpWidth->setText(s.value(QStringLiteral("/Width"), mpWidth->text()).toString());
     mpHeight->setText(s.value(QStringLiteral("/Height"), mpHeight->text()).toString());
+    // The index in the colour list; one the list does not have is ignored.
+    bool ok = false;
+    const int colour = s.value(QStringLiteral("/FrameColor"), mpFrameColor->currentIndex()).toInt(&ok);
+    if (ok && colour >= 0 && colour < mpFrameColor->count())
+        mpFrameColor->setCurrentIndex(colour);
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/ToolSettings"));
@@ -242,6 +252,7 @@ void Framzo::saveSettings()
     s.setValue(QStringLiteral("/Free"), mpFree->isChecked());
     s.setValue(QStringLiteral("/Width"), mpWidth->text());
     s.setValue(QStringLiteral("/Height"), mpHeight->text());
+    s.setValue(QStringLiteral("/FrameColor"), mpFrameColor->currentIndex());
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/ToolSettings"));
@@ -298,6 +309,12 @@ void Framzo::newChildWin(QString path)
     const bool first = mBatchIntoEmpty || mpWorkspace->subWindowList().isEmpty();
     QMdiSubWindow *sub = mpWorkspace->addSubWindow(pic);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // Large enough to see and grab, however small the photo; the canvas
+    // keeps its own size in the window's top left corner.
+    sub->setMinimumSize(160, 120);
+    // The frame (and the main window's corner, while maximised) shows the
+    // format icon of the photo shown, which may change on Page Up.
+    connect(pic, &QWidget::windowIconChanged, sub, &QWidget::setWindowIcon);
     if (first) {
         // Loaded before it is maximised, so that the window has its own
         // size to go back to when the workspace restores it.
@@ -405,6 +422,19 @@ void Framzo::browse()
     mpBrowseBar->openPath(mLastPath);
 }
 
+void Framzo::leaveBrowseDock()
+{
+    // The focus leaves a dock that hides for the next widget in the chain,
+    // which may be in another image window; that window would become the
+    // one Return, Delete and Ctrl+S act on. It goes to the active one.
+    QMdiSubWindow *active = mpWorkspace->activeSubWindow();
+    QWidget *focus = QApplication::focusWidget();
+    if (!active || !active->widget() || !focus || !mpBrowseDock->isAncestorOf(focus))
+        return;
+    QWidget *inner = active->widget();
+    (inner->focusWidget() ? inner->focusWidget() : inner)->setFocus(Qt::OtherFocusReason);
+}
+
 void Framzo::showHtml()
 {
     auto *html = new Html(capturePath, nullptr, "Html");
@@ -450,6 +480,83 @@ void Framzo::showAboutDlg()
 void Framzo::showHelpDlg()
 {
     HelpView view(helpFile());
+}
+
+// ---- closing ----------------------------------------------------------------
+
+QList<Picture *> Framzo::pictures() const
+{
+    QList<Picture *> out;
+    const QList<QMdiSubWindow *> windows = mpWorkspace->subWindowList();
+    for (QMdiSubWindow *sub : windows) {
+        if (auto *pic = qobject_cast<Picture *>(sub->widget()))
+            out << pic;
+    }
+    return out;
+}
+
+void Framzo::closeEvent(QCloseEvent *event)
+{
+    QList<Picture *> edited;
+    QStringList paths;
+    for (Picture *pic : pictures()) {
+        if (pic->hasUnsavedEdits()) {
+            edited << pic;
+            paths << pic->path();
+        }
+    }
+    if (!edited.isEmpty()) {
+        switch (Dialogs::instance()->askUnsaved(this, paths)) {
+        case Dialogs::Unsaved::Save: {
+            Picture *failed = nullptr;
+            for (Picture *pic : std::as_const(edited)) {
+                pic->saveInPlace();
+                if (pic->hasUnsavedEdits() && !failed)
+                    failed = pic;
+            }
+            if (failed) {
+                // It said why in the status bar; it stays open, in front,
+                // with its edits.
+                mpWorkspace->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(failed->parentWidget()));
+                event->ignore();
+                return;
+            }
+            break;
+        }
+        case Dialogs::Unsaved::Discard:
+            break;
+        case Dialogs::Unsaved::Cancel:
+            event->ignore();
+            return;
+        }
+    }
+    UiFramzo::closeEvent(event);
+}
+
+bool Framzo::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // While a popup is open (a combo box's list, a menu, the colour
+        // panel) its keys are its own: Esc closes it, Return picks an entry.
+        // A combo box's list closes itself on the override event that comes
+        // before the shortcuts, but leaves it unaccepted, and the window's
+        // shortcuts would then take the same key: Esc would quit and Return
+        // would cut. Accepted, the key goes on to the popup alone.
+        if (QApplication::activePopupWidget())
+            event->accept();
+        break;
+    case QEvent::Hide:
+        // Ctrl+O, the dock's close button and the dock's entry in the
+        // window's context menu all hide it; the dock hears of it before
+        // the focus moves on.
+        if (watched == mpBrowseDock && !event->spontaneous())
+            leaveBrowseDock();
+        break;
+    default:
+        break;
+    }
+    return UiFramzo::eventFilter(watched, event);
 }
 
 // ---- drag and drop ----------------------------------------------------------

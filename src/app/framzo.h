@@ -100,6 +100,11 @@ private slots:
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    // Photos with unsaved edits are not closed away unasked.
+    void closeEvent(QCloseEvent *event) override;
+    // Watches the application's key overrides while a popup is open, and
+    // the Browse dock's hiding.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void loadSettings();
@@ -114,6 +119,11 @@ private:
     // Shows what a long write is doing, at once (the write keeps the event
     // loop waiting), or takes the line away when message is empty.
     void showWriting(const QString &message);
+    // Moves the keyboard focus out of the Browse dock into the active
+    // workspace window, as the dock hides.
+    void leaveBrowseDock();
+    // The image windows, in the workspace's order.
+    QList<Picture *> pictures() const;
 
     std::unique_ptr<QSettings> mpSettings;
     imageio::PhotoOptions mPhotoOptions;

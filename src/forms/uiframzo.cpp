@@ -132,6 +132,9 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     mpHeight->setObjectName(QStringLiteral("mpHeight"));
     mpHeight->setMaximumSize(30, 32767);
     mpHeight->setMaxLength(4);
+    // A file dropped here opens, like anywhere on the window, rather than
+    // putting its address into a four-character field.
+    mpHeight->setAcceptDrops(false);
     bindVisibility(mpCutBar, mpHeight);
 
     mpLabelX = new QLabel(mpCutBar);
@@ -145,6 +148,7 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     mpWidth->setObjectName(QStringLiteral("mpWidth"));
     mpWidth->setMaximumSize(30, 32767);
     mpWidth->setMaxLength(4);
+    mpWidth->setAcceptDrops(false);
     bindVisibility(mpCutBar, mpWidth);
 
     mpLabelCm = new QLabel(mpCutBar);

@@ -53,8 +53,10 @@ QListWidget *makeIconView(QWidget *parent, const char *name)
     v->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     v->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     v->setIconSize(QSize(64, 64));
-    // Items are at most 64 pixels wide; long names are shortened on screen.
-    v->setGridSize(QSize(76, 104));
+    // A cell holds a camera's names whole (IMG_0001.jpeg), so that a folder
+    // of them can be told apart; longer names are shortened in the middle.
+    const int nameWidth = v->fontMetrics().horizontalAdvance(QStringLiteral("IMG_0000.jpeg")) + 12;
+    v->setGridSize(QSize(qMax(76, nameWidth), 104));
     v->setWordWrap(true);
     v->setTextElideMode(Qt::ElideMiddle);
     return v;

@@ -12,6 +12,7 @@
 #include "picture/prefetcher.h"
 #include "picture/saveformats.h"
 
+#include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -52,6 +53,9 @@ Picture::Picture(QWidget *workspace_, const char *name, Qt::WindowFlags flags)
     canvasView->setCacheMode(QGraphicsView::CacheBackground);
     canvasView->setGeometry(0, 0, 124, 124);
     canvasView->viewport()->installEventFilter(this);
+    // Files dropped on the photo go on to the main window, which opens them.
+    canvasView->setAcceptDrops(false);
+    canvasView->viewport()->setAcceptDrops(false);
     canvasView->show();
     canvasView->setFocus();
 
@@ -110,8 +114,10 @@ bool Picture::readFile(const QString &path)
     if (!mPrefetcher->take(filePath, &loaded, &format))
         loaded = imageio::decode(filePath, &format);
     mImageFromFile = !loaded.isNull();
-    if (mImageFromFile)
+    if (mImageFromFile) {
         *currentImage = std::move(loaded);
+        mEdited = false;
+    }
     mQuarterTurns = mImageFromFile ? 0 : -1;
     dotsPerMeterX = currentImage->dotsPerMeterX();
     dotsPerMeterY = currentImage->dotsPerMeterY();
@@ -250,6 +256,7 @@ void Picture::showFrame(bool on)
 void Picture::setCutSettings(const CutSettings &settings)
 {
     mCutSettings = settings;
+    paintFrame();
     refitFrame();
 }
 
@@ -288,6 +295,14 @@ void Picture::updateReadout()
     emit cutReadoutChanged(mReadout);
 }
 
+void Picture::paintFrame()
+{
+    if (!mCutSettings.frameColor.isValid() || cutFrame->pen().color() == mCutSettings.frameColor)
+        return;
+    cutFrame->setPen(QPen(mCutSettings.frameColor, 0, Qt::SolidLine)); // width 0: one device pixel
+    resizeHandle->setPen(cutFrame->pen());
+}
+
 QPoint Picture::canvasPoint(QWidget *from, const QPointF &pos) const
 {
     QWidget *viewport = canvasView->viewport();
@@ -318,9 +333,7 @@ void Picture::frameMove(QPoint p)
     if (!frame.move(p.x(), p.y(), mCutSettings, surface()))
         return;
 
-    if (mCutSettings.frameColor.isValid())
-        cutFrame->setPen(QPen(mCutSettings.frameColor, 0, Qt::SolidLine)); // width 0: one device pixel
-    resizeHandle->setPen(cutFrame->pen());
+    paintFrame();
     drawFrame();
     updateReadout();
 }
@@ -408,6 +421,7 @@ bool Picture::tellWriting(qint64 pixels, const QString &message)
 void Picture::rotateBy(double angle)
 {
     *currentImage = imageedits::rotated(std::move(*currentImage), angle);
+    mEdited = true;
     const double quarters = angle / 90.0;
     if (mQuarterTurns >= 0 && quarters == std::floor(quarters) && std::abs(quarters) < 1e6)
         mQuarterTurns = ((mQuarterTurns + int(quarters)) % 4 + 4) % 4;
@@ -422,6 +436,7 @@ int Picture::invertColors()
     // The window owns its image alone, so the pixels are turned in place.
     *currentImage = imageedits::inverted(std::move(*currentImage));
     mQuarterTurns = -1;
+    mEdited = true;
     refreshView();
     return 0;
 }
@@ -435,6 +450,8 @@ int Picture::adjustColors(int red, int green, int blue, int all)
     readFile(filePath);
     *currentImage = imageedits::adjusted(std::move(*currentImage), red, green, blue, all);
     mQuarterTurns = -1;
+    // All four at zero give the file back as it is.
+    mEdited = mEdited || red != 0 || green != 0 || blue != 0 || all != 0;
     colorRed = red;
     colorGreen = green;
     colorBlue = blue;
@@ -554,7 +571,32 @@ void Picture::deleteFile()
     // The list still names the deleted file: its neighbours are found from it.
     if (stepInFolder(-1) || stepInFolder(+1))
         return;
+    // The photo is gone at the user's word, and its edits with it.
+    mEdited = false;
     closeWindow();
+}
+
+void Picture::closeEvent(QCloseEvent *event)
+{
+    if (hasUnsavedEdits()) {
+        switch (Dialogs::instance()->askUnsaved(this, {filePath})) {
+        case Dialogs::Unsaved::Save:
+            saveInPlace();
+            // A save that failed has said why; the window stays with its
+            // edits, which would otherwise be lost.
+            if (hasUnsavedEdits()) {
+                event->ignore();
+                return;
+            }
+            break;
+        case Dialogs::Unsaved::Discard:
+            break;
+        case Dialogs::Unsaved::Cancel:
+            event->ignore();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void Picture::closeWindow()

@@ -34,8 +34,9 @@ public:
 
     // Cut frame and capture.
     void captureTo(const QString &captureFolder);
-    // The Cut bar as it is now. A frame in centimetre mode is worked out
-    // again at once; otherwise the frame follows from the next drag on.
+    // The Cut bar as it is now. The frame takes its colour at once, and in
+    // centimetre mode its size too; otherwise it follows from the next drag
+    // on.
     void setCutSettings(const CutSettings &settings);
     const CutSettings &cutSettings() const { return mCutSettings; }
     // How cuts and saved photos are written (the JPEG quality setting).
@@ -50,6 +51,10 @@ public:
     int invertColors();
     int adjustColors(int red, int green, int blue, int all);
     void colorSettings(int &red, int &green, int &blue, int &all) const;
+    // Whether the image holds edits (turns, an inversion, a colour
+    // adjustment) made since it was last loaded or saved. Turns that add
+    // up to a whole turn leave nothing to save.
+    bool hasUnsavedEdits() const { return mEdited && mQuarterTurns != 0; }
 
     // Save and Save As.
     void saveInPlace();
@@ -90,6 +95,8 @@ public:
 private:
     // Closes the window and its workspace frame, which destroys both.
     void closeWindow();
+    // Draws the frame and its handle in the colour of the cut settings.
+    void paintFrame();
     // Has the files before and after this one in the folder decoded ahead.
     void requestNeighbours();
 
@@ -109,6 +116,8 @@ signals:
     void writing(const QString &message);
 
 protected:
+    // Unsaved edits are not closed away unasked.
+    void closeEvent(QCloseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -169,6 +178,8 @@ private:
     // changed the pixels. A JPEG that was only turned is saved by turning
     // its coded data, without a new encode.
     int mQuarterTurns = -1;
+    // Set by every edit, cleared by a load (and so by a save).
+    bool mEdited = false;
     imageio::PhotoOptions mPhotoOptions;
     Prefetcher *mPrefetcher = nullptr;
     QString lastLoaded; // the file the neighbours were last asked for
