@@ -11,58 +11,10 @@ set -uo pipefail
 
 FRAMZO=${1:?usage: e2e_capture.sh /path/to/framzo}
 
-if ! command -v Xvfb >/dev/null 2>&1; then
-  echo "SKIP: Xvfb is not installed (tools/install-deps.sh installs it)"
-  exit 77
-fi
-for tool in xdotool convert compare identify import; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing (tools/install-deps.sh installs it)"; exit 1; }
-done
-
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/framzo-e2e.XXXXXX")
-xvfb_pid=""
-framzo_pid=""
-cleanup() {
-  [ -n "$framzo_pid" ] && kill "$framzo_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-fail() {
-  echo "FAIL: $*"
-  for log in "$tmp/framzo.log" "$tmp/xvfb.log"; do
-    [ -s "$log" ] && { echo "--- $log"; tail -n 20 "$log"; }
-  done
-  exit 1
-}
-
-# Tries the command that follows up to $1 times, a tenth of a second apart,
-# until it succeeds.
-wait_for() {
-  local tries=$1
-  shift
-  local i
-  for ((i = 0; i < tries; i++)); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-# ---- an X server on a free display -----------------------------------------
-exec 3>"$tmp/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-display_ready() { grep -qE '^[0-9]+' "$tmp/display"; }
-wait_for 100 display_ready || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$tmp/display" | tr -dc '0-9')"
+. "$(dirname "$0")/e2e_lib.sh"
 
 # ---- settings, photo, capture folder ----------------------------------------
-mkdir -p "$tmp/home" "$tmp/config/Ketra" "$tmp/data" "$tmp/photos" "$tmp/cuts"
+mkdir -p "$tmp/photos" "$tmp/cuts"
 cat >"$tmp/config/Ketra/Framzo.conf" <<EOF
 [AppSettings]
 CapturePath=$tmp/cuts
@@ -87,36 +39,18 @@ convert -size ${W}x${H} gradient:'#a04020'-'#f0e080' \
   -quality 92 "$photo" || fail "could not make the photo"
 
 # ---- start framzo and find its window ---------------------------------------
-# A fixed look and scale, whatever the desktop settings say: positions are
-# found by colour and expected at one screen pixel per canvas unit.
-HOME="$tmp/home" XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data" QT_QPA_PLATFORM=xcb \
-  QT_STYLE_OVERRIDE=Fusion QT_QPA_PLATFORMTHEME= QT_ENABLE_HIGHDPI_SCALING=0 QT_SCALE_FACTOR=1 \
-  "$FRAMZO" "$photo" >"$tmp/framzo.log" 2>&1 &
-framzo_pid=$!
+start_framzo "$photo"
 
-wid=""
-find_window() {
-  kill -0 "$framzo_pid" 2>/dev/null || fail "framzo exited early"
-  wid=$(xdotool search --onlyvisible --name '^Framzo' 2>/dev/null | head -n1)
-  [ -n "$wid" ]
-}
 wait_for 200 find_window || fail "no Framzo window appeared"
-title_has() { xdotool getwindowname "$wid" 2>/dev/null | grep -qF "$1"; }
 wait_for 100 title_has "Path: $photo" || fail "the photo is not shown: title '$(xdotool getwindowname "$wid")'"
 
 # The canvas on the screen, from the two coloured corners of the photo.
 # Eroding each colour's mask by 5 pixels drops small specks of the same
 # colour in icons; the corners are then 5 pixels further out. The frame's
 # black lines cover only part of the magenta corner's first row and column.
-bbox_of() { # colour [top] -> "WxH+X+Y" of that colour (eroded) in the latest screenshot, below top
-  local above=()
-  [ "${2:-0}" -gt 0 ] && above=(-fill black -draw "rectangle 0,0 100000,$(($2 - 1))")
-  convert "$tmp/screen.png" -fuzz 12% -fill black +opaque "$1" "${above[@]}" -virtual-pixel black \
-    -morphology Erode Square:5 -format '%@' info: 2>/dev/null
-}
 shown=""
 find_canvas() {
-  import -window root "$tmp/screen.png" 2>/dev/null || return 1
+  shot || return 1
   local m c
   m=$(bbox_of '#ff00ff')
   c=$(bbox_of '#00ffff')
@@ -180,7 +114,7 @@ awk -v r="$rmse" -v s="$shifted" 'BEGIN { exit !(s > 2 * r) }' || fail "the pixe
 # double click on it maximises it, and a maximised image window's caption
 # ("Path: ...") shows in the main window's title.
 maximise_new_window() {
-  import -window root "$tmp/screen.png" 2>/dev/null || return 1
+  shot || return 1
   local b
   b=$(bbox_of '#3293d0' $((oy - 4)))
   [[ $b =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
