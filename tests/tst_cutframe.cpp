@@ -405,6 +405,72 @@ private slots:
             QCOMPARE(r.height(), qRound(r.width() * 9.0 / 13));
     }
 
+    void followKeepsTheRelativePlace_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QRect>("laid"); // on a 1196 x 670 canvas of a 5640 x 3172 photo at 350 dpi
+        QTest::addColumn<QSize>("photo"); // the next photo
+        QTest::addColumn<QSize>("canvas"); // its canvas
+        QTest::addColumn<int>("dpm");
+        QTest::addColumn<QRectF>("expected");
+        // 40 x 13 : 9 is 40 / 74 of the largest 13 : 9 frame there.
+        QTest::newRow("13:9 in the middle, to a portrait")
+            << "ratio" << QRect(338, 155, 520, 360) << QSize(1500, 2400) << QSize(483, 776) << 13780
+            << QRectF(112, 298, 260, 180);
+        QTest::newRow("13:9 in the lower right corner, to a panorama")
+            << "ratio" << QRect(676, 310, 520, 360) << QSize(6000, 700) << QSize(1196, 136) << 13780
+            << QRectF(1092, 64, 104, 72);
+        QTest::newRow("the largest 13:9 stays the largest")
+            << "ratio" << QRect(117, 2, 962, 666) << QSize(5640, 2358) << QSize(1196, 500) << 13780
+            << QRectF(241, 3, 715, 495);
+        QTest::newRow("free shape, half the photo at the lower left, to a portrait")
+            << "free" << QRect(0, 335, 598, 335) << QSize(1500, 2400) << QSize(483, 776) << 13780
+            << QRectF(0, 388, 242, 388);
+        QTest::newRow("13 x 9 cm in the lower right corner, to 72 dpi")
+            << "cm" << QRect(816, 408, 380, 262) << QSize(1500, 2400) << QSize(483, 776) << 2835
+            << QRectF(364, 694, 119, 82);
+        QTest::newRow("never laid: stays") << "none" << QRect(0, 0, 32, 32) << QSize(1500, 2400) << QSize(483, 776)
+                                           << 13780 << QRectF(0, 0, 32, 32);
+    }
+    void followKeepsTheRelativePlace()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QRect, laid);
+        QFETCH(QSize, photo);
+        QFETCH(QSize, canvas);
+        QFETCH(int, dpm);
+        QFETCH(QRectF, expected);
+        const CutFrame::Settings s = mode == "cm" ? centimetres("13", "9") : ratio("13", "9", mode == "free");
+        const CutFrame::Surface first = surface(1196, 670, QSize(5640, 3172), 13780);
+        CutFrame f;
+        if (mode == "free") {
+            QVERIFY(resizeTo(f, laid.width(), laid.height(), s, first));
+        } else if (mode != "none") {
+            QCOMPARE(f.press(10, 10), CutFrame::Press::Move); // the first size
+            QVERIFY(f.move(10, 10, s, first));
+            f.release();
+            if (mode == "ratio" && laid.width() < f.frameWidth)
+                QVERIFY(resizeTo(f, laid.width() + 5, 0, s, first));
+        }
+        if (mode != "none") {
+            const QPoint grip(int(f.frameX) + 1, int(f.frameY) + 1);
+            QCOMPARE(f.press(grip.x(), grip.y()), CutFrame::Press::Move);
+            QVERIFY(f.move(grip.x() + laid.x() - int(f.frameX), grip.y() + laid.y() - int(f.frameY), s, first));
+            f.release();
+        }
+        QCOMPARE(f.frameRect(), QRectF(laid));
+
+        const CutFrame::Placement place = f.placement(first.canvas);
+        const CutFrame::Surface next = surface(canvas.width(), canvas.height(), photo, dpm);
+        QCOMPARE(f.follow(place, s, next), mode != "none");
+        QCOMPARE(f.frameRect(), expected);
+        if (mode == "ratio") {
+            const QRect r = f.imageRect(next);
+            QVERIFY(QRect(QPoint(0, 0), photo).contains(r));
+            QCOMPARE(r.height(), qRound(r.width() * 9.0 / 13));
+        }
+    }
+
     void unusableRatioChangesNothing_data()
     {
         QTest::addColumn<QString>("w");

@@ -254,6 +254,176 @@ bool CutFrame::fit(const Settings &settings, const Surface &surface)
     return true;
 }
 
+CutFrame::Placement CutFrame::placement(QSize canvas) const
+{
+    Placement p;
+    if (!mLaid || canvas.isEmpty())
+        return p;
+    p.laid = true;
+    const int CW = canvas.width();
+    const int CH = canvas.height();
+    auto room = [](double at, int size, int canvasSize) {
+        const double free = canvasSize - size;
+        return free > 0 ? qBound(0.0, at / free, 1.0) : 0.5;
+    };
+    p.roomX = room(frameX, frameWidth, CW);
+    p.roomY = room(frameY, frameHeight, CH);
+    p.width = double(frameWidth) / CW;
+    p.height = double(frameHeight) / CH;
+    if (!mRatio.isEmpty()) {
+        const int most = qMin(CW / mRatio.width(), CH / mRatio.height());
+        p.scale = most > 0 ? qMin(1.0, double(frameWidth / mRatio.width()) / most) : 1.0;
+    }
+    return p;
+}
+
+QSize CutFrame::scaledRatio(QSize ratio, double scale, QSize canvas)
+{
+    if (ratio.isEmpty())
+        return {0, 0};
+    const int most = qMin(canvas.width() / ratio.width(), canvas.height() / ratio.height());
+    if (most < 1)
+        return {0, 0};
+    const int k = qBound(1, qRound(scale * most), most);
+    return {ratio.width() * k, ratio.height() * k};
+}
+
+bool CutFrame::lay(const Placement &p, int w, int h, const Settings &settings, const Surface &surface)
+{
+    frameX = 0;
+    frameY = 0;
+    frameWidth = w;
+    frameHeight = h;
+    itemRect = QRectF(0, 0, w, h);
+    fit(settings, surface); // centimetres worked out, the rest kept on the canvas
+    if (!mLaid)
+        return true; // nothing fits: the frame of a new window again
+    // Whole canvas units, as a drag leaves it.
+    const int x = qRound(p.roomX * (surface.canvas.width() - frameWidth));
+    const int y = qRound(p.roomY * (surface.canvas.height() - frameHeight));
+    apply(x, y, frameWidth, frameHeight, surface.canvas);
+    return true;
+}
+
+bool CutFrame::follow(const Placement &p, const Settings &settings, const Surface &surface)
+{
+    if (!mLaid || !p.laid || surface.canvas.isEmpty())
+        return fit(settings, surface);
+    int w = frameWidth;
+    int h = frameHeight;
+    if (!mRatio.isEmpty()) {
+        const QSize size = scaledRatio(mRatio, p.scale, surface.canvas);
+        w = size.width();
+        h = size.height();
+    } else if (!mPixelSize.isValid() && !mTooSmallFor.isValid()) {
+        w = qMax(1, qRound(p.width * surface.canvas.width()));
+        h = qMax(1, qRound(p.height * surface.canvas.height()));
+    }
+    return lay(p, w, h, settings, surface);
+}
+
+bool CutFrame::reshape(const Settings &settings, const Surface &surface)
+{
+    if (!mLaid || surface.canvas.isEmpty())
+        return false;
+    const Placement p = placement(surface.canvas);
+    if (settings.useDpi)
+        return lay(p, frameWidth, frameHeight, settings, surface); // fit() works the centimetres out
+    int rw = 0;
+    int rh = 0;
+    if (!parseRatio(settings.widthText, &rw) || !parseRatio(settings.heightText, &rh))
+        return false;
+    double scale = p.scale;
+    if (mRatio.isEmpty()) {
+        // No ratio yet: the largest frame of the new ratio inside this one.
+        const int most = qMin(surface.canvas.width() / rw, surface.canvas.height() / rh);
+        const int inside = qMin(frameWidth / rw, frameHeight / rh);
+        scale = most > 0 && frameWidth > 0 && frameHeight > 0 ? double(qMax(1, inside)) / most : 1.0;
+    }
+    mRatio = QSize(rw, rh);
+    mPixelSize = QSize();
+    mTooSmallFor = QSize();
+    const QSize size = scaledRatio(mRatio, scale, surface.canvas);
+    return lay(p, size.width(), size.height(), settings, surface);
+}
+
+bool CutFrame::turn(const Settings &turned, const Surface &surface)
+{
+    if (!mLaid || surface.canvas.isEmpty())
+        return false;
+    if (turned.useDpi || !mRatio.isEmpty())
+        return reshape(turned, surface);
+    // The user's own shape: width and height swap.
+    return lay(placement(surface.canvas), frameHeight, frameWidth, turned, surface);
+}
+
+bool CutFrame::nudge(int dx, int dy, const Settings &settings, const Surface &surface)
+{
+    if (!shown || moving || resizing)
+        return false;
+    pressX = 0;
+    pressY = 0;
+    pressFrameX = static_cast<int>(frameX);
+    pressFrameY = static_cast<int>(frameY);
+    moving = true;
+    const bool moved = move(dx, dy, settings, surface);
+    moving = false;
+    return moved;
+}
+
+bool CutFrame::step(int steps, const Settings &settings, const Surface &surface)
+{
+    if (!shown || moving || resizing || settings.useDpi || steps == 0)
+        return false;
+    if (frameWidth <= 0 || frameHeight <= 0)
+        return nudge(0, 0, settings, surface); // the first size, as a first drag gives it
+    const int CW = surface.canvas.width();
+    const int CH = surface.canvas.height();
+    int w = frameWidth;
+    int h = frameHeight;
+    if (!mRatio.isEmpty()) {
+        const int most = qMin(CW / mRatio.width(), CH / mRatio.height());
+        if (most < 1)
+            return false;
+        const int k = qBound(1, frameWidth / mRatio.width() + steps, most);
+        w = k * mRatio.width();
+        h = k * mRatio.height();
+    } else {
+        int rw = 0;
+        int rh = 0;
+        if (!parseRatio(settings.widthText, &rw) || !parseRatio(settings.heightText, &rh))
+            return false;
+        // One step of the ratio on each axis, not below one step nor past
+        // the canvas; an axis with no room for that stays as it is.
+        auto grow = [steps](int size, int unit, int room) {
+            const qint64 wanted = qMax<qint64>(unit, size + qint64(steps) * unit);
+            return wanted <= room ? int(wanted) : qMax(size, room);
+        };
+        w = grow(frameWidth, rw, CW);
+        h = grow(frameHeight, rh, CH);
+    }
+    if (w == frameWidth && h == frameHeight)
+        return false;
+    // About the centre; apply() keeps it on the canvas.
+    apply(static_cast<int>(frameX) + (frameWidth - w) / 2, static_cast<int>(frameY) + (frameHeight - h) / 2, w, h,
+          surface.canvas);
+    return true;
+}
+
+framegeometry::Orientation CutFrame::orientation() const
+{
+    using framegeometry::orientationOf;
+    if (!mRatio.isEmpty())
+        return orientationOf(mRatio.width(), mRatio.height());
+    if (mPixelSize.isValid())
+        return orientationOf(mPixelSize.width(), mPixelSize.height());
+    if (mTooSmallFor.isValid())
+        return orientationOf(mTooSmallFor.width(), mTooSmallFor.height());
+    if (!mLaid)
+        return framegeometry::Orientation::None;
+    return orientationOf(frameWidth, frameHeight);
+}
+
 QRect CutFrame::imageRect(const Surface &surface) const
 {
     if (frameWidth <= 0 || frameHeight <= 0)

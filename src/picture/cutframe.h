@@ -55,6 +55,64 @@ public:
     // Ends any drag, shown or not.
     void release();
 
+    // Where a laid frame stands relative to its canvas, so that the next
+    // photo's canvas gets it at the same relative place and size.
+    struct Placement
+    {
+        bool laid = false;
+        // Where it stands in the room it leaves on each axis: 0 at the left
+        // (top) edge, 1 at the right (bottom) edge; 0.5 when it fills the axis.
+        double roomX = 0.5;
+        double roomY = 0.5;
+        // Its size as fractions of the canvas (a frame of the user's own shape).
+        double width = 0;
+        double height = 0;
+        // Its size over the largest frame of its ratio that fits the canvas
+        // (a frame that keeps a ratio): it keeps that share on a canvas of
+        // another shape, where the two fractions could not both be kept.
+        double scale = 1;
+    };
+    Placement placement(QSize canvas) const;
+
+    // Puts a frame that was laid on another canvas onto surface at the same
+    // relative place and size (placement() taken on the old canvas): a
+    // ratio frame at the same share of the largest frame of its ratio, a
+    // frame of the user's own shape at the same fractions of the canvas, a
+    // centimetre frame worked out again for the new photo; then kept on
+    // the canvas as fit() does. A frame never laid stays as it is.
+    bool follow(const Placement &placement, const Settings &settings, const Surface &surface);
+
+    // The frame takes the shape the settings give now (a preset chosen, the
+    // numbers swapped): the ratio of the two numbers at the share of the
+    // largest frame of that ratio it had (a frame of no ratio: the largest
+    // frame of the ratio inside it), or the centimetres, at its relative
+    // place. A frame never laid stays as it is: its first drag reads the
+    // numbers anyway. False when nothing changed.
+    bool reshape(const Settings &settings, const Surface &surface);
+
+    // A quarter turn of the frame for settings whose numbers have just been
+    // swapped: reshape() to them, or, for a frame of the user's own shape,
+    // its width and height swapped (kept on the canvas).
+    bool turn(const Settings &turned, const Surface &surface);
+
+    // Moves the frame by (dx, dy) canvas units as a drag by that much would:
+    // a frame without a size gets its first size, and it stays on the
+    // canvas. Nothing happens during a drag or while hidden.
+    bool nudge(int dx, int dy, const Settings &settings, const Surface &surface);
+
+    // Makes the frame steps ratio steps larger (smaller when negative) about
+    // its centre: one multiple of its ratio more or less, or, for a frame of
+    // the user's own shape, the ratio's numbers added to width and height.
+    // Never smaller than one step, never larger than the canvas. Centimetre
+    // frames have a fixed size and do not change; a frame without a size
+    // gets its first size. False when nothing changed.
+    bool step(int steps, const Settings &settings, const Surface &surface);
+
+    // The way the frame lies: by its ratio, its size in image pixels, or
+    // its canvas size; None before it is laid.
+    framegeometry::Orientation orientation() const;
+    bool laid() const { return mLaid; }
+
     // The rectangle of image pixels a cut takes: a centimetre frame's exact
     // size, a ratio frame's width with the height that keeps the ratio
     // (height = width x rh / rw, rounded), or the frame scaled on each axis,
@@ -114,6 +172,12 @@ private:
     bool centimetreSize(const Settings &settings, const Surface &surface, int *w, int *h);
     // Stores a layout and keeps the frame on the canvas.
     void apply(double x, double y, int w, int h, QSize canvas);
+    // Gives the frame the size w x h, lets fit() finish it for settings and
+    // surface, then puts it where placement says in the room it leaves.
+    bool lay(const Placement &placement, int w, int h, const Settings &settings, const Surface &surface);
+    // The multiple of ratio at share scale of the largest one that fits
+    // canvas (at least one); 0 by 0 when not even one fits.
+    static QSize scaledRatio(QSize ratio, double scale, QSize canvas);
 
     QRectF itemRect{0, 0, 32, 32};
     bool mLaid = false; // laid out at least once

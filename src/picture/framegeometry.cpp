@@ -66,6 +66,35 @@ QSize keepRatio(int width, QSize ratio, int maxHeight)
     return {int(w), heightFor(w)};
 }
 
+Orientation orientationOf(double width, double height)
+{
+    if (!(width > 0) || !(height > 0) || width == height)
+        return Orientation::None;
+    return width > height ? Orientation::Landscape : Orientation::Portrait;
+}
+
+Orientation orientationOf(const QString &widthText, const QString &heightText)
+{
+    bool okW = false;
+    bool okH = false;
+    const double w = widthText.toDouble(&okW);
+    const double h = heightText.toDouble(&okH);
+    return okW && okH ? orientationOf(w, h) : Orientation::None;
+}
+
+Orientation opposite(Orientation o)
+{
+    switch (o) {
+    case Orientation::Landscape:
+        return Orientation::Portrait;
+    case Orientation::Portrait:
+        return Orientation::Landscape;
+    case Orientation::None:
+        break;
+    }
+    return Orientation::None;
+}
+
 QString readout(QSize pixels, int dotsPerMeterX, int dotsPerMeterY)
 {
     if (dotsPerMeterX <= 0 || dotsPerMeterY <= 0)

@@ -39,6 +39,17 @@ QRect placeInside(QPoint topLeft, QSize size, QSize imageSize);
 // height would pass maxHeight. Empty when nothing of the ratio fits.
 QSize keepRatio(int width, QSize ratio, int maxHeight);
 
+// Which way a frame, a ratio or a photo lies: landscape when it is wider
+// than high, portrait when it is higher than wide, neither when square or
+// unknown.
+enum class Orientation { None, Landscape, Portrait };
+Orientation orientationOf(double width, double height);
+// The orientation of the Cut bar's two numbers (None when either is not a
+// number above 0).
+Orientation orientationOf(const QString &widthText, const QString &heightText);
+// Landscape for Portrait and the other way round; None stays None.
+Orientation opposite(Orientation o);
+
 // What Return would write: "Cut: 1791 x 1240 pixels = 13.0 x 9.0 cm at
 // 350 dpi" (just the pixels when the resolution is unknown).
 QString readout(QSize pixels, int dotsPerMeterX, int dotsPerMeterY);
