@@ -19,7 +19,10 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScopeGuard>
 #include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 
 #include <exiv2/exiv2.hpp>
@@ -192,6 +195,7 @@ private slots:
         QVERIFY(QDir().mkpath(mSrcDir));
         QVERIFY(QDir().mkpath(mCutDir));
         mDialogs.reset();
+        testutil::clearSettings(); // "auto" and "keep earlier cuts" off
     }
 
     void dragsMoveAndResizeTheFrame()
@@ -662,6 +666,277 @@ private slots:
         QCOMPARE(QDir(mCutDir).entryList(QDir::Files | QDir::Hidden).size(), 1);
         QCOMPARE(windowCount(*main), 1);
         QVERIFY(!main->statusBar()->currentMessage().isEmpty());
+    }
+
+    // ---- cutting one photo after another -------------------------------------
+
+    void cutAndNext_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("next"); // the photo shown after
+        QTest::addColumn<bool>("askFolder"); // no capture folder chosen yet
+        QTest::newRow("first of three") << "a.png" << "b.png" << false;
+        QTest::newRow("middle, first use asks for the folder") << "b.png" << "c.png" << true;
+        QTest::newRow("last: stays") << "c.png" << "c.png" << false;
+    }
+    void cutAndNext()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, next);
+        QFETCH(bool, askFolder);
+        // Messages write the home folder as "~".
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(mDir->path()));
+        auto restoreHome = qScopeGuard([&] { qputenv("HOME", home); });
+        QVERIFY(testutil::writeImage(mSrcDir + "/a.png", 600, 400, "png"));
+        QVERIFY(testutil::writeImage(mSrcDir + "/b.png", 400, 600, "png"));
+        QVERIFY(testutil::writeImage(mSrcDir + "/c.png", 500, 500, "png"));
+        auto main = openOn(mSrcDir + "/" + from);
+        QVERIFY(main);
+        if (askFolder) {
+            main->capturePath.clear();
+            mDialogs.folders = {QString(), mCutDir}; // cancelled once
+        }
+        Picture *pic = main->activePicture();
+        drag(pic, QPoint(28, 28), QPoint(161, 97));
+        const QRect rect = expectedRect(pic);
+        const QImage framed = pic->image().copy(rect);
+        QVERIFY(rect.width() > 100);
+
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        QTest::keyClick(main.get(), Qt::Key_Return, Qt::ShiftModifier);
+        const QString out = mCutDir + "/" + from;
+        QCOMPARE(QImage(out).convertToFormat(QImage::Format_RGB32), framed);
+        QCOMPARE(mDialogs.foldersAsked, askFolder ? 2 : 0);
+        // No window opened; this one went on.
+        QCOMPARE(windowCount(*main), 1);
+        QCOMPARE(main->activePicture(), pic);
+        QCOMPARE(pic->path(), mSrcDir + "/" + next);
+        QString message = QStringLiteral("Cut %1 x %2 written to ~/cuts/%3").arg(rect.width()).arg(rect.height()).arg(from);
+        if (next == from)
+            message += "; this is the last photo of the folder";
+        QCOMPARE(main->statusBar()->currentMessage(), message);
+        // The Edit menu's entry does the same.
+        main->mpCutNext->trigger();
+        QCOMPARE(QDir(mCutDir).entryList(QDir::Files).size(), next == from ? 1 : 2);
+        QCOMPARE(windowCount(*main), 1);
+    }
+
+    void cutAndNextWithoutAFrameGoesNowhere()
+    {
+        QVERIFY(testutil::writeImage(mSrcDir + "/a.png", 300, 200, "png"));
+        QVERIFY(testutil::writeImage(mSrcDir + "/b.png", 300, 200, "png"));
+        auto main = openOn(mSrcDir + "/a.png");
+        QVERIFY(main);
+        Picture *pic = main->activePicture();
+        main->mpCutNext->trigger(); // never dragged: nothing to cut, and nothing skipped
+        QCOMPARE(pic->path(), mSrcDir + "/a.png");
+        QVERIFY(!main->statusBar()->currentMessage().isEmpty());
+        drag(pic, QPoint(28, 28), QPoint(80, 60));
+        main->mpShowCut->setChecked(false);
+        main->mpCutNext->trigger();
+        QCOMPARE(pic->path(), mSrcDir + "/a.png");
+        QVERIFY(QDir(mCutDir).isEmpty());
+    }
+
+    void keepEarlierCuts_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<QStringList>("before"); // files in the capture folder
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("off: replaced") << false << QStringList{"a.png"} << QStringList{"a.png"};
+        QTest::newRow("on: numbered") << true << QStringList{} << QStringList{"a.png", "a_1.png", "a_2.png"};
+        QTest::newRow("on, _1 taken") << true << QStringList{"a.png", "a_1.png"}
+                                      << QStringList{"a.png", "a_1.png", "a_2.png", "a_3.png", "a_4.png"};
+    }
+    void keepEarlierCuts()
+    {
+        QFETCH(bool, keep);
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        for (const QString &name : before)
+            QVERIFY(testutil::writeBytes(mCutDir + "/" + name, "earlier " + name.toLatin1()));
+        const QString src = mSrcDir + "/a.png"; // alone: Cut and Next stays on it
+        QVERIFY(testutil::writeImage(src, 300, 200, "png"));
+        auto main = openOn(src);
+        QVERIFY(main);
+        main->mpKeepCuts->setChecked(keep);
+        drag(main->activePicture(), QPoint(28, 28), QPoint(80, 60));
+        for (int i = 0; i < 3; ++i)
+            main->mpCutNext->trigger();
+        QCOMPARE(QDir(mCutDir).entryList(QDir::Files, QDir::Name), after);
+        for (const QString &name : before) {
+            if (keep)
+                QCOMPARE(fileBytes(mCutDir + "/" + name), "earlier " + name.toLatin1());
+        }
+        QCOMPARE(QImage(mCutDir + "/" + after.last()).size(), expectedRect(main->activePicture()).size());
+        // Return numbers the same way, and opens the cut.
+        main->mpGenerate->trigger();
+        QCOMPARE(QDir(mCutDir).entryList(QDir::Files).size(), after.size() + (keep ? 1 : 0));
+        QCOMPARE(windowCount(*main), 2);
+    }
+
+    void autoTurnsTheFrameToEachPhoto_data()
+    {
+        QTest::addColumn<bool>("autoTurn");
+        QTest::addColumn<QString>("mode"); // ratio, free or cm
+        // The frame's orientation on each photo: L(andscape), P(ortrait).
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("auto, 13:9") << true << "ratio" << "LPPL";
+        QTest::newRow("auto, free") << true << "free" << "LPPL";
+        QTest::newRow("auto, centimetres") << true << "cm" << "LPPL";
+        QTest::newRow("off") << false << "ratio" << "LLLL";
+    }
+    void autoTurnsTheFrameToEachPhoto()
+    {
+        QFETCH(bool, autoTurn);
+        QFETCH(QString, mode);
+        QFETCH(QString, expected);
+        // Landscape, portrait, square (takes either: the frame stays), landscape.
+        const QList<QSize> sizes = {{1200, 800}, {800, 1200}, {900, 900}, {1500, 700}};
+        for (int i = 0; i < sizes.size(); ++i) {
+            QImage img = testutil::makeImage(sizes[i].width(), sizes[i].height());
+            img.setDotsPerMeterX(2835);
+            img.setDotsPerMeterY(2835);
+            QVERIFY(img.save(mSrcDir + QStringLiteral("/%1.png").arg(i), "png"));
+        }
+        auto main = openOn(mSrcDir + "/0.png", QSize(1000, 800));
+        QVERIFY(main);
+        main->mpFree->setChecked(mode == "free");
+        main->mpFit->setChecked(mode == "cm");
+        main->mpAutoTurn->setChecked(autoTurn);
+        Picture *pic = main->activePicture();
+        drag(pic, QPoint(28, 28), QPoint(200, 150));
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        for (int i = 0; i < sizes.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(main.get(), Qt::Key_PageUp);
+            QCOMPARE(pic->path(), mSrcDir + QStringLiteral("/%1.png").arg(i));
+            const bool portrait = expected.at(i) == 'P';
+            const QRect cut = expectedRect(pic);
+            QVERIFY2(!cut.isEmpty() && (cut.height() > cut.width()) == portrait,
+                     qPrintable(QStringLiteral("photo %1: cut %2 x %3").arg(i).arg(cut.width()).arg(cut.height())));
+            // The fields turned with it: 9 above 13 for a portrait frame.
+            QCOMPARE(main->mpWidth->text(), portrait ? QStringLiteral("9") : QStringLiteral("13"));
+            QCOMPARE(main->mpHeight->text(), portrait ? QStringLiteral("13") : QStringLiteral("9"));
+            if (mode == "ratio")
+                QCOMPARE(cut.height(), qRound(cut.width() * (portrait ? 13.0 / 9 : 9.0 / 13)));
+            if (mode == "cm") // 13 x 9 cm at 72 dpi
+                QCOMPARE(cut.size(), portrait ? QSize(255, 369) : QSize(369, 255));
+        }
+    }
+
+    void presetsAndTurnsReshapeTheFrame()
+    {
+        const QString src = mSrcDir + "/a.png";
+        QVERIFY(testutil::writeImage(src, 1200, 800, "png"));
+        auto main = openOn(src, QSize(1000, 800));
+        QVERIFY(main);
+        Picture *pic = main->activePicture();
+        drag(pic, QPoint(28, 28), QPoint(200, 150)); // "free": a shape of the user's own
+        QVERIFY(!pic->frameState().ratio().isValid());
+        // A preset takes effect at once, not at the next resize.
+        const int index = main->mpPresets->findText("3 : 2");
+        main->mpPresets->setCurrentIndex(index);
+        emit main->mpPresets->activated(index);
+        QCOMPARE(pic->frameState().ratio(), QSize(3, 2));
+        QRect cut = expectedRect(pic);
+        QCOMPARE(cut.height(), qRound(cut.width() * 2.0 / 3));
+        // The turn button: 2 : 3, about as high as before.
+        const int height = cut.height();
+        main->mpTurn->click();
+        QCOMPARE(pic->frameState().ratio(), QSize(2, 3));
+        cut = expectedRect(pic);
+        QCOMPARE(cut.height(), qRound(cut.width() * 3.0 / 2));
+        QVERIFY(qAbs(cut.height() - height) < height / 5);
+        const QRectF canvas = pic->canvas()->sceneRect();
+        QVERIFY(canvas.contains(pic->frameState().frameRect()));
+    }
+
+    void keysMoveAndSizeTheFrame_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<int>("times");
+        QTest::addColumn<QRect>("expected"); // from 130 x 90 at (50, 40) on a 396 x 296 canvas
+        QTest::newRow("right") << int(Qt::Key_Right) << false << 1 << QRect(51, 40, 130, 90);
+        QTest::newRow("shift+left") << int(Qt::Key_Left) << true << 1 << QRect(40, 40, 130, 90);
+        QTest::newRow("up") << int(Qt::Key_Up) << false << 1 << QRect(50, 39, 130, 90);
+        QTest::newRow("shift+down") << int(Qt::Key_Down) << true << 1 << QRect(50, 50, 130, 90);
+        QTest::newRow("shift+right past the edge") << int(Qt::Key_Right) << true << 30 << QRect(266, 40, 130, 90);
+        QTest::newRow("up past the edge") << int(Qt::Key_Up) << false << 45 << QRect(50, 0, 130, 90);
+        // One multiple of 13 : 9 more or less, about the centre.
+        QTest::newRow("plus") << int(Qt::Key_Plus) << true << 1 << QRect(44, 36, 143, 99);
+        QTest::newRow("minus") << int(Qt::Key_Minus) << false << 1 << QRect(56, 44, 117, 81);
+        QTest::newRow("plus up to the canvas") << int(Qt::Key_Plus) << true << 40 << QRect(0, 0, 390, 270);
+        QTest::newRow("minus down to one step") << int(Qt::Key_Minus) << false << 40 << QRect(104, 76, 13, 9);
+        // O turns it: 9 : 13 at the same share of the largest frame.
+        QTest::newRow("O") << int(Qt::Key_O) << false << 1 << QRect(63, 40, 63, 91);
+    }
+    void keysMoveAndSizeTheFrame()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, shift);
+        QFETCH(int, times);
+        QFETCH(QRect, expected);
+        const QString src = mSrcDir + "/a.png";
+        QVERIFY(testutil::writeImage(src, 400, 300, "png"));
+        auto main = openOn(src);
+        QVERIFY(main);
+        main->mpFree->setChecked(false);
+        Picture *pic = main->activePicture();
+        QCOMPARE(canvasSize(pic), QSize(396, 296));
+        drag(pic, QPoint(28, 28), QPoint(130, 90)); // 10 x 13 : 9
+        drag(pic, QPoint(10, 10), QPoint(60, 50));
+        QCOMPARE(pic->frameState().frameRect(), QRectF(50, 40, 130, 90));
+
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        pic->view()->setFocus();
+        QCOMPARE(QApplication::focusWidget(), pic->view());
+        for (int i = 0; i < times; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), shift ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(pic->frameState().frameRect(), QRectF(expected));
+        QCOMPARE(pic->frameItem()->rect().size(), QSizeF(expected.size()));
+        QCOMPARE(pic->frameItem()->pos(), QPointF(expected.topLeft()));
+        if (key == Qt::Key_O)
+            QCOMPARE(main->mpWidth->text(), QStringLiteral("9"));
+    }
+
+    void keysStayWithTheFocusedWidget_data()
+    {
+        QTest::addColumn<QString>("widget");
+        QTest::newRow("size field") << "mpHeight";
+        QTest::newRow("folder tree") << "mpTree";
+    }
+    void keysStayWithTheFocusedWidget()
+    {
+        QFETCH(QString, widget);
+        const QString src = mSrcDir + "/a.png";
+        QVERIFY(testutil::writeImage(src, 400, 300, "png"));
+        auto main = openOn(src);
+        QVERIFY(main);
+        // The Cut bar alone, so that its fields are in view on a small screen.
+        main->mpShowFile->setChecked(false);
+        main->mpShowEdit->setChecked(false);
+        main->mpFree->setChecked(false);
+        Picture *pic = main->activePicture();
+        drag(pic, QPoint(28, 28), QPoint(130, 90));
+        drag(pic, QPoint(10, 10), QPoint(60, 50));
+        const QRectF before = pic->frameState().frameRect();
+        if (widget == "mpTree")
+            main->mpGetPath->trigger(); // the Browse dock and its tree
+        auto *target = main->findChild<QWidget *>(widget);
+        QVERIFY(target);
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        QTRY_VERIFY(target->isVisible()); // once the bars are laid out again
+        target->setFocus();
+        QCOMPARE(QApplication::focusWidget(), target);
+        for (int key : {int(Qt::Key_Right), int(Qt::Key_Down), int(Qt::Key_Plus), int(Qt::Key_O)})
+            QTest::keyClick(target, Qt::Key(key));
+        QCOMPARE(pic->frameState().frameRect(), before);
+        QCOMPARE(main->mpWidth->text(), QStringLiteral("13")); // not turned
+        if (widget == "mpHeight")
+            QCOMPARE(main->mpHeight->text(), QStringLiteral("9+o")); // typed into the field
     }
 
     void undraggedFrameWritesNothing()

@@ -59,7 +59,10 @@ private slots:
             titles << a->text();
         QCOMPARE(titles, QStringList({"&File", "&Edit", "&Tools", "&Window", "&Help"}));
         QCOMPARE(itemTexts(form.menuById(2)), QStringList({"&Open...", "Save", "Save As", "Delete", "|", "E&xit"}));
-        QCOMPARE(itemTexts(form.menuById(3)), QStringList({"Rotate Left", "Rotate Right", "|", "Cu&t", "Choose Target"}));
+        QCOMPARE(itemTexts(form.menuById(3)), QStringList({"Rotate Left", "Rotate Right", "|", "Cu&t", "Cut and &Next",
+                                                           "Choose Target", "Keep Earlier Cuts"}));
+        QVERIFY(form.mpKeepCuts->isCheckable());
+        QVERIFY(!form.mpKeepCuts->isChecked());
         QCOMPARE(itemTexts(form.menuById(4)), QStringList({"Create Html File", "|", "File", "Edit", "Cut"}));
         QCOMPARE(itemTexts(form.menuById(5)), QStringList({"&Cascade", "&Tile"}));
         QCOMPARE(itemTexts(form.menuById(6)), QStringList({"Help", "About"}));
@@ -79,6 +82,8 @@ private slots:
         QTest::newRow("left") << "mpRot270" << "Rotate Left (Ctrl+Left)" << QKeySequence("Ctrl+Left");
         QTest::newRow("right") << "mpRot90" << "Rotate Right (Ctrl+Right)" << QKeySequence("Ctrl+Right");
         QTest::newRow("cut") << "mpGenerate" << "cuts the content of the frame and saves it to file" << QKeySequence(Qt::Key_Return);
+        QTest::newRow("cut and next") << "mpCutNext" << "cuts the content of the frame, opens nothing and shows the next picture"
+                                      << QKeySequence(Qt::SHIFT | Qt::Key_Return);
         QTest::newRow("target") << "mpChooseTarget" << "Choose Target" << QKeySequence();
         QTest::newRow("html") << "mpHtml" << "Create Html Gallery" << QKeySequence();
         QTest::newRow("help") << "mpHelp" << "Help" << QKeySequence(Qt::Key_F1);
@@ -116,15 +121,19 @@ private slots:
         Framzo main;
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
-        // Start: "Format:", "free" checked, colour list on "black".
-        QCOMPARE(shownCutWidgets(main), QStringList({"mpLabelFormat", "mpFree", "mpFrameColor"}));
+        // Start: "Format:", the presets on 13 : 9, "free" checked, colour
+        // list on "black".
+        QCOMPARE(shownCutWidgets(main), QStringList({"mpLabelFormat", "mpPresets", "mpFree", "mpFrameColor"}));
+        QCOMPARE(main.mpPresets->currentText(), QStringLiteral("13 : 9"));
+        QVERIFY(!main.mpAutoTurn->isChecked());
         QVERIFY(main.mpFree->isVisible());
         QVERIFY(!main.mpWidth->isVisible());
         QCOMPARE(main.mpFrameColor->currentText(), QStringLiteral("black"));
 
         main.mpFree->setChecked(false);
-        QCOMPARE(shownCutWidgets(main), QStringList({"mpLabelFormat", "mpHeight", "mpLabelX", "mpWidth",
-                                                     "mpLabelCm", "mpFit", "mpFree", "mpFrameColor"}));
+        QCOMPARE(shownCutWidgets(main),
+                 QStringList({"mpLabelFormat", "mpPresets", "mpHeight", "mpLabelX", "mpWidth", "mpLabelCm", "mpTurn",
+                              "mpAutoTurn", "mpFit", "mpFree", "mpFrameColor"}));
         QCOMPARE(main.mpHeight->text(), QStringLiteral("9"));
         QCOMPARE(main.mpWidth->text(), QStringLiteral("13"));
 
@@ -133,6 +142,76 @@ private slots:
         QVERIFY(shownCutWidgets(main).contains("mpFit"));
         main.mpFit->setChecked(false);
         QVERIFY(shownCutWidgets(main).contains("mpFree"));
+    }
+
+    void presetsFillTheFields_data()
+    {
+        QTest::addColumn<QString>("preset");
+        QTest::addColumn<bool>("portrait"); // the fields lay portrait before
+        QTest::addColumn<QString>("height"); // the first field
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<bool>("dpi");
+        QTest::newRow("9 x 13 cm") << "9 x 13 cm" << false << "9" << "13" << true;
+        QTest::newRow("20 x 30 cm, portrait") << "20 x 30 cm" << true << "30" << "20" << true;
+        QTest::newRow("3 : 2") << "3 : 2" << false << "2" << "3" << false;
+        QTest::newRow("16 : 9, portrait") << "16 : 9" << true << "16" << "9" << false;
+        QTest::newRow("1 : 1") << "1 : 1" << false << "1" << "1" << false;
+    }
+    void presetsFillTheFields()
+    {
+        QFETCH(QString, preset);
+        QFETCH(bool, portrait);
+        QFETCH(QString, height);
+        QFETCH(QString, width);
+        QFETCH(bool, dpi);
+        Framzo main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        main.mpFit->setChecked(!dpi); // the other mode, so that the preset must switch it
+        if (portrait) {
+            main.mpWidth->setText("9");
+            main.mpHeight->setText("13");
+        }
+        const int index = main.mpPresets->findText(preset);
+        QVERIFY(index > 0);
+        // As the user picks it: the list's activated signal.
+        main.mpPresets->setCurrentIndex(index);
+        emit main.mpPresets->activated(index);
+        QCOMPARE(main.mpHeight->text(), height);
+        QCOMPARE(main.mpWidth->text(), width);
+        QCOMPARE(main.mpFit->isChecked(), dpi);
+        QVERIFY(!main.mpFree->isChecked()); // the shape is kept
+        QVERIFY(shownCutWidgets(main).contains("mpWidth"));
+        QCOMPARE(shownCutWidgets(main).contains("mpFree"), !dpi);
+        QCOMPARE(main.mpPresets->currentText(), preset);
+        QCOMPARE(main.cutSettings().useDpi, dpi);
+        QCOMPARE(main.cutSettings().widthText, width);
+
+        // The fields stay editable; typing shows "custom", and typing the
+        // preset's numbers back shows it again.
+        main.mpWidth->clear();
+        QTest::keyClicks(main.mpWidth, "7");
+        QCOMPARE(main.mpPresets->currentText(), QStringLiteral("custom"));
+        main.mpWidth->clear();
+        QTest::keyClicks(main.mpWidth, width);
+        QCOMPARE(main.mpPresets->currentText(), preset);
+        // The same numbers in the other mode are another thing.
+        if (!dpi) {
+            main.mpFit->setChecked(true);
+            QCOMPARE(main.mpPresets->currentText(), QStringLiteral("custom"));
+        }
+    }
+
+    void turnSwapsTheFields()
+    {
+        Framzo main;
+        main.mpFree->setChecked(false); // the button shows with the numbers
+        main.mpTurn->click();
+        QCOMPARE(main.mpWidth->text(), QStringLiteral("9"));
+        QCOMPARE(main.mpHeight->text(), QStringLiteral("13"));
+        QCOMPARE(main.mpPresets->currentText(), QStringLiteral("13 : 9"));
+        main.mpTurn->click();
+        QCOMPARE(main.mpWidth->text(), QStringLiteral("13"));
     }
 
     void sizeFieldsTakeFourCharacters()

@@ -36,6 +36,8 @@ private slots:
         QCOMPARE(main.mpWidth->text(), QStringLiteral("13"));
         QCOMPARE(main.mpHeight->text(), QStringLiteral("9"));
         QVERIFY(main.mpShowFile->isChecked() && main.mpShowEdit->isChecked() && main.mpShowCut->isChecked());
+        QVERIFY(!main.mpKeepCuts->isChecked()); // a cut replaces an earlier one of its name
+        QVERIFY(!main.mpAutoTurn->isChecked());
         QVERIFY(main.mLastPath.isNull());
         QVERIFY(main.capturePath.isNull());
         QCOMPARE(main.geometry().size(), QSize(800, 600));
@@ -54,6 +56,8 @@ private slots:
             main.mpWidth->setText("abc");
             main.mpHeight->setText("2.5");
             main.mpShowFile->setChecked(false);
+            main.mpAutoTurn->setChecked(true);
+            main.mpKeepCuts->setChecked(true);
         }
         Framzo main;
         QCOMPARE(main.geometry(), QRect(70, 80, 640, 480));
@@ -64,6 +68,8 @@ private slots:
         QCOMPARE(main.mpWidth->text(), QStringLiteral("abc")); // taken unchanged
         QCOMPARE(main.mpHeight->text(), QStringLiteral("2.5"));
         QVERIFY(!main.mpShowFile->isChecked());
+        QVERIFY(main.mpAutoTurn->isChecked());
+        QVERIFY(main.mpKeepCuts->isChecked());
         main.show();
         QVERIFY(!main.mpFileBar->isVisible());
         QVERIFY(main.mpEditBar->isVisible());

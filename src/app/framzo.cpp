@@ -8,6 +8,8 @@
 #include "imageio/imageio.h"
 #include "imageio/pathutil.h"
 #include "picture/colorpanel.h"
+#include "picture/cutpresets.h"
+#include "picture/framegeometry.h"
 #include "picture/picture.h"
 
 #include <QApplication>
@@ -106,6 +108,7 @@ Framzo::Framzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(mpFit, &QCheckBox::toggled, this, &Framzo::updateCutSettings);
     connect(mpFree, &QCheckBox::toggled, this, &Framzo::updateCutSettings);
     connect(mpFrameColor, &QComboBox::currentIndexChanged, this, &Framzo::updateCutSettings);
+    setUpBatchCutting();
 
     mpJpegQuality = new QAction(tr("JPEG Quality..."), this);
     mpJpegQuality->setObjectName(QStringLiteral("mpJpegQuality"));
@@ -212,6 +215,7 @@ void Framzo::loadSettings()
     const int colour = s.value(QStringLiteral("/FrameColor"), mpFrameColor->currentIndex()).toInt(&ok);
     if (ok && colour >= 0 && colour < mpFrameColor->count())
         mpFrameColor->setCurrentIndex(colour);
+    loadBatchSettings(s);
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/ToolSettings"));
@@ -253,6 +257,7 @@ void Framzo::saveSettings()
     s.setValue(QStringLiteral("/Width"), mpWidth->text());
     s.setValue(QStringLiteral("/Height"), mpHeight->text());
     s.setValue(QStringLiteral("/FrameColor"), mpFrameColor->currentIndex());
+    saveBatchSettings(s);
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/ToolSettings"));
@@ -302,6 +307,7 @@ void Framzo::newChildWin(QString path)
     connect(pic, &Picture::failure, this, &Framzo::reportFailure);
     connect(pic, &Picture::writing, this, &Framzo::showWriting);
     connect(pic, &Picture::cutReadoutChanged, this, &Framzo::showCutReadout);
+    connectBatchCutting(pic);
     pic->showFrame(mpShowCut->isChecked());
     connect(mpShowCut, &QAction::toggled, pic, &Picture::showFrame);
     connect(mpCutBar, &QToolBar::visibilityChanged, pic, &Picture::showFrame);
@@ -345,6 +351,8 @@ CutSettings Framzo::cutSettings() const
 
 void Framzo::updateCutSettings()
 {
+    if (mFillingFields)
+        return;
     const CutSettings s = cutSettings();
     const QList<QMdiSubWindow *> windows = mpWorkspace->subWindowList();
     for (QMdiSubWindow *sub : windows) {
@@ -589,7 +597,7 @@ void Framzo::capture()
     while (capturePath.isEmpty())
         setCapturePath();
     if (Picture *pic = activePicture())
-        pic->captureTo(capturePath);
+        pic->captureTo(capturePath, cutNaming());
 }
 
 void Framzo::setCapturePath()
@@ -686,4 +694,155 @@ int Framzo::invertColor()
     if (Picture *pic = activePicture())
         return pic->invertColors();
     return 0;
+}
+
+// ---- cutting one photo after another ----------------------------------------
+
+void Framzo::setUpBatchCutting()
+{
+    // Hidden with the numbers they turn while "free" is checked (the form
+    // starts with it checked).
+    setCutWidgetHidden(mpTurn, mpFree->isChecked());
+    setCutWidgetHidden(mpAutoTurn, mpFree->isChecked());
+    connect(mpCutNext, &QAction::triggered, this, &Framzo::cutAndNext);
+    // The keypad's Enter, as for Return.
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Enter), this), &QShortcut::activated, this,
+            &Framzo::cutAndNext);
+    connect(mpTurn, &QToolButton::clicked, this, &Framzo::turnFrame);
+    connect(mpPresets, &QComboBox::activated, this, &Framzo::choosePreset);
+    connect(mpAutoTurn, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            followPhotoOrientation();
+    });
+    connect(mpWidth, &QLineEdit::textChanged, this, &Framzo::showPreset);
+    connect(mpHeight, &QLineEdit::textChanged, this, &Framzo::showPreset);
+    connect(mpFit, &QCheckBox::toggled, this, &Framzo::showPreset);
+    connect(mpWorkspace, &QMdiArea::subWindowActivated, this, &Framzo::followPhotoOrientation);
+    showPreset();
+}
+
+void Framzo::connectBatchCutting(Picture *pic)
+{
+    connect(pic, &Picture::turnRequested, this, &Framzo::turnFrame);
+    // Windows opened or stepped while another one is active wait until
+    // they are activated themselves.
+    connect(pic, &Picture::imageShown, this, [this, pic] {
+        if (pic == activePicture())
+            followPhotoOrientation();
+    });
+}
+
+void Framzo::loadBatchSettings(QSettings &s)
+{
+    mpAutoTurn->setChecked(s.value(QStringLiteral("/AutoTurn"), false).toBool());
+    mpKeepCuts->setChecked(s.value(QStringLiteral("/KeepEarlierCuts"), false).toBool());
+}
+
+void Framzo::saveBatchSettings(QSettings &s) const
+{
+    s.setValue(QStringLiteral("/AutoTurn"), mpAutoTurn->isChecked());
+    s.setValue(QStringLiteral("/KeepEarlierCuts"), mpKeepCuts->isChecked());
+}
+
+capture::Naming Framzo::cutNaming() const
+{
+    return mpKeepCuts->isChecked() ? capture::Naming::KeepEarlier : capture::Naming::Replace;
+}
+
+void Framzo::cutAndNext()
+{
+    // The first use asks for the capture folder as Return does.
+    while (capturePath.isEmpty())
+        setCapturePath();
+    Picture *pic = activePicture();
+    if (!pic)
+        return;
+    if (!pic->frameState().shown) {
+        statusBar()->showMessage(tr("Nothing cut: the frame is hidden with the Cut bar"));
+        return;
+    }
+    const capture::Result result = pic->cutInto(capturePath, cutNaming());
+    if (result.path.isEmpty())
+        return; // the failure is in the status bar; the photo stays, so that nothing is skipped
+    QString message = tr("Cut %1 x %2 written to %3")
+                          .arg(result.size.width())
+                          .arg(result.size.height())
+                          .arg(pathutil::homeAsTilde(result.path));
+    if (pic->canStep(1))
+        pic->stepInFolder(1);
+    else
+        message += tr("; this is the last photo of the folder");
+    statusBar()->showMessage(message);
+}
+
+void Framzo::swapSizeFields()
+{
+    const QSignalBlocker blockWidth(mpWidth);
+    const QSignalBlocker blockHeight(mpHeight);
+    const QString width = mpWidth->text();
+    mpWidth->setText(mpHeight->text());
+    mpHeight->setText(width);
+}
+
+void Framzo::turnFrame()
+{
+    swapSizeFields();
+    const CutSettings s = cutSettings();
+    Picture *active = activePicture();
+    // The other windows' frames follow the fields only where they lay the
+    // other way.
+    for (Picture *pic : pictures())
+        pic->turnFrame(s, pic == active);
+}
+
+void Framzo::followPhotoOrientation()
+{
+    Picture *pic = activePicture();
+    if (!mpAutoTurn->isChecked() || !pic || pic->image().isNull())
+        return;
+    using framegeometry::Orientation;
+    const Orientation photo = framegeometry::orientationOf(pic->image().width(), pic->image().height());
+    if (photo == Orientation::None)
+        return; // a square photo takes either
+    const bool swap = framegeometry::orientationOf(mpWidth->text(), mpHeight->text()) == framegeometry::opposite(photo);
+    if (swap)
+        swapSizeFields();
+    const CutSettings s = cutSettings();
+    if (!swap) {
+        pic->turnFrame(s, false); // a frame the user shaped the other way
+        return;
+    }
+    for (Picture *p : pictures())
+        p->turnFrame(s, false);
+}
+
+void Framzo::choosePreset(int index)
+{
+    bool ok = false;
+    const int preset = mpPresets->itemData(index).toInt(&ok);
+    if (!ok || preset < 0 || preset >= cutpresets::all().size()) {
+        showPreset(); // "custom" fills nothing
+        return;
+    }
+    const CutSettings s = cutpresets::applied(cutpresets::all().at(preset), cutSettings());
+    mFillingFields = true;
+    // "free" first: it hides "use dpi" while it is checked.
+    mpFree->setChecked(s.free);
+    mpFit->setChecked(s.useDpi);
+    mpWidth->setText(s.widthText);
+    mpHeight->setText(s.heightText);
+    mFillingFields = false;
+    const CutSettings now = cutSettings();
+    for (Picture *pic : pictures())
+        pic->reshapeFrame(now);
+    followPhotoOrientation();
+    showPreset();
+}
+
+void Framzo::showPreset()
+{
+    if (mFillingFields)
+        return;
+    const int index = mpPresets->findData(cutpresets::find(cutSettings()));
+    mpPresets->setCurrentIndex(qMax(0, index));
 }

@@ -5,6 +5,7 @@
 
 #include "forms/uiframzo.h"
 #include "imageio/imageio.h"
+#include "picture/capture.h"
 #include "picture/cutsettings.h"
 
 #include <QPointer>
@@ -96,6 +97,14 @@ private slots:
     void tile();
     void browse();
     void askJpegQuality();
+    // Shift+Return: cuts as capture() does, opens nothing, says what was
+    // written where, and shows the next photo of the folder.
+    void cutAndNext();
+    // The turn button and the key O: the size fields swap, and the frame of
+    // the active image window turns with them.
+    void turnFrame();
+    // A preset chosen from the Cut bar's list (its item index).
+    void choosePreset(int index);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -125,12 +134,31 @@ private:
     // The image windows, in the workspace's order.
     QList<Picture *> pictures() const;
 
+    // Cutting one photo after another: the connections of the Cut and Next
+    // action, the presets, the turn button and "auto" (made once), and those
+    // of each new image window.
+    void setUpBatchCutting();
+    void connectBatchCutting(Picture *pic);
+    void loadBatchSettings(QSettings &s);
+    void saveBatchSettings(QSettings &s) const;
+    // The preset list shows the preset the Cut bar's fields stand for.
+    void showPreset();
+    // With "auto" on, turns the size fields, and the frame, to the active
+    // image window's photo.
+    void followPhotoOrientation();
+    // Swaps the two size fields, handing nothing on: the caller does.
+    void swapSizeFields();
+    capture::Naming cutNaming() const;
+
     std::unique_ptr<QSettings> mpSettings;
     imageio::PhotoOptions mPhotoOptions;
     QMetaObject::Connection mDockToBrowse;
     // Windows opened in one go into an empty workspace all open maximised:
     // set while such a batch is being opened.
     bool mBatchIntoEmpty = false;
+    // Set while a preset fills the Cut bar: its fields and boxes change one
+    // after another, and the windows get the result once.
+    bool mFillingFields = false;
     // The colour panel built last; it deletes itself when it closes.
     QPointer<ColorPanel> colorPanel;
     // Lasting, so that the messages that come and go do not hide it.

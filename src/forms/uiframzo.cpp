@@ -3,6 +3,7 @@
 #include "forms/elidedlabel.h"
 #include "forms/foldertree.h"
 #include "images/mimesourcefactory.h"
+#include "picture/cutpresets.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -86,6 +87,9 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     mpShowFile = makeAction(this, "mpShowFile");
     mpShowEdit = makeAction(this, "mpShowEdit");
     mpShowCut = makeAction(this, "mpShowCut");
+    mpCutNext = makeAction(this, "mpCutNext");
+    mpKeepCuts = makeAction(this, "mpKeepCuts");
+    mpKeepCuts->setCheckable(true);
     for (QAction *a : {mpShowFile, mpShowEdit, mpShowCut}) {
         a->setCheckable(true);
         a->setChecked(true);
@@ -128,6 +132,15 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     mpLabelFormat->setFont(f10);
     bindVisibility(mpCutBar, mpLabelFormat);
 
+    // Clicks on these leave the keyboard with the image window, whose arrow
+    // keys move the frame; a list with the focus would take them.
+    mpPresets = new QComboBox(mpCutBar);
+    mpPresets->setObjectName(QStringLiteral("mpPresets"));
+    mpPresets->setEditable(false);
+    mpPresets->setFocusPolicy(Qt::TabFocus);
+    mpPresets->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    bindVisibility(mpCutBar, mpPresets);
+
     mpHeight = new QLineEdit(mpCutBar);
     mpHeight->setObjectName(QStringLiteral("mpHeight"));
     mpHeight->setMaximumSize(30, 32767);
@@ -155,6 +168,16 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     mpLabelCm->setObjectName(QStringLiteral("mpLabelCm"));
     mpLabelCm->setFont(f12);
     bindVisibility(mpCutBar, mpLabelCm);
+
+    mpTurn = new QToolButton(mpCutBar);
+    mpTurn->setObjectName(QStringLiteral("mpTurn"));
+    mpTurn->setAutoRaise(true);
+    mpTurn->setFocusPolicy(Qt::TabFocus);
+    bindVisibility(mpCutBar, mpTurn);
+    mpAutoTurn = new QCheckBox(mpCutBar);
+    mpAutoTurn->setObjectName(QStringLiteral("mpAutoTurn"));
+    mpAutoTurn->setFocusPolicy(Qt::TabFocus);
+    bindVisibility(mpCutBar, mpAutoTurn);
 
     mpCutBar->addSeparator();
     mpFit = new QCheckBox(mpCutBar);
@@ -223,7 +246,7 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
         mMenus.insert(id, menu);
     };
     addMenu(2, {mpGetPath, mpSave, mpSaveAs, mpDelete, nullptr, mpQuit});
-    addMenu(3, {mpRot270, mpRot90, nullptr, mpGenerate, mpChooseTarget});
+    addMenu(3, {mpRot270, mpRot90, nullptr, mpGenerate, mpCutNext, mpChooseTarget, mpKeepCuts});
     addMenu(4, {mpHtml, nullptr, mpShowFile, mpShowEdit, mpShowCut});
     addMenu(5, {mpCascade, mpTile});
     // Help first, then About: F1 reaches the help pages from the menu.
@@ -242,9 +265,11 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(mpGenerate, &QAction::triggered, this, &UiFramzo::editCut);
     connect(mpQuit, &QAction::triggered, this, &QWidget::close);
     connect(mpAbout, &QAction::triggered, this, &UiFramzo::helpAbout);
+    // The turn button and "auto" belong to the two numbers: they show with them.
     for (QWidget *w : {static_cast<QWidget *>(mpFit), static_cast<QWidget *>(mpLabelCm),
                        static_cast<QWidget *>(mpLabelX), static_cast<QWidget *>(mpHeight),
-                       static_cast<QWidget *>(mpWidth)}) {
+                       static_cast<QWidget *>(mpWidth), static_cast<QWidget *>(mpTurn),
+                       static_cast<QWidget *>(mpAutoTurn)}) {
         QAction *holder = holderOf(mpCutBar, w);
         connect(mpFree, &QCheckBox::toggled, holder, [holder](bool on) { holder->setVisible(!on); });
     }
@@ -290,7 +315,12 @@ void UiFramzo::languageChange()
         QKeySequence(tr("Ctrl+Right")));
     set(mpGenerate, tr("Cut"), tr("Cu&t"), tr("cuts the content of the frame and saves it to file"),
         QKeySequence(tr("Return")));
+    set(mpCutNext, tr("Cut and Next"), tr("Cut and &Next"),
+        tr("cuts the content of the frame, opens nothing and shows the next picture"),
+        QKeySequence(tr("Shift+Return")));
     set(mpChooseTarget, tr("Choose Target"), {}, {}, QKeySequence());
+    set(mpKeepCuts, tr("Keep Earlier Cuts"), {},
+        tr("a cut of the same name as an earlier one is written as name_1, name_2, ..."), QKeySequence());
     set(mpHtml, tr("Create Html Gallery"), tr("Create Html File"), {}, QKeySequence());
     set(mpShowFile, tr("File"), tr("File"), {}, QKeySequence());
     set(mpShowEdit, tr("Edit"), tr("Edit"), {}, QKeySequence());
@@ -331,6 +361,20 @@ void UiFramzo::languageChange()
     mpFrameColor->addItem(QIcon(fromMimeSource(QStringLiteral("red.bmp"))), tr("red"));
     mpFrameColor->addItem(QIcon(fromMimeSource(QStringLiteral("green.bmp"))), tr("green"));
     mpFrameColor->addItem(QIcon(fromMimeSource(QStringLiteral("blue.bmp"))), tr("blue"));
+
+    mpPresets->setToolTip(tr("print sizes and ratios"));
+    mpPresets->clear();
+    mpPresets->addItem(tr("custom"), -1);
+    const QList<cutpresets::Preset> &presets = cutpresets::all();
+    for (int i = 0; i < presets.size(); ++i) {
+        if (i > 0 && presets.at(i).centimetres != presets.at(i - 1).centimetres)
+            mpPresets->insertSeparator(mpPresets->count());
+        mpPresets->addItem(cutpresets::label(presets.at(i)), i);
+    }
+    mpTurn->setText(tr("turn"));
+    mpTurn->setToolTip(tr("turn the frame: the two numbers swap [O]"));
+    mpAutoTurn->setText(tr("auto"));
+    mpAutoTurn->setToolTip(tr("turn the frame to each photo: portrait on a portrait photo"));
 
     mpTree->setHeaderLabels({tr("Name"), tr("Type"), tr("Order")});
     mpLabelName->setText(tr("Name:"));

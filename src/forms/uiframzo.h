@@ -44,6 +44,10 @@ public:
     QAction *mpShowFile;
     QAction *mpShowEdit;
     QAction *mpShowCut;
+    // Cuts as mpGenerate does, opens nothing and steps to the next photo.
+    QAction *mpCutNext;
+    // Checkable: a cut never replaces an earlier one of the same name.
+    QAction *mpKeepCuts;
 
     // The bars (no object names) and the Browse dock.
     QToolBar *mpFileBar;
@@ -66,6 +70,13 @@ public:
     QCheckBox *mpFit;
     QCheckBox *mpFree;
     QComboBox *mpFrameColor;
+    // Print sizes and ratios that fill the size fields; "custom" while the
+    // fields say something else.
+    QComboBox *mpPresets;
+    // Swaps the two size fields: the frame turns a quarter.
+    QToolButton *mpTurn;
+    // Turns the frame to the orientation of each photo shown.
+    QCheckBox *mpAutoTurn;
 
     // Browse dock widgets.
     QTreeWidget *mpTree;

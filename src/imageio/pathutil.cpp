@@ -63,4 +63,17 @@ QString desktopFolder()
     return QDir::homePath() + QStringLiteral("/Desktop/");
 }
 
+QString homeAsTilde(const QString &path)
+{
+    const QString home = QDir::homePath();
+    // "/" as home would make every path "~/...": that says nothing.
+    if (home.isEmpty() || home == QLatin1String("/"))
+        return path;
+    if (path == home)
+        return QStringLiteral("~");
+    if (path.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + path.mid(home.size());
+    return path;
+}
+
 } // namespace pathutil

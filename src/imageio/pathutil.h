@@ -34,4 +34,8 @@ bool sameFile(const QString &a, const QString &b);
 // The user's Desktop folder, with a trailing "/".
 QString desktopFolder();
 
+// path with the user's home folder at its start written as "~", as the
+// user reads it in a message ("~/prints/a.jpg"); other paths unchanged.
+QString homeAsTilde(const QString &path);
+
 } // namespace pathutil

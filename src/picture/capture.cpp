@@ -75,7 +75,7 @@ QString firstFreeName(const QString &path)
 }
 
 Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath,
-                const QString &captureDir, const imageio::PhotoOptions &options)
+                const QString &captureDir, const imageio::PhotoOptions &options, Naming naming)
 {
     Result result;
     if (captureDir.isEmpty()) {
@@ -88,7 +88,7 @@ Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePat
         return result;
     }
     QString out = outputPath(captureDir, sourcePath);
-    if (pathutil::sameFile(out, sourcePath))
+    if (naming == Naming::KeepEarlier || pathutil::sameFile(out, sourcePath))
         out = firstFreeName(out);
 
     QByteArray format = imageio::detect(sourcePath);
@@ -99,6 +99,7 @@ Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePat
         return result;
     }
     result.path = out;
+    result.size = piece.size();
     return result;
 }
 

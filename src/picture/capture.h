@@ -35,15 +35,24 @@ struct Result
 {
     QString path;  // the file written; empty on failure
     QString error; // why nothing was written
+    QSize size;    // the size of the cut written
+};
+
+// What becomes of an earlier cut of the same name in the capture folder.
+enum class Naming {
+    Replace,     // the new cut replaces it
+    KeepEarlier, // the new cut goes to the first free "<stem>_<n>.<ext>"
 };
 
 // Cuts rect out of image and writes it into captureDir under the source's
 // name, in the format of the source file's content (read from its header
 // only). A source lying in the capture folder itself is never replaced by
 // its own cut-out: the cut then goes to the first free "<stem>_<n>.<ext>".
-// Any other file of that name is replaced, atomically. The cut keeps the
-// source's metadata and JPEG quality (imageio::writePhoto).
+// Any other file of that name is replaced, atomically, unless naming keeps
+// earlier cuts. The cut keeps the source's metadata and JPEG quality
+// (imageio::writePhoto).
 Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath,
-                const QString &captureDir, const imageio::PhotoOptions &options = {});
+                const QString &captureDir, const imageio::PhotoOptions &options = {},
+                Naming naming = Naming::Replace);
 
 } // namespace capture

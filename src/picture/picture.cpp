@@ -22,6 +22,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QMdiArea>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QStandardPaths>
@@ -56,6 +57,7 @@ Picture::Picture(QWidget *workspace_, const char *name, Qt::WindowFlags flags)
     // Files dropped on the photo go on to the main window, which opens them.
     canvasView->setAcceptDrops(false);
     canvasView->viewport()->setAcceptDrops(false);
+    canvasView->installEventFilter(this); // the keys of the frame
     canvasView->show();
     canvasView->setFocus();
 
@@ -190,13 +192,21 @@ QSize fitInside(QSize src, int w, int h)
 
 void Picture::refreshView()
 {
+    const QSize before = surface().canvas;
+    const CutFrame::Placement placement = frame.placement(before);
     {
         QMutexLocker lock(&viewLock);
         if (!layOutView())
             return;
     }
     // The image may have changed size: the frame never lies off it.
-    refitFrame();
+    followFrame(before, placement);
+    // Another photo, or this one turned; an edit of its colours is not.
+    if (filePath != mShownPath || currentImage->size() != mShownSize) {
+        mShownPath = filePath;
+        mShownSize = currentImage->size();
+        emit imageShown();
+    }
 }
 
 bool Picture::layOutView()
@@ -286,6 +296,86 @@ void Picture::refitFrame()
     updateReadout();
 }
 
+void Picture::followFrame(QSize before, const CutFrame::Placement &placement)
+{
+    const framegeometry::Surface now = surface();
+    if (now.canvas == before || currentImage->isNull()) {
+        refitFrame();
+        return;
+    }
+    if (frame.follow(placement, mCutSettings, now))
+        drawFrame();
+    updateReadout();
+}
+
+void Picture::reshapeFrame(const CutSettings &settings)
+{
+    mCutSettings = settings;
+    if (!currentImage->isNull() && frame.reshape(mCutSettings, surface()))
+        drawFrame();
+    refitFrame();
+}
+
+void Picture::turnFrame(const CutSettings &settings, bool force)
+{
+    mCutSettings = settings;
+    const framegeometry::Orientation wanted
+        = framegeometry::orientationOf(settings.widthText, settings.heightText);
+    const bool lyingOtherWay = frame.orientation() == framegeometry::opposite(wanted)
+        && wanted != framegeometry::Orientation::None;
+    if (!currentImage->isNull() && (force || lyingOtherWay) && frame.turn(mCutSettings, surface()))
+        drawFrame();
+    refitFrame();
+}
+
+bool Picture::frameKey(const QKeyEvent *event)
+{
+    // Shift makes arrows move further; the keypad's keys count as the others.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const bool shift = mods == Qt::ShiftModifier;
+    if (mods != Qt::NoModifier && !shift)
+        return false;
+    const int distance = shift ? 10 : 1;
+    int dx = 0;
+    int dy = 0;
+    int steps = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        dx = -distance;
+        break;
+    case Qt::Key_Right:
+        dx = distance;
+        break;
+    case Qt::Key_Up:
+        dy = -distance;
+        break;
+    case Qt::Key_Down:
+        dy = distance;
+        break;
+    case Qt::Key_Plus: // Shift on most layouts
+    case Qt::Key_Equal: // the same key without Shift
+        steps = 1;
+        break;
+    case Qt::Key_Minus:
+        steps = -1;
+        break;
+    case Qt::Key_O:
+        if (shift)
+            return false;
+        emit turnRequested();
+        return true;
+    default:
+        return false;
+    }
+    if (currentImage->isNull() || frame.moving || frame.resizing)
+        return true; // a drag has the frame: the key is taken, and does nothing
+    const bool changed = steps != 0 ? frame.step(steps, mCutSettings, surface())
+                                    : frame.nudge(dx, dy, mCutSettings, surface());
+    if (changed)
+        drawMovedFrame();
+    return true;
+}
+
 void Picture::updateReadout()
 {
     const QString text = currentImage->isNull() ? QString() : frame.readout(mCutSettings, surface());
@@ -332,7 +422,11 @@ void Picture::frameMove(QPoint p)
         return;
     if (!frame.move(p.x(), p.y(), mCutSettings, surface()))
         return;
+    drawMovedFrame();
+}
 
+void Picture::drawMovedFrame()
+{
     paintFrame();
     drawFrame();
     updateReadout();
@@ -362,6 +456,10 @@ bool Picture::eventFilter(QObject *watched, QEvent *event)
             break;
         }
     }
+    // Only while the image has the keyboard: the folder tree and the Cut
+    // bar's fields keep their own arrow keys.
+    if (watched == canvasView && event->type() == QEvent::KeyPress && frameKey(static_cast<QKeyEvent *>(event)))
+        return true;
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -382,10 +480,17 @@ void Picture::mouseMoveEvent(QMouseEvent *event)
     frameMove(canvasPoint(this, event->position()));
 }
 
-void Picture::captureTo(const QString &captureFolder)
+void Picture::captureTo(const QString &captureFolder, capture::Naming naming)
+{
+    const capture::Result result = cutInto(captureFolder, naming);
+    if (!result.path.isEmpty())
+        emit cutWritten(result.path);
+}
+
+capture::Result Picture::cutInto(const QString &captureFolder, capture::Naming naming)
 {
     if (!cutFrame->isVisible())
-        return;
+        return {};
     const QRect rect = frame.imageRect(surface());
     capture::Result result;
     {
@@ -395,14 +500,13 @@ void Picture::captureTo(const QString &captureFolder)
                                           .arg(rect.width())
                                           .arg(rect.height())
                                           .arg(pathutil::fileName(filePath)));
-        result = capture::writeCut(*currentImage, rect, filePath, captureFolder, mPhotoOptions);
+        result = capture::writeCut(*currentImage, rect, filePath, captureFolder, mPhotoOptions, naming);
         if (told)
             emit writing(QString());
     }
     if (result.path.isEmpty())
         emit failure(result.error);
-    else
-        emit cutWritten(result.path);
+    return result;
 }
 
 bool Picture::tellWriting(qint64 pixels, const QString &message)
@@ -550,6 +654,17 @@ bool Picture::stepInFolder(int step)
     filePath = folder + folderEntries.at(target);
     loadImage(filePath);
     return target != current;
+}
+
+bool Picture::canStep(int step) const
+{
+    if (filePath.isNull() || step == 0)
+        return false;
+    const int current = folderEntries.indexOf(filePath.mid(pathutil::folderWithSlash(filePath).size()));
+    if (current < 0)
+        return false;
+    const int target = current + (step > 0 ? 1 : -1);
+    return target >= 0 && target < folderEntries.size();
 }
 
 void Picture::deleteFile()

@@ -8,6 +8,7 @@
 // value (setCutSettings) and tells what happened through its signals.
 
 #include "imageio/imageio.h"
+#include "picture/capture.h"
 #include "picture/cutframe.h"
 
 #include <QImage>
@@ -19,6 +20,7 @@ class Prefetcher;
 class QGraphicsRectItem;
 class QGraphicsScene;
 class QGraphicsView;
+class QKeyEvent;
 
 class Picture : public QMainWindow
 {
@@ -33,12 +35,25 @@ public:
     void refreshView();
 
     // Cut frame and capture.
-    void captureTo(const QString &captureFolder);
+    // Writes the cut and tells the main window to open it (cutWritten).
+    void captureTo(const QString &captureFolder, capture::Naming naming = capture::Naming::Replace);
+    // Writes the cut and only returns what was written: nothing is opened.
+    // A failure is reported (failure); a hidden frame writes nothing and
+    // reports nothing, as with captureTo.
+    capture::Result cutInto(const QString &captureFolder, capture::Naming naming);
     // The Cut bar as it is now. The frame takes its colour at once, and in
     // centimetre mode its size too; otherwise it follows from the next drag
     // on.
     void setCutSettings(const CutSettings &settings);
     const CutSettings &cutSettings() const { return mCutSettings; }
+    // Takes settings whose shape was chosen on purpose (a preset): the frame
+    // takes that shape at once, at its relative place and size, where a
+    // ratio typed into the fields waits for the next resize.
+    void reshapeFrame(const CutSettings &settings);
+    // Takes settings whose two numbers have just been swapped: the frame
+    // turns a quarter when force is set or when it lies the other way than
+    // the numbers now say.
+    void turnFrame(const CutSettings &settings, bool force);
     // How cuts and saved photos are written (the JPEG quality setting).
     void setPhotoOptions(const imageio::PhotoOptions &options) { mPhotoOptions = options; }
     const imageio::PhotoOptions &photoOptions() const { return mPhotoOptions; }
@@ -62,6 +77,9 @@ public:
 
     // Folder navigation and delete.
     bool stepInFolder(int step);
+    // Whether stepInFolder(step) would show another photo (false at the
+    // ends of the folder and for a file that is not in its folder's list).
+    bool canStep(int step) const;
     void deleteFile();
 
     // Read access for the main window and tests.
@@ -114,6 +132,11 @@ signals:
     // A write that takes a while is under way (message says what), or has
     // ended (empty message). Sent only for large images.
     void writing(const QString &message);
+    // Another photo was laid out on the canvas (opened, stepped to, or
+    // given a quarter turn): the main window may turn the frame to it.
+    void imageShown();
+    // The key O on the image: turn the frame.
+    void turnRequested();
 
 protected:
     // Unsaved edits are not closed away unasked.
@@ -131,10 +154,21 @@ private:
     void frameRelease();
     // Puts the items where the frame state says.
     void drawFrame();
+    // The same after the user moved or sized the frame: it takes the pen of
+    // the chosen colour, and the readout follows.
+    void drawMovedFrame();
     // Puts the frame back on the canvas after the image or the Cut bar
     // changed.
     void refitFrame();
     void updateReadout();
+    // After the canvas changed from before: the frame keeps its place and
+    // size relative to the photo (placement taken on the old canvas), then
+    // is kept on the new one. An unchanged canvas just refits it.
+    void followFrame(QSize before, const CutFrame::Placement &placement);
+    // The keys of the frame on the image: arrows move it (by 10 with
+    // Shift), + and - change its size by a ratio step, O turns it. True
+    // when the key was one of them.
+    bool frameKey(const QKeyEvent *event);
     // Sends writing(message) when a write of pixels this many takes long
     // enough to be noticed; returns whether it did (the caller then sends
     // the empty message when the write has ended).
@@ -184,4 +218,7 @@ private:
     Prefetcher *mPrefetcher = nullptr;
     QString lastLoaded; // the file the neighbours were last asked for
     QString mReadout;
+    // The photo imageShown() was last sent for.
+    QString mShownPath;
+    QSize mShownSize;
 };
