@@ -266,10 +266,10 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(mpQuit, &QAction::triggered, this, &QWidget::close);
     connect(mpAbout, &QAction::triggered, this, &UiFramzo::helpAbout);
     // The turn button and "auto" belong to the two numbers: they show with them.
-    for (QWidget *w : {static_cast<QWidget *>(mpFit), static_cast<QWidget *>(mpLabelCm),
-                       static_cast<QWidget *>(mpLabelX), static_cast<QWidget *>(mpHeight),
-                       static_cast<QWidget *>(mpWidth), static_cast<QWidget *>(mpTurn),
-                       static_cast<QWidget *>(mpAutoTurn)}) {
+    for (QWidget *w :
+         {static_cast<QWidget *>(mpFit), static_cast<QWidget *>(mpLabelCm), static_cast<QWidget *>(mpLabelX),
+          static_cast<QWidget *>(mpHeight), static_cast<QWidget *>(mpWidth), static_cast<QWidget *>(mpTurn),
+          static_cast<QWidget *>(mpAutoTurn)}) {
         QAction *holder = holderOf(mpCutBar, w);
         connect(mpFree, &QCheckBox::toggled, holder, [holder](bool on) { holder->setVisible(!on); });
     }

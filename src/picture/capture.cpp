@@ -74,8 +74,8 @@ QString firstFreeName(const QString &path)
     }
 }
 
-Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath,
-                const QString &captureDir, const imageio::PhotoOptions &options, Naming naming)
+Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath, const QString &captureDir,
+                const imageio::PhotoOptions &options, Naming naming)
 {
     Result result;
     if (captureDir.isEmpty()) {

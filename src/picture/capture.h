@@ -51,8 +51,7 @@ enum class Naming {
 // Any other file of that name is replaced, atomically, unless naming keeps
 // earlier cuts. The cut keeps the source's metadata and JPEG quality
 // (imageio::writePhoto).
-Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath,
-                const QString &captureDir, const imageio::PhotoOptions &options = {},
-                Naming naming = Naming::Replace);
+Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath, const QString &captureDir,
+                const imageio::PhotoOptions &options = {}, Naming naming = Naming::Replace);
 
 } // namespace capture

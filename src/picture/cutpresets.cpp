@@ -9,8 +9,8 @@ namespace cutpresets {
 const QList<Preset> &all()
 {
     static const QList<Preset> presets = {
-        {9, 13, true}, {10, 15, true}, {13, 18, true}, {15, 20, true}, {20, 30, true},
-        {9, 13, false}, {2, 3, false}, {3, 4, false}, {9, 16, false}, {1, 1, false},
+        {9, 13, true},  {10, 15, true}, {13, 18, true}, {15, 20, true}, {20, 30, true},
+        {9, 13, false}, {2, 3, false},  {3, 4, false},  {9, 16, false}, {1, 1, false},
     };
     return presets;
 }
@@ -52,8 +52,8 @@ int find(const CutSettings &settings)
 CutSettings applied(const Preset &preset, const CutSettings &current)
 {
     CutSettings s = current;
-    const bool portrait = framegeometry::orientationOf(current.widthText, current.heightText)
-        == framegeometry::Orientation::Portrait;
+    const bool portrait
+        = framegeometry::orientationOf(current.widthText, current.heightText) == framegeometry::Orientation::Portrait;
     s.widthText = QString::number(portrait ? preset.shorter : preset.longer);
     s.heightText = QString::number(portrait ? preset.longer : preset.shorter);
     s.useDpi = preset.centimetres;

@@ -21,8 +21,8 @@
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
-#include <QMdiArea>
 #include <QKeyEvent>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QStandardPaths>
@@ -319,10 +319,9 @@ void Picture::reshapeFrame(const CutSettings &settings)
 void Picture::turnFrame(const CutSettings &settings, bool force)
 {
     mCutSettings = settings;
-    const framegeometry::Orientation wanted
-        = framegeometry::orientationOf(settings.widthText, settings.heightText);
-    const bool lyingOtherWay = frame.orientation() == framegeometry::opposite(wanted)
-        && wanted != framegeometry::Orientation::None;
+    const framegeometry::Orientation wanted = framegeometry::orientationOf(settings.widthText, settings.heightText);
+    const bool lyingOtherWay
+        = frame.orientation() == framegeometry::opposite(wanted) && wanted != framegeometry::Orientation::None;
     if (!currentImage->isNull() && (force || lyingOtherWay) && frame.turn(mCutSettings, surface()))
         drawFrame();
     refitFrame();
@@ -352,7 +351,7 @@ bool Picture::frameKey(const QKeyEvent *event)
     case Qt::Key_Down:
         dy = distance;
         break;
-    case Qt::Key_Plus: // Shift on most layouts
+    case Qt::Key_Plus:  // Shift on most layouts
     case Qt::Key_Equal: // the same key without Shift
         steps = 1;
         break;
@@ -369,8 +368,8 @@ bool Picture::frameKey(const QKeyEvent *event)
     }
     if (currentImage->isNull() || frame.moving || frame.resizing)
         return true; // a drag has the frame: the key is taken, and does nothing
-    const bool changed = steps != 0 ? frame.step(steps, mCutSettings, surface())
-                                    : frame.nudge(dx, dy, mCutSettings, surface());
+    const bool changed
+        = steps != 0 ? frame.step(steps, mCutSettings, surface()) : frame.nudge(dx, dy, mCutSettings, surface());
     if (changed)
         drawMovedFrame();
     return true;
