@@ -137,6 +137,13 @@ Framzo::~Framzo()
 {
     saveSettings();
     mpSettings.reset();
+    // The base classes close the workspace and its windows after this body
+    // has run, and that emits signals (a window activated, a dock hidden);
+    // none of them may reach slots of this half-destroyed window.
+    qApp->removeEventFilter(this);
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        child->disconnect(this);
 }
 
 void Framzo::reportFailure(const QString &message)
