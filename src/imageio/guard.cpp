@@ -1,0 +1,125 @@
+#include "imageio/guard.h"
+
+#include "imageio/jpegheader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace imageio::guard {
+namespace {
+
+QString megabytes(qint64 bytes)
+{
+    return QStringLiteral("%1 MB").arg(double(bytes) / (1 << 20), 0, 'f', 1);
+}
+
+QString tooManyPixels(qint64 width, qint64 height)
+{
+    return QStringLiteral("it declares %1 x %2 pixels (%3 million), more than the %4 million a picture may have")
+        .arg(width)
+        .arg(height)
+        .arg(width * height / 1'000'000)
+        .arg(kMaxPixels / 1'000'000);
+}
+
+bool tooLarge(qint64 width, qint64 height)
+{
+    return width > 0 && height > 0 && width * height > kMaxPixels;
+}
+
+// PNG: the signature, then chunks of a 4-byte length, a 4-byte type, the
+// data and a 4-byte checksum, the first being IHDR (width and height first).
+// libpng allocates and reads a chunk whole before it looks at it, so a
+// length is checked against the bytes the file really has.
+QString checkPng(QFile &file)
+{
+    const qint64 size = file.size();
+    qint64 at = 8;
+    bool first = true;
+    while (at + 8 <= size) {
+        uchar head[8];
+        if (!file.seek(at) || file.read(reinterpret_cast<char *>(head), 8) != 8)
+            return {}; // unreadable now: the reader will say so
+        const quint32 length = qFromBigEndian<quint32>(head);
+        const QByteArray type = QByteArray(reinterpret_cast<const char *>(head + 4), 4);
+        const qint64 end = at + 12 + qint64(length);
+        if (length > 0x7FFFFFFFu || end > size)
+            return QStringLiteral("its PNG chunk \"%1\" claims %2 bytes, but the file has %3 bytes in all")
+                .arg(QString::fromLatin1(type.toPercentEncoding()))
+                .arg(length)
+                .arg(size);
+        if (first && type == "IHDR" && length >= 8) {
+            uchar dims[8];
+            if (file.read(reinterpret_cast<char *>(dims), 8) != 8)
+                return {};
+            const qint64 w = qFromBigEndian<quint32>(dims);
+            const qint64 h = qFromBigEndian<quint32>(dims + 4);
+            if (tooLarge(w, h))
+                return tooManyPixels(w, h);
+        }
+        if (type == "IEND")
+            break;
+        first = false;
+        at = end;
+    }
+    return {};
+}
+
+QString checkJpeg(QFile &file)
+{
+    const jpegheader::Info info = jpegheader::read(file);
+    if (info.segmentPastEnd)
+        return QStringLiteral("a JPEG marker segment claims more bytes than the file's %1").arg(file.size());
+    if (info.valid && tooLarge(info.size.width(), info.size.height()))
+        return tooManyPixels(info.size.width(), info.size.height());
+    return {};
+}
+
+bool isText(QFile &file, const QByteArray &format)
+{
+    if (format == "xpm" || format == "xbm")
+        return true;
+    if (format != "pbm" && format != "pgm" && format != "ppm")
+        return false;
+    // P1, P2 and P3 are the text variants; P4, P5 and P6 hold bytes.
+    char magic[2];
+    return file.read(magic, 2) == 2 && magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '3';
+}
+
+} // namespace
+
+QString check(const QString &path, const QByteArray &format)
+{
+    QFile file(path);
+    // Regular files only (a FIFO would block); what cannot be opened is the
+    // reader's to report.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return {};
+    if (isText(file, format) && file.size() > kMaxTextBytes)
+        return QStringLiteral("it is a %1 text image of %2; text images over %3 are refused")
+            .arg(QString::fromLatin1(format.toUpper()), megabytes(file.size()), megabytes(kMaxTextBytes));
+    file.seek(0);
+    if (format == "png")
+        return checkPng(file);
+    if (format == "jpeg")
+        return checkJpeg(file);
+    return {};
+}
+
+QString check(const QSize &declaredSize)
+{
+    if (declaredSize.isValid() && tooLarge(declaredSize.width(), declaredSize.height()))
+        return tooManyPixels(declaredSize.width(), declaredSize.height());
+    return {};
+}
+
+QString check(const QString &path, const QByteArray &format, const QSize &declaredSize)
+{
+    const QString reason = check(path, format);
+    return reason.isEmpty() ? check(declaredSize) : reason;
+}
+
+} // namespace imageio::guard
