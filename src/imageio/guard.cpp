@@ -16,18 +16,20 @@ QString megabytes(qint64 bytes)
     return QStringLiteral("%1 MB").arg(double(bytes) / (1 << 20), 0, 'f', 1);
 }
 
+// Sides of up to 2^32 - 1 (PNG): their product may not fit 64 signed bits,
+// so it is never formed.
 QString tooManyPixels(qint64 width, qint64 height)
 {
     return QStringLiteral("it declares %1 x %2 pixels (%3 million), more than the %4 million a picture may have")
         .arg(width)
         .arg(height)
-        .arg(width * height / 1'000'000)
+        .arg(double(width) * double(height) / 1e6, 0, 'f', 0)
         .arg(kMaxPixels / 1'000'000);
 }
 
 bool tooLarge(qint64 width, qint64 height)
 {
-    return width > 0 && height > 0 && width * height > kMaxPixels;
+    return width > 0 && height > 0 && width > kMaxPixels / height;
 }
 
 // PNG: the signature, then chunks of a 4-byte length, a 4-byte type, the
