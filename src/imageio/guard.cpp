@@ -101,7 +101,7 @@ QString check(const QString &path, const QByteArray &format)
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return {};
     if (isText(file, format) && file.size() > kMaxTextBytes)
-        return QStringLiteral("it is a %1 text image of %2; text images over %3 are refused")
+        return QStringLiteral("it is a text image (%1) of %2; text images over %3 are refused")
             .arg(QString::fromLatin1(format.toUpper()), megabytes(file.size()), megabytes(kMaxTextBytes));
     file.seek(0);
     if (format == "png")

@@ -116,9 +116,7 @@ QByteArray sniffPhoto(const QString &path)
     return {};
 }
 
-} // namespace
-
-QByteArray detect(const QString &path)
+QByteArray detectFormat(const QString &path)
 {
     if (!QFileInfo(path).isFile())
         return {};
@@ -132,8 +130,6 @@ QByteArray detect(const QString &path)
         return {};
     return reader.format().toLower();
 }
-
-namespace {
 
 QImage decodeFile(const QString &path, QByteArray *format)
 {
@@ -224,6 +220,15 @@ QImage decodeReducedFile(const QString &path, const QSize &bound, QSize *fullSiz
 // the toolkit (a text image's line, a colour table); the file is then not an
 // image, like any other that cannot be read, instead of the end of the
 // program.
+QByteArray detect(const QString &path)
+{
+    try {
+        return detectFormat(path);
+    } catch (const std::bad_alloc &) {
+        return {};
+    }
+}
+
 QImage decode(const QString &path, QByteArray *format)
 {
     try {
