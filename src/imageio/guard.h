@@ -32,8 +32,9 @@ constexpr qint64 kMaxTextBytes = 64 << 20;
 // when it may be. It reads the file's size and, for JPEG and PNG, the
 // header's structure (every marker segment up to the image data, every
 // chunk): a segment or chunk that claims more bytes than the file holds is
-// refused, and so is a size those headers declare beyond kMaxPixels. Never
-// reads pixel data.
+// refused, and so is a size those headers declare beyond kMaxPixels. A TGA
+// whose declared pixels cannot fit the bytes after its header is refused
+// too. Never reads pixel data.
 QString check(const QString &path, const QByteArray &format);
 
 // The same for a size a reader found in the header (invalid: not known):
