@@ -8,6 +8,10 @@
 
 #include <cstring>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace imageio::guard {
 namespace {
 
@@ -36,33 +40,41 @@ bool tooLarge(qint64 width, qint64 height)
 // data and a 4-byte checksum, the first being IHDR (width and height first).
 // libpng allocates and reads a chunk whole before it looks at it, so a
 // length is checked against the bytes the file really has.
+//
+// A photo of 24 megapixels has some 9,000 chunks: each header is read with
+// one system call and nothing else is done with it, which keeps the walk to
+// a few per cent of the decode.
 QString checkPng(QFile &file)
 {
     const qint64 size = file.size();
+    const auto readAt = [&file](qint64 at, uchar *to, qint64 n) {
+#ifdef Q_OS_UNIX
+        return ::pread(file.handle(), to, size_t(n), off_t(at)) == n;
+#else
+        return file.seek(at) && file.read(reinterpret_cast<char *>(to), n) == n;
+#endif
+    };
     qint64 at = 8;
     bool first = true;
     while (at + 8 <= size) {
-        uchar head[8];
-        if (!file.seek(at) || file.read(reinterpret_cast<char *>(head), 8) != 8)
+        uchar head[16];
+        const bool dims = first && at + 16 <= size;
+        if (!readAt(at, head, dims ? 16 : 8))
             return {}; // unreadable now: the reader will say so
         const quint32 length = qFromBigEndian<quint32>(head);
-        const QByteArray type = QByteArray(reinterpret_cast<const char *>(head + 4), 4);
         const qint64 end = at + 12 + qint64(length);
         if (length > 0x7FFFFFFFu || end > size)
             return QStringLiteral("its PNG chunk \"%1\" claims %2 bytes, but the file has %3 bytes in all")
-                .arg(QString::fromLatin1(type.toPercentEncoding()))
+                .arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(head + 4), 4).toPercentEncoding()))
                 .arg(length)
                 .arg(size);
-        if (first && type == "IHDR" && length >= 8) {
-            uchar dims[8];
-            if (file.read(reinterpret_cast<char *>(dims), 8) != 8)
-                return {};
-            const qint64 w = qFromBigEndian<quint32>(dims);
-            const qint64 h = qFromBigEndian<quint32>(dims + 4);
+        if (dims && std::memcmp(head + 4, "IHDR", 4) == 0 && length >= 8) {
+            const qint64 w = qFromBigEndian<quint32>(head + 8);
+            const qint64 h = qFromBigEndian<quint32>(head + 12);
             if (tooLarge(w, h))
                 return tooManyPixels(w, h);
         }
-        if (type == "IEND")
+        if (std::memcmp(head + 4, "IEND", 4) == 0)
             break;
         first = false;
         at = end;
