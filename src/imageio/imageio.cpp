@@ -15,8 +15,8 @@
 #include <QSaveFile>
 
 #include <cstdlib>
-#include <new>
 #include <cstring>
+#include <new>
 
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
