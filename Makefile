@@ -14,7 +14,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # The Debian package is built apart, as a release build without the tests.
 DEB_BUILD ?= build-deb
 
-.PHONY: all deps build run test bench deb check-deb clean
+.PHONY: all deps build run test bench fuzz deb check-deb clean
 
 all: build
 
@@ -33,6 +33,15 @@ test: build
 
 bench: build
 	@bash tools/bench.sh $(BUILD)
+
+# Not part of test: mutated images of every format through the decode helpers
+# and the gallery, in the sanitizer build, for FUZZ_SECONDS; what went wrong
+# is kept in build-sanitize/fuzz.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@cmake -S . -B build-sanitize -DFRAMZO_SANITIZE=ON >/dev/null
+	@cmake --build build-sanitize -j $(JOBS) --target framzo_fuzz
+	@build-sanitize/framzo_fuzz --seconds $(FUZZ_SECONDS) --out build-sanitize/fuzz
 
 deb:
 	@bash tools/make-deb.sh $(DEB_BUILD)

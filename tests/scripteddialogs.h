@@ -30,6 +30,8 @@ public:
     // question shown (clicks, keys); its result is the answer.
     bool deleteAnswer = true;
     std::function<void(QDialog *)> onDeleteQuestion;
+    // Changed-file question (Save over a file changed on disk): the answer.
+    bool replaceChangedAnswer = false;
     // Number question: the number typed, or cancel when numberCancels.
     int number = 0;
     bool numberCancels = false;
@@ -47,6 +49,8 @@ public:
     QString saveCaption;
     int deletesAsked = 0;
     QString deletePath;
+    int replaceChangedAsked = 0;
+    QString replaceChangedPath;
     int numbersAsked = 0;
     int numberStart = 0;
     int numberMin = 0;
@@ -66,6 +70,9 @@ public:
         number = 0;
         numberCancels = false;
         unsavedAnswer = Unsaved::Cancel;
+        replaceChangedAnswer = false;
+        replaceChangedAsked = 0;
+        replaceChangedPath.clear();
         foldersAsked = savesAsked = deletesAsked = numbersAsked = unsavedAsked = 0;
         unsavedPaths.clear();
         numberStart = numberMin = numberMax = 0;
@@ -117,6 +124,13 @@ public:
         ++unsavedAsked;
         unsavedPaths = filePaths;
         return unsavedAnswer;
+    }
+
+    bool confirmReplaceChanged(QWidget *, const QString &filePath) override
+    {
+        ++replaceChangedAsked;
+        replaceChangedPath = filePath;
+        return replaceChangedAnswer;
     }
 
     bool confirmDelete(QWidget *centreOver, const QString &filePath) override

@@ -1,8 +1,17 @@
 #include "testutil.h"
 
+#include "gallery/gallerycli.h"
+
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QUrl>
+
+#include <vector>
 
 namespace testutil {
 
@@ -34,6 +43,46 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+int galleryCli(const QStringList &args)
+{
+    std::vector<QByteArray> storage;
+    storage.push_back("framzo");
+    for (const QString &a : args)
+        storage.push_back(QFile::encodeName(a));
+    std::vector<char *> argv;
+    for (QByteArray &s : storage)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    return gallerycli::run(int(storage.size()), argv.data());
+}
+
+QStringList linksLeavingFolder(const QString &folder)
+{
+    static const QRegularExpression attr(QStringLiteral("(?:href|src)=\"([^\"]*)\""));
+    static const QRegularExpression numeric(QStringLiteral("&#(\\d+);"));
+    const QString root = QFileInfo(folder).canonicalFilePath() + QLatin1Char('/');
+    QStringList leaving;
+    QDirIterator pages(folder, {QStringLiteral("*.html")}, QDir::Files, QDirIterator::Subdirectories);
+    while (pages.hasNext()) {
+        const QString page = pages.next();
+        const QString text = QString::fromLatin1(readAll(page));
+        for (auto it = attr.globalMatch(text); it.hasNext();) {
+            const QString raw = it.next().captured(1);
+            QString value = raw;
+            for (auto n = numeric.globalMatch(value); n.hasNext();) {
+                const auto m = n.next();
+                value.replace(m.captured(0), QString(QChar(char16_t(m.captured(1).toUInt()))));
+            }
+            value.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&amp;", "&");
+            const QUrl target = QUrl::fromLocalFile(page).resolved(QUrl(value));
+            const QFileInfo file(target.isLocalFile() ? target.toLocalFile() : QString());
+            if (!file.isFile() || !file.canonicalFilePath().startsWith(root))
+                leaving << page + QStringLiteral(": ") + raw;
+        }
+    }
+    return leaving;
 }
 
 void clearSettings()

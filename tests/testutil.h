@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 namespace testutil {
 
@@ -19,6 +20,16 @@ QByteArray readAll(const QString &path);
 
 // Writes raw bytes to path; returns success.
 bool writeBytes(const QString &path, const QByteArray &bytes);
+
+// gallerycli::run (framzo --gallery) on these arguments, as a shell would
+// hand them over; its exit status.
+int galleryCli(const QStringList &args);
+
+// Every href and src of the HTML pages below folder that does not lead to an
+// existing file inside folder, read as a browser reads it (character
+// references resolved, then the value taken as a URL relative to its page:
+// one with a scheme of its own leads outside), as "page: value".
+QStringList linksLeavingFolder(const QString &folder);
 
 // Empties the per-user settings store (the test environment points it at a
 // folder of the test's own), so that every case starts as a first start.

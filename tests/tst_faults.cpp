@@ -1,10 +1,14 @@
 // Writes that fail: capture, Save, Save As and the gallery into a read-only
 // folder, into a folder that vanished, and onto a full file system. Nothing
 // that was on disk may change or be left half written, and the image window
-// keeps its image and its edits.
+// keeps its image and its edits. Writes that must not happen: through a
+// symbolic link planted at the name, over one of a gallery's own sources,
+// over a file that changed on disk since it was read (not without asking),
+// and a delete of what is no longer a file.
 
 #include "app/framzo.h"
 #include "gallery/galleryrunner.h"
+#include "gallery/gallerycli.h"
 #include "imageio/imageio.h"
 #include "images/mimesourcefactory.h"
 #include "picture/picture.h"
@@ -16,14 +20,19 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QGraphicsView>
+#include <QImageWriter>
 #include <QMdiArea>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
+#include <cstdio>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 using testutil::readAll;
@@ -135,6 +144,24 @@ class TstFaults : public QObject
             && testutil::writeBytes(folder + "/g/photo.png.html", "<html>its page before</html>\n")
             && testutil::writeImage(folder + "/g/photo.png", 12, 8, "png")
             && testutil::writeImage(folder + "/g/preview_photo.png", 6, 4, "png");
+    }
+
+    // An image window on path with a cut frame drawn, as the user leaves it
+    // before a capture.
+    static Picture *openWithFrame(Framzo &main, const QString &path)
+    {
+        main.mpShowCut->setChecked(true);
+        main.mpFree->setChecked(true);
+        main.mpFit->setChecked(false);
+        main.newChildWin(path);
+        Picture *pic = main.activePicture();
+        if (!pic)
+            return nullptr;
+        QWidget *vp = pic->view()->viewport();
+        QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::mouseMove(vp, QPoint(6, 6));
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(6, 6));
+        return pic;
     }
 
 private slots:
@@ -288,6 +315,297 @@ private slots:
         QCOMPARE(snapshot(src), sources);
         if (fault == Fault::ReadOnly && !mount)
             setWritable(target, true); // so that the temporary folder can go
+    }
+
+    // A symbolic link at the name a writer writes is never written through:
+    // that file is refused with a message, the link stays as it was, and
+    // what it points to outside the folder is neither changed nor created.
+    void linksAreNotWrittenThrough_data()
+    {
+        QTest::addColumn<Op>("op");
+        QTest::addColumn<bool>("dangling"); // the link points to nothing
+        const QList<QPair<const char *, Op>> ops = {
+            {"capture", Op::Capture}, {"save", Op::Save}, {"save as", Op::SaveAs}, {"gallery", Op::Gallery}};
+        for (const auto &op : ops) {
+            QTest::addRow("%s through a link to a file", op.first) << op.second << false;
+            QTest::addRow("%s through a link to nothing", op.first) << op.second << true;
+        }
+    }
+
+    void linksAreNotWrittenThrough()
+    {
+        QFETCH(Op, op);
+        QFETCH(bool, dangling);
+        QTemporaryDir base;
+        QVERIFY(base.isValid());
+        const QString src = base.filePath("src");
+        const QString out = base.filePath("out");
+        const QString outside = base.filePath("outside");
+        QVERIFY(QDir().mkpath(src) && QDir().mkpath(out + "/g") && QDir().mkpath(outside));
+        QVERIFY(testutil::writeImage(src + "/photo.png", 300, 200, "png"));
+
+        // The names the write goes to, each a link to a file of its own
+        // outside (there, or not).
+        QStringList links;
+        switch (op) {
+        case Op::Capture:
+            links = {out + "/photo.png"};
+            break;
+        case Op::Save:
+            links = {src + "/shown.png"};
+            break;
+        case Op::SaveAs:
+            links = {out + "/existing.png"};
+            break;
+        case Op::Gallery:
+            links = {out + "/g.html", out + "/g/photo.png", out + "/g/photo.png.html", out + "/g/preview_photo.png"};
+            break;
+        }
+        QMap<QString, QString> targets;
+        for (int i = 0; i < links.size(); ++i) {
+            const QString target = outside + QStringLiteral("/victim%1.png").arg(i);
+            if (!dangling || op == Op::Save) // Save shows the file the link leads to
+                QVERIFY(testutil::writeImage(target, 50, 40, "png"));
+            QVERIFY(QFile::link(target, links.at(i)));
+            targets.insert(links.at(i), target);
+        }
+        const QMap<QString, QByteArray> outsideBefore = snapshot(outside);
+
+        QString message;
+        if (op == Op::Gallery) {
+            const GalleryRunner::Result result =
+                GalleryRunner(GallerySettings(out, "g", "200", "150", "2", true, true), {{"photo.png", src + "/photo.png"}})
+                    .run();
+            QCOMPARE(result.failedFiles, links);
+            message = result.problem();
+        } else {
+            Framzo main;
+            main.capturePath = out;
+            main.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&main));
+            Picture *pic = openWithFrame(main, op == Op::Save ? links.first() : src + "/photo.png");
+            QVERIFY(pic);
+            pic->rotateBy(90.0);
+            if (op == Op::Save && dangling)
+                QVERIFY(QFile::remove(targets.first())); // the link now points to nothing
+            mDialogs.reset();
+            mDialogs.replaceChangedAnswer = true; // what is tested here is the link
+            mDialogs.saveName = out + "/existing";
+            mDialogs.saveFilter = QStringLiteral("PNG (*.png)");
+            if (op == Op::Capture)
+                pic->captureTo(main.capturePath);
+            else if (op == Op::Save)
+                pic->saveInPlace();
+            else
+                pic->saveAs();
+            message = main.statusBar()->currentMessage();
+            QCOMPARE(main.mpWorkspace->subWindowList().size(), 1);
+        }
+        QVERIFY2(message.contains(QLatin1String("symbolic link")) || op == Op::Gallery, qPrintable(message));
+        QVERIFY(!message.isEmpty());
+        for (const QString &link : std::as_const(links)) {
+            QVERIFY(QFileInfo(link).isSymLink());
+            QCOMPARE(QFileInfo(link).symLinkTarget(), targets.value(link));
+        }
+        if (op == Op::Save && dangling)
+            QVERIFY(snapshot(outside).isEmpty());
+        else
+            QCOMPARE(snapshot(outside), outsideBefore);
+    }
+
+    // A gallery folder B that is a link to another folder: nothing goes
+    // into it, and the run says so.
+    void galleryFolderLinkIsNotFollowed()
+    {
+        QTemporaryDir base;
+        const QString out = base.filePath("out");
+        const QString elsewhere = base.filePath("elsewhere");
+        QVERIFY(QDir().mkpath(out) && QDir().mkpath(elsewhere));
+        QVERIFY(testutil::writeImage(base.filePath("photo.png"), 30, 20, "png"));
+        QVERIFY(QFile::link(elsewhere, out + "/g"));
+        const GalleryRunner::Result result =
+            GalleryRunner(GallerySettings(out, "g", "200", "150", "2", true, true),
+                          {{"photo.png", base.filePath("photo.png")}})
+                .run();
+        QCOMPARE(result.failedFiles, QStringList{out + "/g"});
+        QVERIFY(QDir(elsewhere).isEmpty());
+        QVERIFY(QFileInfo(out + "/g").isSymLink());
+    }
+
+    // A cut of a photo that lies in the capture folder goes to the first
+    // free "_n" name; a link to nothing does not count as free (writing
+    // there would create the file it names).
+    void freeNameSkipsDanglingLinks()
+    {
+        QTemporaryDir base;
+        const QString cuts = base.filePath("cuts");
+        QVERIFY(QDir().mkpath(cuts));
+        QVERIFY(testutil::writeImage(cuts + "/photo.png", 300, 200, "png"));
+        QVERIFY(QFile::link(base.filePath("nowhere.png"), cuts + "/photo_1.png"));
+        Framzo main;
+        main.capturePath = cuts;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        Picture *pic = openWithFrame(main, cuts + "/photo.png");
+        QVERIFY(pic);
+        pic->captureTo(main.capturePath);
+        QVERIFY(QFileInfo(cuts + "/photo_2.png").isFile());
+        QVERIFY(!QFileInfo::exists(base.filePath("nowhere.png")));
+        QVERIFY(QFileInfo(cuts + "/photo_1.png").isSymLink());
+    }
+
+    // No file a gallery writes replaces one of the images it is made of,
+    // the entry's own or another entry's: those files are not written, the
+    // run says so (exit status 1 with a message), and every source stays.
+    void gallerySourcesAreNeverReplaced()
+    {
+        QTemporaryDir base;
+        const QString x = base.filePath("x");
+        const QString y = base.filePath("y");
+        QVERIFY(QDir().mkpath(x + "/photos") && QDir().mkpath(y));
+        QVERIFY(testutil::writeImage(x + "/photos/a.jpg", 60, 40, "jpeg"));
+        QVERIFY(testutil::writeImage(y + "/a.jpg", 40, 60, "jpeg"));
+        QVERIFY(testutil::writeImage(y + "/b.png", 30, 30, "png"));
+        QVERIFY(testutil::writeImage(x + "/photos/preview_b.png", 20, 20, "png"));
+        QVERIFY(testutil::writeImage(x + "/photos.html", 10, 10, "png")); // an image named like the index
+        const QStringList sources = {x + "/photos/a.jpg", y + "/a.jpg", y + "/b.png", x + "/photos/preview_b.png",
+                                     x + "/photos.html"};
+        const QMap<QString, QByteArray> before = snapshot(base.path());
+
+        QCOMPARE(testutil::galleryCli(QStringList{"--gallery", x, "--name", "photos"} + sources), 1);
+        for (const QString &s : sources)
+            QCOMPARE(readAll(s), before.value(s.mid(base.path().size())));
+        // The files of the run that do not replace a source are written.
+        QVERIFY(QFileInfo(x + "/photos/b.png").isFile());
+        QVERIFY(QFileInfo(x + "/photos/a.jpg.html").isFile());
+
+        QList<GalleryEntry> entries;
+        for (const QString &s : sources)
+            entries << GalleryEntry{QFileInfo(s).fileName(), s};
+        const GalleryRunner::Result result =
+            GalleryRunner(GallerySettings(x + "/", "photos", "200", "150", "1", true, true), entries).run();
+        // The index; both copies named a.jpg; b.png's thumbnail and the copy
+        // of preview_b.png, both the source preview_b.png.
+        QCOMPARE(result.sourceClashes, (QStringList{x + "/photos.html", x + "/photos/a.jpg", x + "/photos/a.jpg",
+                                                    x + "/photos/preview_b.png", x + "/photos/preview_b.png"}));
+        QVERIFY(result.failedFiles.isEmpty());
+        QVERIFY(result.problem().contains(QLatin1String("would have replaced")));
+        QCOMPARE(snapshot(base.path()).value("/x/photos/a.jpg"), before.value("/x/photos/a.jpg"));
+    }
+
+    // Delete removes a file only: when the shown file was replaced by a
+    // folder (or a pipe, or a link to a folder), the window stays, the
+    // status bar says why, and nothing goes to the trash.
+    void deleteOnlyRemovesFiles_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("named pipe") << "pipe";
+        QTest::newRow("link to a folder") << "link";
+    }
+
+    void deleteOnlyRemovesFiles()
+    {
+        QFETCH(QString, what);
+        QTemporaryDir base;
+        const QString f = base.filePath("f");
+        QVERIFY(QDir().mkpath(f) && QDir().mkpath(base.filePath("other")));
+        for (const char *n : {"a.png", "b.png", "c.png"})
+            QVERIFY(testutil::writeImage(f + "/" + n, 40, 30, "png"));
+        Framzo main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        main.newChildWin(f + "/b.png");
+        Picture *pic = main.activePicture();
+        QVERIFY(pic);
+        QVERIFY(QFile::remove(f + "/b.png"));
+        if (what == "folder") {
+            QVERIFY(QDir().mkpath(f + "/b.png"));
+            QVERIFY(testutil::writeImage(f + "/b.png/inside.png", 10, 10, "png"));
+        } else if (what == "pipe") {
+            QVERIFY(::mkfifo(QFile::encodeName(f + "/b.png").constData(), 0644) == 0);
+        } else {
+            QVERIFY(QFile::link(base.filePath("other"), f + "/b.png"));
+        }
+        const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash/files";
+        const QStringList trashed = QDir(trash).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        mDialogs.reset();
+        mDialogs.deleteAnswer = true;
+        main.mpDelete->trigger();
+        QCOMPARE(mDialogs.deletesAsked, 1);
+        QCOMPARE(main.activePicture(), pic);
+        QCOMPARE(pic->path(), f + "/b.png");
+        QVERIFY2(main.statusBar()->currentMessage().contains(QLatin1String("not deleted")),
+                 qPrintable(main.statusBar()->currentMessage()));
+        QVERIFY(QFileInfo::exists(f + "/b.png"));
+        if (what == "folder")
+            QVERIFY(QFileInfo(f + "/b.png/inside.png").isFile());
+        QCOMPARE(QDir(trash).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), trashed);
+    }
+
+    // Save asks before it replaces a file that changed on disk since the
+    // image shown was read from it (its size, time or identity), and
+    // without a yes leaves the file as it now is.
+    void saveAsksWhenTheFileChanged_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("unchanged") << "none" << false << false << true;
+        QTest::newRow("another photo written into it, no") << "rewritten" << false << true << false;
+        QTest::newRow("another photo written into it, yes") << "rewritten" << true << true << true;
+        // The same bytes and time under a new file: only the identity tells.
+        QTest::newRow("replaced by a copy of itself, no") << "replaced" << false << true << false;
+        QTest::newRow("removed, no") << "removed" << false << true << false;
+    }
+
+    void saveAsksWhenTheFileChanged()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, written);
+        QTemporaryDir base;
+        const QString photo = base.filePath("photo.png");
+        QVERIFY(testutil::writeImage(photo, 120, 80, "png"));
+        Framzo main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        main.newChildWin(photo);
+        Picture *pic = main.activePicture();
+        QVERIFY(pic);
+        pic->rotateBy(90.0);
+        if (change == "rewritten") {
+            QFile file(photo);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QVERIFY(QImageWriter(&file, "png").write(testutil::makeImage(60, 40)));
+        } else if (change == "replaced") {
+            const QString copy = base.filePath("copy.png");
+            QVERIFY(QFile::copy(photo, copy));
+            QFile c(copy);
+            QVERIFY(c.open(QIODevice::ReadWrite));
+            QVERIFY(c.setFileTime(QFileInfo(photo).lastModified(), QFileDevice::FileModificationTime));
+            c.close();
+            QVERIFY(::rename(QFile::encodeName(copy).constData(), QFile::encodeName(photo).constData()) == 0);
+        } else if (change == "removed") {
+            QVERIFY(QFile::remove(photo));
+        }
+        const QByteArray onDisk = readAll(photo);
+        mDialogs.reset();
+        mDialogs.replaceChangedAnswer = answer;
+        pic->saveInPlace();
+        QCOMPARE(mDialogs.replaceChangedAsked, asked ? 1 : 0);
+        if (asked)
+            QCOMPARE(mDialogs.replaceChangedPath, photo);
+        if (written) {
+            QCOMPARE(imageio::decode(photo).size(), QSize(80, 120));
+        } else {
+            QCOMPARE(readAll(photo), onDisk);
+            QCOMPARE(QFileInfo::exists(photo), change != "removed");
+            QVERIFY(!main.statusBar()->currentMessage().isEmpty());
+            QCOMPARE(pic->image().size(), QSize(80, 120)); // the edit is kept
+        }
     }
 };
 

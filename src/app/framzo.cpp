@@ -1,6 +1,7 @@
 #include "app/framzo.h"
 
 #include "app/helpview.h"
+#include "app/windowplacement.h"
 #include "browse/browsebar.h"
 #include "forms/dialogs.h"
 #include "forms/uiabout.h"
@@ -41,6 +42,7 @@
 #include <QVBoxLayout>
 
 #include <iterator>
+#include <utility>
 
 #ifndef FRAMZO_HELP_INSTALL_DIR
 #define FRAMZO_HELP_INSTALL_DIR "share/framzo/help"
@@ -198,17 +200,26 @@ void Framzo::loadSettings()
     mLastPath = s.value(QStringLiteral("/LastPath"), QString()).toString();
     capturePath = s.value(QStringLiteral("/CapturePath"), QString()).toString();
     const bool maximised = s.value(QStringLiteral("/Maximized"), false).toBool();
-    const int x = s.value(QStringLiteral("/PosX"), g.x()).toInt();
-    const int y = s.value(QStringLiteral("/PosY"), g.y()).toInt();
-    const int w = s.value(QStringLiteral("/SizeX"), g.width()).toInt();
-    const int h = s.value(QStringLiteral("/SizeY"), g.height()).toInt();
+    // Put on the screens there are now, in 64 bits: the store may hold
+    // anything, and a window of 32767 x 32767 or one off every screen is no
+    // use. The geometry put right goes back to the store.
+    const QRect placed = windowplacement::placed(s.value(QStringLiteral("/PosX"), g.x()).toLongLong(),
+                                                 s.value(QStringLiteral("/PosY"), g.y()).toLongLong(),
+                                                 s.value(QStringLiteral("/SizeX"), g.width()).toLongLong(),
+                                                 s.value(QStringLiteral("/SizeY"), g.height()).toLongLong(),
+                                                 windowplacement::screens(), g.size());
+    for (const auto &[key, value] : {std::pair{"/PosX", placed.x()}, std::pair{"/PosY", placed.y()},
+                                     std::pair{"/SizeX", placed.width()}, std::pair{"/SizeY", placed.height()}}) {
+        if (s.contains(QLatin1String(key)) && s.value(QLatin1String(key)).toLongLong() != value)
+            s.setValue(QLatin1String(key), value);
+    }
     // 1..100 fixes the quality of the JPEGs written; 0 (and anything out of
     // range) takes each source's own.
     const int quality = s.value(QStringLiteral("/JpegQuality"), 0).toInt();
     mPhotoOptions.jpegQuality = quality >= 1 && quality <= 100 ? quality : 0;
     mBrowseWidth = qMax(0, s.value(QStringLiteral("/BrowseWidth"), 0).toInt());
     s.endGroup();
-    setGeometry(x, y, w, h);
+    setGeometry(placed);
     if (maximised)
         setWindowState(windowState() | Qt::WindowMaximized);
 

@@ -49,6 +49,16 @@ bool Dialogs::confirmDelete(QWidget *centreOver, const QString &filePath)
     return dlg->exec() == QDialog::Accepted;
 }
 
+bool Dialogs::confirmReplaceChanged(QWidget *parent, const QString &filePath)
+{
+    return QMessageBox::question(parent, QObject::tr("Save"),
+                                 QObject::tr("%1 has changed on disk since it was opened.\n"
+                                             "Replace it with the image shown here?")
+                                     .arg(filePath),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 QDialog *Dialogs::deleteQuestion(QWidget *centreOver, const QString &filePath)
 {
     // A window of its own over the main window (its parent only keeps it on

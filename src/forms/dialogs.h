@@ -32,6 +32,11 @@ public:
     // centred over centreOver; Return answers Ok and Escape Cancel.
     virtual bool confirmDelete(QWidget *centreOver, const QString &filePath);
 
+    // Asks whether to save over filePath, which changed on disk (another
+    // program wrote it, or it was replaced) since the image shown was read
+    // from it; true to replace it. No is the default answer.
+    virtual bool confirmReplaceChanged(QWidget *parent, const QString &filePath);
+
     // The dialog confirmDelete shows, built but not shown: "Delete this
     // Image?" with the file's name below it (elided in the middle when long,
     // the whole path as its tool tip), "&Ok" (the default button, accepts)

@@ -113,14 +113,17 @@ QString htmlUrl(const QString &name)
     // drop tabs and line breaks from links and read '\' as '/'. Every byte
     // of a non-ASCII letter is escaped too (UTF-8, as file URLs are read):
     // written raw, a browser that takes the page for another encoding would
-    // look for a file of another name.
+    // look for a file of another name. A ':' is escaped everywhere: before
+    // any '/' it would make the name a scheme ("javascript:x.png.html" runs
+    // a script when clicked, "img:2024.jpg" leads nowhere), and escaped it
+    // still names the same file.
     static const char hex[] = "0123456789ABCDEF";
     const QByteArray utf8 = name.toUtf8();
     QString out;
     out.reserve(utf8.size());
     for (const char ch : utf8) {
         const uchar b = uchar(ch);
-        if (b >= 0x80 || b < 0x20 || b == 0x7F || b == '%' || b == '#' || b == '?' || b == '\\') {
+        if (b >= 0x80 || b < 0x20 || b == 0x7F || b == '%' || b == '#' || b == '?' || b == '\\' || b == ':') {
             out += QLatin1Char('%');
             out += QLatin1Char(hex[b >> 4]);
             out += QLatin1Char(hex[b & 0xF]);

@@ -29,9 +29,10 @@ QByteArray imagePage(const GallerySettings &settings, const QList<GalleryEntry> 
 // A name as it is put into the text of a page: & < > " as character
 // references, every non-ASCII character as a numeric one (&#1078;).
 QString htmlText(const QString &name);
-// A name as it is put into an href or src value: # ? % \, control
+// A name as it is put into an href or src value: # ? % \ :, control
 // characters and every byte of a non-ASCII character (UTF-8)
-// percent-encoded, then made safe as text.
+// percent-encoded, then made safe as text. The result never reads as a URL
+// with a scheme: every link of the pages stays relative.
 QString htmlUrl(const QString &name);
 
 } // namespace gallerypages

@@ -8,26 +8,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QImage>
-#include <QSaveFile>
 #include <QSet>
 
 #include <vector>
 
 namespace {
-
-// Writes a page through QSaveFile: a page that cannot be written completely
-// leaves the old one in place.
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return imageio::commitSaved(file);
-}
 
 // The key used to keep two images that are worked on at the same time from
 // touching the same file. Case is folded so that a folder on a file system
@@ -36,6 +21,14 @@ bool writeFile(const QString &path, const QByteArray &content)
 QString clashKey(const QString &path)
 {
     return pathutil::absoluteClean(path).toCaseFolded();
+}
+
+// Whether writing path would replace one of sources (canonical paths): the
+// same file under any name, links followed.
+bool replacesSource(const QString &path, const QSet<QString> &sources)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && sources.contains(canonical);
 }
 
 } // namespace
@@ -50,6 +43,7 @@ struct GalleryRunner::Job
     QString thumbPath;
     QSet<QString> outputs; // clash keys of the files it may write
     QString input;         // clash key of the file it reads, empty when it reads none
+    QStringList sourceClashes; // its files not written: a source of the run is there
 
     // Whether the two may not be worked on at the same time.
     bool clashes(const Job &o) const
@@ -69,6 +63,11 @@ QString GalleryRunner::Result::problem() const
 {
     if (refused())
         return reason;
+    if (!sourceClashes.isEmpty())
+        return QStringLiteral("%1 file(s) not written: each would have replaced one of the gallery's own images, "
+                              "the first: %2")
+            .arg(sourceClashes.size())
+            .arg(sourceClashes.first());
     if (!failedFiles.isEmpty())
         return QStringLiteral("%1 file(s) could not be written, the first: %2")
             .arg(failedFiles.size())
@@ -108,18 +107,35 @@ GalleryRunner::Result GalleryRunner::run(const jobs::Progress &progress) const
         return result;
 
     const QString folder = mSettings.folder();
-    if (!QDir(folder).mkdir(mSettings.baseName()) && !QFileInfo(folder + mSettings.baseName()).isDir())
-        result.failedFiles << folder + mSettings.baseName();
-    if (mSettings.problem() != Problem::Size)
-        writeImages(result, progress);
+    const QString galleryFolder = folder + mSettings.baseName();
+    // A link at B would take every file of the gallery wherever it points.
+    const bool linked = QFileInfo(galleryFolder).isSymLink();
+    if (linked || (!QDir(folder).mkdir(mSettings.baseName()) && !QFileInfo(galleryFolder).isDir()))
+        result.failedFiles << galleryFolder;
+    const QSet<QString> sources = sourceFiles();
+    if (mSettings.problem() != Problem::Size && !linked)
+        writeImages(result, sources, progress);
     // The index last: it links to what was written before it.
     const QString indexPath = mSettings.indexPath();
-    if (!writeFile(indexPath, gallerypages::index(mSettings, mEntries)))
+    if (replacesSource(indexPath, sources))
+        result.sourceClashes.prepend(indexPath);
+    else if (!imageio::writeFile(indexPath, gallerypages::index(mSettings, mEntries)))
         result.failedFiles.prepend(indexPath);
     return result;
 }
 
-QList<GalleryRunner::Job> GalleryRunner::plan() const
+QSet<QString> GalleryRunner::sourceFiles() const
+{
+    QSet<QString> sources;
+    for (const GalleryEntry &entry : mEntries) {
+        const QString canonical = QFileInfo(entry.source).canonicalFilePath();
+        if (!canonical.isEmpty())
+            sources.insert(canonical);
+    }
+    return sources;
+}
+
+QList<GalleryRunner::Job> GalleryRunner::plan(const QSet<QString> &sources) const
 {
     // Every entry's files are planned first, so that entries that share files
     // are never worked on at the same time and the result is the same as one
@@ -140,10 +156,13 @@ QList<GalleryRunner::Job> GalleryRunner::plan() const
         }
         if (thumbnails)
             job.thumbPath = galleryFolder + QStringLiteral("preview_") + entry.name;
-        // An entry's files never replace its own source.
+        // No file of the gallery replaces one of its sources (the entry's
+        // own, or another's that lies in the gallery folder).
         for (QString *path : {&job.copyPath, &job.pagePath, &job.thumbPath}) {
-            if (!path->isEmpty() && pathutil::sameFile(*path, entry.source))
+            if (!path->isEmpty() && replacesSource(*path, sources)) {
+                job.sourceClashes << *path;
                 path->clear();
+            }
         }
 
         // The same image under the same name as the entry that last wrote
@@ -200,24 +219,22 @@ GalleryRunner::JobResult GalleryRunner::work(const Job &job) const
     if (!image.isNull() && !job.copyPath.isEmpty() && !imageio::write(image, job.copyPath, format))
         result.failed << job.copyPath;
 
-    if (!job.pagePath.isEmpty() && !writeFile(job.pagePath, gallerypages::imagePage(mSettings, mEntries, job.index)))
+    if (!job.pagePath.isEmpty() && !imageio::writeFile(job.pagePath, gallerypages::imagePage(mSettings, mEntries, job.index)))
         result.failed << job.pagePath;
 
     if (!image.isNull() && !job.thumbPath.isEmpty()) {
         const QSize size = imageio::scaleMin(image.size(), mSettings.thumbnailBox());
-        if (!size.isEmpty()) {
-            // The full image is let go as soon as the thumbnail exists.
-            image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-            if (image.isNull() || !imageio::write(image, job.thumbPath, format))
-                result.failed << job.thumbPath;
-        }
+        // The full image is let go as soon as the thumbnail exists.
+        image = size.isEmpty() ? QImage() : image.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        if (image.isNull() || !imageio::write(image, job.thumbPath, format))
+            result.failed << job.thumbPath;
     }
     return result;
 }
 
-void GalleryRunner::writeImages(Result &result, const jobs::Progress &progress) const
+void GalleryRunner::writeImages(Result &result, const QSet<QString> &sources, const jobs::Progress &progress) const
 {
-    const QList<Job> planned = plan();
+    const QList<Job> planned = plan(sources);
     const int total = int(planned.size());
     std::vector<JobResult> results(static_cast<size_t>(total));
     if (progress)
@@ -235,6 +252,7 @@ void GalleryRunner::writeImages(Result &result, const jobs::Progress &progress) 
         });
 
     for (int i = 0; i < total; ++i) {
+        result.sourceClashes << planned.at(i).sourceClashes;
         result.failedFiles << results[size_t(i)].failed;
         if (results[size_t(i)].unreadable)
             result.unreadableSources << mEntries.at(planned.at(i).index).source;

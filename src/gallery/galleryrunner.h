@@ -15,6 +15,7 @@
 
 #include <QFuture>
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 class GalleryRunner
@@ -30,15 +31,21 @@ public:
         Outcome outcome = Outcome::NothingToDo;
         QString reason; // why it was refused
         // Files that could not be written (the folder B included), in the
-        // order of the entries, the index first.
+        // order of the entries, the index first. A symbolic link at a name
+        // the run writes is never written through: that file is listed
+        // here, and the folder B when B is a link (nothing goes into it).
         QStringList failedFiles;
+        // Files not written because one of the run's sources is there:
+        // writing them would have replaced it. In the same order.
+        QStringList sourceClashes;
         // Sources whose pixels could not be decoded; they get no copy and no
         // thumbnail, but their page and cell are written.
         QStringList unreadableSources;
 
         bool refused() const { return outcome == Outcome::Refused; }
-        // One line on what went wrong (the refusal, else the files not
-        // written, else the images not read); empty when nothing did.
+        // One line on what went wrong (the refusal, else the sources kept
+        // from being replaced, else the files not written, else the images
+        // not read); empty when nothing did.
         QString problem() const;
     };
 
@@ -68,9 +75,10 @@ private:
     struct Job;
     struct JobResult;
 
-    QList<Job> plan() const;
+    QList<Job> plan(const QSet<QString> &sources) const;
+    QSet<QString> sourceFiles() const;
     JobResult work(const Job &job) const;
-    void writeImages(Result &result, const jobs::Progress &progress) const;
+    void writeImages(Result &result, const QSet<QString> &sources, const jobs::Progress &progress) const;
 
     GallerySettings mSettings;
     QList<GalleryEntry> mEntries;

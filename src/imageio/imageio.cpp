@@ -1,5 +1,6 @@
 #include "imageio/imageio.h"
 
+#include "imageio/guard.h"
 #include "imageio/jpegheader.h"
 #include "imageio/jpegwriter.h"
 #include "imageio/metadata.h"
@@ -15,6 +16,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
@@ -67,17 +69,14 @@ QImage largeImage(const QSize &size)
 #endif
 }
 
-// Not every reader keeps to the allocation limit: Qt 6.4's JPEG reader
-// allocates whatever its header declares, and the system hands out address
-// space it cannot back, so a broken file declaring 65500 x 65500 would take
-// all memory while the decode fills it. A header declaring more than the
-// limit (at 4 bytes a pixel) is refused before any reader allocates for it.
-bool withinLimit(const QSize &size)
+// Not every reader keeps to the allocation limit (Qt 6.4's JPEG reader
+// allocates whatever its header declares), and some read what a header
+// claims before anything else (a PNG chunk of 2 GB): the guard looks at the
+// file first, before the reader reads its header, and then at the size the
+// header declares.
+bool allowed(QImageReader &reader, const QString &path)
 {
-    const qint64 limitMB = QImageReader::allocationLimit();
-    if (!size.isValid() || limitMB <= 0)
-        return true; // not known before reading, or no limit: the reader's own checks apply
-    return qint64(size.width()) * size.height() * 4 <= limitMB * 1024 * 1024;
+    return guard::check(path, reader.format().toLower()).isEmpty() && guard::check(reader.size()).isEmpty();
 }
 
 // Only regular files are read: opening a FIFO (or a device) named like an
@@ -117,9 +116,7 @@ QByteArray sniffPhoto(const QString &path)
     return {};
 }
 
-} // namespace
-
-QByteArray detect(const QString &path)
+QByteArray detectFormat(const QString &path)
 {
     if (!QFileInfo(path).isFile())
         return {};
@@ -134,7 +131,7 @@ QByteArray detect(const QString &path)
     return reader.format().toLower();
 }
 
-QImage decode(const QString &path, QByteArray *format)
+QImage decodeFile(const QString &path, QByteArray *format)
 {
     raiseLimit();
     QImageReader reader(path);
@@ -143,7 +140,7 @@ QImage decode(const QString &path, QByteArray *format)
     const bool canRead = readable(reader, path);
     if (format)
         *format = canRead ? reader.format().toLower() : QByteArray();
-    if (!canRead || !withinLimit(reader.size()))
+    if (!canRead || !allowed(reader, path))
         return {};
     QImage img;
     // The JPEG reader decodes into an image of the right size and format
@@ -163,7 +160,7 @@ QImage decode(const QString &path, QByteArray *format)
     return img;
 }
 
-QSize probeSize(const QString &path, QByteArray *format)
+QSize probeFile(const QString &path, QByteArray *format)
 {
     raiseLimit();
     QImageReader reader(path);
@@ -172,12 +169,12 @@ QSize probeSize(const QString &path, QByteArray *format)
     const bool canRead = readable(reader, path);
     if (format)
         *format = canRead ? reader.format().toLower() : QByteArray();
-    if (!canRead)
+    if (!canRead || !guard::check(path, reader.format().toLower()).isEmpty())
         return {};
     return orientedSize(reader, reader.size());
 }
 
-QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize, QByteArray *format)
+QImage decodeReducedFile(const QString &path, const QSize &bound, QSize *fullSize, QByteArray *format)
 {
     raiseLimit();
     QImageReader reader(path);
@@ -188,15 +185,13 @@ QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize, Q
         *format = canRead ? reader.format().toLower() : QByteArray();
     if (fullSize)
         *fullSize = QSize();
-    if (!canRead)
+    // Refused as the full decode would be, even where the reader could
+    // decode at a reduced scale: what cannot be opened shows no preview.
+    if (!canRead || !allowed(reader, path))
         return {};
 
     const QSize raw = reader.size(); // before orientation
     const QSize oriented = orientedSize(reader, raw);
-    // Refused as the full decode would be, even where the reader could
-    // decode at a reduced scale: what cannot be opened shows no preview.
-    if (!withinLimit(raw))
-        return {};
     QImage img;
     if (raw.isValid() && !raw.isEmpty() && bound.isValid() && !bound.isEmpty()
         && reader.supportsOption(QImageIOHandler::ScaledSize)) {
@@ -219,23 +214,93 @@ QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize, Q
     return img;
 }
 
+} // namespace
+
+// A reader that runs out of memory throws std::bad_alloc from deep inside
+// the toolkit (a text image's line, a colour table); the file is then not an
+// image, like any other that cannot be read, instead of the end of the
+// program.
+QByteArray detect(const QString &path)
+{
+    try {
+        return detectFormat(path);
+    } catch (const std::bad_alloc &) {
+        return {};
+    }
+}
+
+QImage decode(const QString &path, QByteArray *format)
+{
+    try {
+        return decodeFile(path, format);
+    } catch (const std::bad_alloc &) {
+        if (format)
+            format->clear();
+        return {};
+    }
+}
+
+QSize probeSize(const QString &path, QByteArray *format)
+{
+    try {
+        return probeFile(path, format);
+    } catch (const std::bad_alloc &) {
+        if (format)
+            format->clear();
+        return {};
+    }
+}
+
+QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize, QByteArray *format)
+{
+    try {
+        return decodeReducedFile(path, bound, fullSize, format);
+    } catch (const std::bad_alloc &) {
+        if (fullSize)
+            *fullSize = QSize();
+        if (format)
+            format->clear();
+        return {};
+    }
+}
+
 QSize scaleMin(const QSize &size, const QSize &bound)
 {
     if (size.width() <= 0 || size.height() <= 0 || bound.width() <= 0 || bound.height() <= 0)
         return QSize(0, 0);
     const qint64 w0 = size.width(), h0 = size.height();
     const qint64 rw = bound.height() * w0 / h0;
+    // A very long, thin picture would truncate to nothing across: it keeps
+    // one pixel, so that there is a thumbnail to write and to link.
     if (rw <= bound.width())
-        return QSize(static_cast<int>(rw), bound.height());
-    return QSize(bound.width(), static_cast<int>(bound.width() * h0 / w0));
+        return QSize(static_cast<int>(qMax<qint64>(1, rw)), bound.height());
+    return QSize(bound.width(), static_cast<int>(qMax<qint64>(1, bound.width() * h0 / w0)));
 }
+
+QString refusedTarget(const QString &path)
+{
+    if (QFileInfo(path).isSymLink())
+        return QStringLiteral("%1 is a symbolic link; it is left as it is, and what it points to too").arg(path);
+    return {};
+}
+
+namespace {
+
+// QSaveFile follows a symbolic link at its name and replaces the link's
+// target: such a name is not opened at all.
+bool openSaved(QSaveFile &file)
+{
+    return refusedTarget(file.fileName()).isEmpty() && file.open(QIODevice::WriteOnly);
+}
+
+} // namespace
 
 bool write(const QImage &image, const QString &path, const QByteArray &qtFmt, int quality)
 {
     if (image.isNull() || path.isEmpty())
         return false;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!openSaved(file))
         return false;
     QImageWriter writer(&file, qtFmt);
     if (quality >= 0)
@@ -247,15 +312,12 @@ bool write(const QImage &image, const QString &path, const QByteArray &qtFmt, in
     return commitSaved(file);
 }
 
-namespace {
-
-// A whole file made in memory, put in place as write() puts an image.
-bool writeBytes(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString &path, const QByteArray &bytes)
 {
     if (bytes.isEmpty() || path.isEmpty())
         return false;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!openSaved(file))
         return false;
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
@@ -264,6 +326,8 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     }
     return commitSaved(file);
 }
+
+namespace {
 
 // The source JPEG turned without decoding, when that gives exactly image:
 // the photo on disk must still be the one whose pixels were turned (same
@@ -341,12 +405,14 @@ bool writePhoto(const QImage &image, const QString &path, const QByteArray &qtFo
         return false;
     // Metadata that cannot be written there leaves the photo without it.
     meta.writeInto(bytes, image.size());
-    return writeBytes(path, bytes);
+    return writeFile(path, bytes);
 }
 
 bool commitSaved(QSaveFile &file)
 {
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
+    // A link put at the name while the file was written: QSaveFile may have
+    // taken its target for the file to replace.
+    if (!file.flush() || file.error() != QFileDevice::NoError || !refusedTarget(file.fileName()).isEmpty()) {
         file.cancelWriting();
         file.commit(); // refused: removes the temporary file
         return false;

@@ -17,8 +17,10 @@ namespace imageio {
 // name: "jpeg", "png", "bmp", "tiff", "xpm", "gif", ...), or empty when the
 // content is not an image Qt can read. Reads only the header. Like every
 // reading helper here, it reads regular files only (never a FIFO or a
-// device, which could block), and treats a header declaring more pixels than
-// the allocation limit as undecodable (decode, decodeReduced).
+// device, which could block). What the guard refuses (imageio/guard.h: too
+// many pixels, a broken structure, an oversized text image) is still
+// detected, but decode, decodeReduced and probeSize treat it as undecodable,
+// as they treat a reader running out of memory.
 QByteArray detect(const QString &path);
 
 // Full decode: format from content, EXIF orientation applied, the
@@ -44,13 +46,25 @@ QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize = 
 // with truncating integer arithmetic: smaller sizes are enlarged, larger
 // ones reduced. The height is tried first: bound's height with the width
 // that goes with it when that width fits, else bound's width with its
-// height. An empty size or bound gives QSize(0, 0).
+// height; neither is less than 1 (1000 x 2 in 200 x 150 gives 200 x 1). An
+// empty size or bound gives QSize(0, 0).
 QSize scaleMin(const QSize &size, const QSize &bound);
+
+// Why nothing may be written at path, for the user; empty when it may be.
+// A symbolic link stands there: a writer would write through it, replacing
+// whatever file it points to (anywhere) or creating the one a dangling link
+// names. Every writer here refuses such a path and leaves the link and its
+// target as they are.
+QString refusedTarget(const QString &path);
 
 // Writes image to path in the given Qt format through QSaveFile, so that a
 // failed or interrupted write never leaves a half-written file where a good
-// one stood. quality -1 takes the format's default. Returns success.
+// one stood. quality -1 takes the format's default. Returns success; false
+// also for a refused target (refusedTarget).
 bool write(const QImage &image, const QString &path, const QByteArray &qtFormat, int quality = -1);
+
+// Writes bytes (not empty) to path as write() writes an image.
+bool writeFile(const QString &path, const QByteArray &bytes);
 
 // How the photos the program makes (cuts, saved photos) are written.
 struct PhotoOptions
@@ -85,10 +99,11 @@ bool writePhoto(const QImage &image, const QString &path, const QByteArray &qtFo
                 const PhotoOptions &options = {});
 
 // Commits file (open for writing) only when everything written reached the
-// disk; otherwise discards the temporary file, so the old file stays, and
-// returns false. Qt 6.4's QSaveFile::commit() misses a write that fails as
-// its buffer is flushed (a full disk) and would put the short file in place
-// of the good one. Every QSaveFile of the program ends through here.
+// disk and no symbolic link has appeared at its name meanwhile; otherwise
+// discards the temporary file, so the old file stays, and returns false.
+// Qt 6.4's QSaveFile::commit() misses a write that fails as its buffer is
+// flushed (a full disk) and would put the short file in place of the good
+// one. Every QSaveFile of the program ends through here.
 bool commitSaved(QSaveFile &file);
 
 // The allocation limit in megabytes that every reader of the program allows

@@ -138,6 +138,10 @@ Info read(QIODevice &device)
         const int length = (len[0] << 8 | len[1]) - 2;
         if (length < 0)
             break;
+        if (!device.isSequential() && device.pos() + length > device.size()) {
+            info.segmentPastEnd = true;
+            break;
+        }
         const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (marker == 0xE0 && length >= 12 && info.jfifUnit < 0) {
             // APP0: "JFIF\0", version, unit, x and y density (a thumbnail

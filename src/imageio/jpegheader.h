@@ -32,6 +32,9 @@ struct Info
     // JFIF header.
     int jfifUnit = -1;
     QSize jfifDensity;
+    // A marker segment before the image data claims more bytes than the
+    // file holds: a broken or hostile file (the reading stopped there).
+    bool segmentPastEnd = false;
 };
 
 // Reads the header of the JPEG file at path (or on device, from its current

@@ -56,9 +56,21 @@ QString outputPath(const QString &captureDir, const QString &sourcePath)
     return out;
 }
 
+namespace {
+
+// A name is taken by anything there, a symbolic link too, even one that
+// points nowhere: writing there would create the file it names.
+bool taken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
 QString firstFreeName(const QString &path)
 {
-    if (!QFileInfo::exists(path))
+    if (!taken(path))
         return path;
     const QFileInfo info(path);
     const QString folder = pathutil::beforeLastSlash(path);
@@ -69,7 +81,7 @@ QString firstFreeName(const QString &path)
         if (!ext.isEmpty())
             name += QLatin1Char('.') + ext;
         const QString candidate = path.contains(QLatin1Char('/')) ? pathutil::join(folder, name) : name;
-        if (!QFileInfo::exists(candidate))
+        if (!taken(candidate))
             return candidate;
     }
 }
@@ -95,7 +107,9 @@ Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePat
     if (format.isEmpty()) // the source is gone or unreadable now: go by the name
         format = QFileInfo(out).suffix().toLower().toLatin1();
     if (!imageio::writePhoto(piece, out, format, {sourcePath, -1}, options)) {
-        result.error = QObject::tr("Capture not written: %1").arg(out);
+        const QString refused = imageio::refusedTarget(out);
+        result.error = refused.isEmpty() ? QObject::tr("Capture not written: %1").arg(out)
+                                         : QObject::tr("Capture not written: %1").arg(refused);
         return result;
     }
     result.path = out;

@@ -27,7 +27,8 @@ QImage cut(const QImage &image, const QRect &rect);
 // collapsed (a folder given with a trailing "/", such as a drive root).
 QString outputPath(const QString &captureDir, const QString &sourcePath);
 
-// path itself when no file of that name exists, else the first free
+// path itself when nothing of that name exists (no file, folder or
+// symbolic link, even one pointing nowhere), else the first free
 // "<stem>_<n>.<ext>" beside it (n = 1, 2, ...).
 QString firstFreeName(const QString &path);
 
@@ -49,7 +50,8 @@ enum class Naming {
 // only). A source lying in the capture folder itself is never replaced by
 // its own cut-out: the cut then goes to the first free "<stem>_<n>.<ext>".
 // Any other file of that name is replaced, atomically, unless naming keeps
-// earlier cuts. The cut keeps the source's metadata and JPEG quality
+// earlier cuts; a symbolic link of that name is not written through (the
+// error says so). The cut keeps the source's metadata and JPEG quality
 // (imageio::writePhoto).
 Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath, const QString &captureDir,
                 const imageio::PhotoOptions &options = {}, Naming naming = Naming::Replace);

@@ -113,12 +113,14 @@ bool Picture::readFile(const QString &path)
     filePath = usable;
     QByteArray format;
     QImage loaded;
+    const FileStamp stamp = FileStamp::of(filePath); // before: a change while reading counts
     if (!mPrefetcher->take(filePath, &loaded, &format))
         loaded = imageio::decode(filePath, &format);
     mImageFromFile = !loaded.isNull();
     if (mImageFromFile) {
         *currentImage = std::move(loaded);
         mEdited = false;
+        mStamp = stamp;
     }
     mQuarterTurns = mImageFromFile ? 0 : -1;
     dotsPerMeterX = currentImage->dotsPerMeterX();
@@ -581,6 +583,12 @@ void Picture::saveInPlace()
         emit failure(tr("%1 could not be read, so it is not saved over").arg(filePath));
         return;
     }
+    // Another program may have written the file, or put another photo in
+    // its place, since it was read: saving would replace that unseen.
+    if (FileStamp::of(filePath) != mStamp && !Dialogs::instance()->confirmReplaceChanged(this, filePath)) {
+        emit failure(tr("%1 has changed on disk; it was not saved over").arg(filePath));
+        return;
+    }
     // The format follows the content, whatever the name says.
     const QByteArray format = imageio::detect(filePath);
     bool written = false;
@@ -595,7 +603,8 @@ void Picture::saveInPlace()
     }
     if (!written) {
         // Keep the image and its edits: reloading would throw them away.
-        emit failure(tr("%1 could not be saved").arg(filePath));
+        const QString refused = imageio::refusedTarget(filePath);
+        emit failure(refused.isEmpty() ? tr("%1 could not be saved").arg(filePath) : tr("Not saved: %1").arg(refused));
         return;
     }
     loadImage(filePath);
@@ -623,7 +632,9 @@ void Picture::saveAs()
             emit writing(QString());
     }
     if (!written) {
-        emit failure(tr("%1 could not be saved").arg(target.path));
+        const QString refused = imageio::refusedTarget(target.path);
+        emit failure(refused.isEmpty() ? tr("%1 could not be saved").arg(target.path)
+                                       : tr("Not saved: %1").arg(refused));
         return;
     }
     filePath = pathutil::slashes(target.path);
@@ -672,6 +683,13 @@ void Picture::deleteFile()
         return;
     const QFileInfo info(filePath);
     const bool present = info.exists() || info.isSymLink();
+    // Only a file is deleted: a folder put in its place would go to the
+    // trash with everything in it.
+    if (present && !info.isFile()) {
+        emit failure(info.isDir() ? tr("%1 is a folder now, not an image file; it is not deleted").arg(filePath)
+                                  : tr("%1 is not an image file now; it is not deleted").arg(filePath));
+        return;
+    }
     // Into the desktop's trash where there is one, else removed for good.
     // Qt makes the trash folder but not the data folder that holds it; a
     // new account may not have that yet, and the file would then be removed

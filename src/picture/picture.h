@@ -7,6 +7,7 @@
 // It does not know the main window: it is handed the Cut bar's settings as a
 // value (setCutSettings) and tells what happened through its signals.
 
+#include "imageio/filestamp.h"
 #include "imageio/imageio.h"
 #include "picture/capture.h"
 #include "picture/cutframe.h"
@@ -207,6 +208,9 @@ private:
     // be decoded leaves the previous image under the new name; saving that
     // in place would write one photo over another file.
     bool mImageFromFile = false;
+    // The file as it was when the image shown was read from it: Save asks
+    // before replacing a file that has changed since.
+    FileStamp mStamp;
     // The quarter turns (clockwise, 0..3) made since the image was decoded
     // from filePath, while they are its only edits; -1 once anything else
     // changed the pixels. A JPEG that was only turned is saved by turning

@@ -1,63 +1,11 @@
 #include "picture/prefetcher.h"
 
+#include "imageio/filestamp.h"
 #include "imageio/imageio.h"
 #include "imageio/jobs.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <algorithm>
 #include <utility>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
-
-namespace {
-
-// What tells one state of a file on disk from another. A save through a
-// temporary file and a rename gives a new file (inode) even when size and
-// time happen to match.
-struct FileStamp
-{
-    bool exists = false;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-    quint64 device = 0;
-    quint64 inode = 0;
-
-    bool operator==(const FileStamp &o) const
-    {
-        return exists == o.exists && size == o.size && modifiedNs == o.modifiedNs && device == o.device
-            && inode == o.inode;
-    }
-    bool operator!=(const FileStamp &o) const { return !(*this == o); }
-};
-
-FileStamp stampOf(const QString &path)
-{
-    FileStamp s;
-#ifdef Q_OS_UNIX
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return s;
-    s.exists = true;
-    s.size = st.st_size;
-    s.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.device = st.st_dev;
-    s.inode = st.st_ino;
-#else
-    const QFileInfo info(path);
-    if (!info.exists())
-        return s;
-    s.exists = true;
-    s.size = info.size();
-    s.modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1000000;
-#endif
-    return s;
-}
-
-} // namespace
 
 struct Prefetcher::Decoded
 {
@@ -70,12 +18,12 @@ struct Prefetcher::Decoded
 std::shared_ptr<Prefetcher::Decoded> Prefetcher::decodeFile(const QString &path)
 {
     auto decoded = std::make_shared<Decoded>();
-    const FileStamp before = stampOf(path);
+    const FileStamp before = FileStamp::of(path);
     if (!before.exists)
         return decoded;
     decoded->image = imageio::decode(path, &decoded->format);
     // A file that changed while it was read may be half old, half new.
-    decoded->ok = !decoded->image.isNull() && stampOf(path) == before;
+    decoded->ok = !decoded->image.isNull() && FileStamp::of(path) == before;
     decoded->stamp = before;
     if (!decoded->ok)
         decoded->image = QImage();
@@ -146,7 +94,7 @@ bool Prefetcher::take(const QString &path, QImage *image, QByteArray *format)
         job->future.waitForFinished();
     }
     const std::shared_ptr<Decoded> decoded = job->future.result();
-    if (!decoded->ok || stampOf(path) != decoded->stamp)
+    if (!decoded->ok || FileStamp::of(path) != decoded->stamp)
         return false;
     // Moved out, so that the window holds the only reference and can edit
     // the image in place.

@@ -1,0 +1,47 @@
+#pragma once
+// Checks made before any image reader is let at a file. The readers trust
+// what a file says about itself: a header may declare a picture of half a
+// billion pixels over a few bytes of data, a PNG chunk may claim two
+// gigabytes in an 84-byte file, and a text image may run to gigabytes of
+// nothing. Each of those costs seconds to minutes and gigabytes of memory
+// before the reader finds out. What is checked here costs a few small
+// reads.
+//
+// Every decoding helper of imageio asks here first; so should any other
+// decode path.
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+
+namespace imageio::guard {
+
+// The most pixels a picture may have. The largest camera photos have about
+// 150 million; a picture of 250 million pixels takes a gigabyte decoded.
+constexpr qint64 kMaxPixels = 250'000'000;
+
+// The largest file in a text format (XPM, XBM, and PBM, PGM, PPM written as
+// text). These spell every pixel out in characters and their readers take
+// them a character at a time, holding whole lines in memory: a 4000 x 4000
+// XPM with four characters a pixel is 64 MB, far more than any icon, which
+// is what these formats are used for.
+constexpr qint64 kMaxTextBytes = 64 << 20;
+
+// Why the file at path, whose content was found to be of the given Qt
+// format ("jpeg", "png", "xpm", ...), must not be given to a reader; empty
+// when it may be. It reads the file's size and, for JPEG and PNG, the
+// header's structure (every marker segment up to the image data, every
+// chunk): a segment or chunk that claims more bytes than the file holds is
+// refused, and so is a size those headers declare beyond kMaxPixels. A TGA
+// whose declared pixels cannot fit the bytes after its header is refused
+// too. Never reads pixel data.
+QString check(const QString &path, const QByteArray &format);
+
+// The same for a size a reader found in the header (invalid: not known):
+// refused beyond kMaxPixels.
+QString check(const QSize &declaredSize);
+
+// Both: the file, then the size a reader declared for it.
+QString check(const QString &path, const QByteArray &format, const QSize &declaredSize);
+
+} // namespace imageio::guard
