@@ -11,8 +11,15 @@
 
 namespace testutil {
 
+// Waits until the image window has shown and decoded the photo it was last
+// asked for, as a user sees it (the decodes run off the GUI thread).
+inline bool waitLoaded(Picture *pic)
+{
+    return pic && QTest::qWaitFor([pic] { return !pic->isLoading(); });
+}
+
 // Replaces main with a new, shown main window and opens path in it. Returns
-// the image window, or null when none came up.
+// the image window once its photo is in, or null when none came up.
 inline Picture *openInNewWindow(std::unique_ptr<Framzo> &main, const QString &path)
 {
     main = std::make_unique<Framzo>();
@@ -20,7 +27,7 @@ inline Picture *openInNewWindow(std::unique_ptr<Framzo> &main, const QString &pa
     if (!QTest::qWaitForWindowExposed(main.get()))
         return nullptr;
     main->newChildWin(path);
-    if (!QTest::qWaitFor([&] { return main->activePicture() != nullptr; }))
+    if (!QTest::qWaitFor([&] { return main->activePicture() != nullptr; }) || !waitLoaded(main->activePicture()))
         return nullptr;
     return main->activePicture();
 }

@@ -384,6 +384,7 @@ private slots:
         QVERIFY(item);
         b.tree()->setCurrentItem(item);
         QCOMPARE(b.form->mpLabelName->text(), "Name: " + name);
+        QTRY_VERIFY(!b.bar->isPreviewing()); // the preview is made on a worker
         QCOMPARE(b.form->mpLabelSize->text(), size);
         QCOMPARE(b.form->mpLabelType->text(), type);
         QCOMPARE(b.form->mpPreview->pixmap().size(), preview);
@@ -493,7 +494,7 @@ private slots:
         for (QTreeWidgetItem *other : {childNamed(folder, "folder"), folder, b.drive(), b.bar->computerItem(),
                                        b.bar->desktopItem()}) {
             b.tree()->setCurrentItem(image);
-            QVERIFY(b.details(true));
+            QTRY_VERIFY(b.details(true));
             b.tree()->setCurrentItem(other);
             QVERIFY2(b.details(false), qPrintable(other->text(0)));
         }

@@ -8,6 +8,7 @@
 #include "picture/picture.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
+#include "testwindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -133,7 +134,8 @@ class TstCapture : public QObject
         if (!QTest::qWaitForWindowExposed(main.get()))
             return {};
         main->newChildWin(path);
-        if (!QTest::qWaitFor([&] { return main->activePicture() != nullptr; }))
+        if (!QTest::qWaitFor([&] { return main->activePicture() != nullptr; })
+            || !testutil::waitLoaded(main->activePicture()))
             return {};
         return main;
     }

@@ -873,6 +873,8 @@ private slots:
                  if (!item)
                      return;
                  form.mpTree->setCurrentItem(item);
+                 if (!QTest::qWaitFor([&] { return !bar.isPreviewing(); }))
+                     return fault(i, "folder tree", QStringLiteral("no preview in time"));
                  if (mFiles.at(i).folder) {
                      if (!form.mpLabelSize->isHidden())
                          fault(i, "folder tree", QStringLiteral("details shown for a folder"));

@@ -137,6 +137,8 @@ private slots:
         QCOMPARE(find(html.mpDir, "A")->data(Html::KeyRole).toString(), QString("A"));
         QCOMPARE(find(html.mpDir, "Photo.JPG")->data(Html::KeyRole).toString(), mRoot + "Photo.JPG");
 
+        // Every entry is there at once, its icon made in the background.
+        QTRY_VERIFY(!html.isListing());
         // Icons fit 64 by 64 by the thumbnail rule.
         auto iconSize = [&](const QString &name) {
             const QList<QSize> sizes = find(html.mpDir, name)->icon().availableSizes();
@@ -148,6 +150,60 @@ private slots:
         // A file that is no image gets the plain picture icon.
         QCOMPARE(find(html.mpDir, "fake.jpg")->data(Html::KindRole).toInt(), int(Html::Unreadable));
         QCOMPARE(iconSize("fake.jpg"), fromMimeSource("pic.xpm").size());
+    }
+
+    void cameraFolderListsInTheBackground()
+    {
+        // A camera's folder: names that differ only in their number, and
+        // more photos than can be decoded in an instant.
+        const QString folder = mTmp.filePath("camera/");
+        QVERIFY(QDir().mkpath(folder));
+        QStringList names;
+        for (int i = 1; i <= 40; ++i) {
+            names << QStringLiteral("IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+            QVERIFY(testutil::writeImage(folder + names.last(), 300, 200, "jpeg"));
+        }
+        names << "20240611_142233_0042.jpg" << "20240611_142233_0043.jpg";
+        for (int i = 40; i < names.size(); ++i)
+            QVERIFY(testutil::writeImage(folder + names.at(i), 300, 200, "jpeg"));
+
+        Html html(folder);
+        // Every entry is there before any icon: they come through the event
+        // loop, one by one, as they are made.
+        QCOMPARE(texts(html.mpDir), names.mid(40) + names.mid(0, 40));
+        const qint64 placeholder = html.mpDir->item(0)->icon().cacheKey();
+        for (int i = 0; i < html.mpDir->count(); ++i)
+            QCOMPARE(html.mpDir->item(i)->icon().cacheKey(), placeholder);
+        // Chosen before its icon came: the icon follows.
+        html.clickedOnItem(find(html.mpDir, "IMG_0040.jpg"));
+        QCOMPARE(html.mpPreview->count(), 1);
+        QTRY_VERIFY(!html.isListing());
+        for (const QListWidget *view : {html.mpDir, html.mpPreview}) {
+            for (int i = 0; i < view->count(); ++i)
+                QCOMPARE(view->item(i)->icon().availableSizes().value(0), QSize(64, 42));
+        }
+
+        // Names are told apart on screen: a camera's name fits whole, a
+        // longer one is shortened in the middle so its number shows; the
+        // whole name is the tool tip.
+        const QFontMetrics metrics(html.mpDir->font());
+        const int room = html.mpDir->gridSize().width() - 8;
+        QCOMPARE(metrics.elidedText("IMG_0001.jpg", html.mpDir->textElideMode(), room), QString("IMG_0001.jpg"));
+        QVERIFY(!html.mpDir->wordWrap());
+        QVERIFY(metrics.elidedText(names.at(40), html.mpDir->textElideMode(), room) != names.at(40));
+        QVERIFY(metrics.elidedText(names.at(40), html.mpDir->textElideMode(), room)
+                != metrics.elidedText(names.at(41), html.mpDir->textElideMode(), room));
+        for (const QListWidget *view : {html.mpDir, html.mpPreview}) {
+            for (int i = 0; i < view->count(); ++i)
+                QCOMPARE(view->item(i)->toolTip(), view->item(i)->text());
+        }
+
+        // Leaving the folder while its icons are made: the icons of the
+        // folder left never reach the new listing.
+        html.listDir();
+        html.uponDir();
+        QTRY_VERIFY(!html.isListing());
+        QCOMPARE(find(html.mpDir, "a.png")->icon().availableSizes().value(0), QSize(64, 48));
     }
 
     void focusOrder()

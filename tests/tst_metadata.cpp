@@ -236,6 +236,8 @@ private slots:
     void losslessTurn_data();
     void losslessTurn();
     void qualitySetting();
+    void previewFromTheExifThumbnail_data();
+    void previewFromTheExifThumbnail();
 
 private:
     std::unique_ptr<Framzo> main;
@@ -532,6 +534,58 @@ void TstMetadata::qualitySetting()
     s.sync();
     main = std::make_unique<Framzo>();
     QCOMPARE(main->photoOptions().jpegQuality, 0);
+}
+
+void TstMetadata::previewFromTheExifThumbnail_data()
+{
+    QTest::addColumn<QSize>("thumbnail"); // as stored; none when empty
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QSize>("bound");
+    QTest::addColumn<bool>("fromThumbnail");
+    QTest::addColumn<QSize>("shown"); // the preview's own size
+    // The photo is stored 640 x 480: blue; its thumbnail is red.
+    QTest::newRow("an icon from the thumbnail") << QSize(160, 120) << 1 << QSize(64, 64) << true << QSize(160, 120);
+    QTest::newRow("turned with the photo") << QSize(160, 120) << 6 << QSize(64, 64) << true << QSize(120, 160);
+    QTest::newRow("too small for the preview") << QSize(160, 120) << 1 << QSize(200, 150) << false << QSize(320, 240);
+    QTest::newRow("another shape (bars)") << QSize(160, 160) << 1 << QSize(64, 64) << false << QSize(80, 60);
+    QTest::newRow("no thumbnail") << QSize() << 1 << QSize(64, 64) << false << QSize(80, 60);
+}
+
+void TstMetadata::previewFromTheExifThumbnail()
+{
+    QFETCH(QSize, thumbnail);
+    QFETCH(int, orientation);
+    QFETCH(QSize, bound);
+    QFETCH(bool, fromThumbnail);
+    QFETCH(QSize, shown);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("photo.jpg");
+    QImage photo(640, 480, QImage::Format_RGB32);
+    photo.fill(qRgb(20, 40, 220));
+    QVERIFY(photo.save(path, "jpeg", 90));
+    if (thumbnail.isValid()) {
+        QImage small(thumbnail, QImage::Format_RGB32);
+        small.fill(qRgb(230, 20, 20));
+        QBuffer bytes;
+        bytes.open(QIODevice::WriteOnly);
+        QVERIFY(small.save(&bytes, "jpeg"));
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Orientation"] = uint16_t(orientation);
+        Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte *>(bytes.data().constData()),
+                                                long(bytes.data().size()));
+        image->setExifData(exif);
+        image->writeMetadata();
+    }
+    QSize full;
+    QByteArray format;
+    const QImage preview = imageio::decodePreview(path, bound, &full, &format);
+    QCOMPARE(format, QByteArray("jpeg"));
+    QCOMPARE(full, orientation == 6 ? QSize(480, 640) : QSize(640, 480));
+    QCOMPARE(preview.size(), shown);
+    const QRgb centre = preview.pixel(preview.width() / 2, preview.height() / 2);
+    QCOMPARE(qRed(centre) > qBlue(centre), fromThumbnail);
 }
 
 QTEST_MAIN(TstMetadata)

@@ -177,6 +177,7 @@ private slots:
             QVERIFY2(item, qPrintable(kNames.at(i)));
             form.mpTree->setCurrentItem(item);
             QCOMPARE(form.mpLabelName->text(), QStringLiteral("Name: ") + kNames.at(i));
+            QTRY_VERIFY(!bar.isPreviewing());
             QCOMPARE(form.mpLabelSize->text(),
                      QStringLiteral("Size: %1x%2").arg(sizeOf(i).width()).arg(sizeOf(i).height()));
             QVERIFY(!form.mpPreview->pixmap().isNull());

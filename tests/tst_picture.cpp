@@ -5,6 +5,7 @@
 #include "images/mimesourcefactory.h"
 #include "picture/picture.h"
 #include "testutil.h"
+#include "testwindow.h"
 
 #include <QBuffer>
 #include <QGraphicsScene>
@@ -69,7 +70,7 @@ private slots:
         main.show();
         main.newChildWin(path);
         Picture *pic = main.activePicture();
-        QVERIFY(pic);
+        QVERIFY(testutil::waitLoaded(pic));
         QCOMPARE(pic->windowTitle(),
                  QStringLiteral("Path: %1 Size: 40x30 pixel    Colordepth: 32bit    Resolution: %2 dpi").arg(path, dpi));
     }
@@ -171,6 +172,7 @@ private slots:
         QCOMPARE(pic->canvas()->sceneRect(), QRectF(0, 0, 124, 124));
         // A window that showed an image keeps it under the new path.
         pic->loadImage(good);
+        QVERIFY(testutil::waitLoaded(pic.get()));
         pic->loadImage(bad);
         QCOMPARE(pic->image().size(), QSize(50, 40));
         QVERIFY(pic->windowTitle().startsWith("Path: " + bad + " Size: 50x40 pixel"));

@@ -182,6 +182,7 @@ void TstSave::saveAsWritesAndFollows()
 
     // The window now stands for the new file and its folder.
     QCOMPARE(pic->path(), target);
+    QVERIFY(testutil::waitLoaded(pic));
     QVERIFY(pic->information().startsWith(QStringLiteral("Path: ") + target + QLatin1Char(' ')));
     QCOMPARE(pic->folderList(), QStringList{written});
     QCOMPARE(pic->image().size(), QSize(20, 30));

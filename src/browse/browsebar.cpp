@@ -323,41 +323,56 @@ void BrowseBar::select(QTreeWidgetItem *item)
 {
     if (!mpMain || !item)
         return;
+    ++mSelection; // a preview under way for another item is dropped
     if (!isImageItem(item)) {
+        mPreviewing = false;
         hideInfo();
         return;
     }
 
     QString path = itemPath(item);
     path.chop(1);
-
-    // Only what the preview needs is decoded (JPEG at 1/2 to 1/8 scale); the
-    // size shown is the full image's, as it is displayed (EXIF orientation).
-    const QSize bound(kPreviewWidth, kPreviewHeight);
-    QSize fullSize;
-    const QImage reduced = imageio::decodeReduced(path, bound, &fullSize);
-    if (reduced.isNull())
-        fullSize = QSize(0, 0);
-
     mpMain->mpLabelName->setText(tr("Name: ") + item->text(BrowseItem::NameColumn));
     // The label elides a long name; the whole of it is a hover away.
     mpMain->mpLabelName->setToolTip(item->text(BrowseItem::NameColumn));
-    mpMain->mpLabelSize->setText(
-        tr("Size: ") + QStringLiteral("%1x%2").arg(fullSize.width()).arg(fullSize.height()));
     mpMain->mpLabelType->setText(tr("Type: ") + item->text(BrowseItem::TypeColumn));
 
-    QLabel *preview = mpMain->mpPreview;
-    preview->setAlignment(Qt::AlignHCenter);
-    const QSize target = imageio::scaleMin(fullSize, bound);
-    QPixmap pixmap;
-    if (!reduced.isNull() && !target.isEmpty())
-        pixmap = QPixmap::fromImage(
-            reduced.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    preview->setMaximumWidth(target.width());
-    preview->setMaximumHeight(target.height());
-    preview->setPixmap(pixmap);
-
-    showInfo();
+    // The size and the preview come from a worker: only what the preview
+    // needs is decoded (the camera's EXIF thumbnail when it is large enough,
+    // else a JPEG at 1/2 to 1/8 scale), and the tree answers meanwhile. The
+    // size shown is the full image's, as it is displayed (EXIF orientation).
+    mPreviewing = true;
+    const quint64 selection = mSelection;
+    const QSize bound(kPreviewWidth, kPreviewHeight);
+    struct Preview
+    {
+        QImage image;
+        QSize fullSize;
+    };
+    auto preview = jobs::start(jobs::Lane::Shared, [path, bound](const jobs::Progress &) {
+        Preview p;
+        const QImage reduced = imageio::decodePreview(path, bound, &p.fullSize);
+        if (reduced.isNull())
+            p.fullSize = QSize(0, 0);
+        const QSize target = imageio::scaleMin(p.fullSize, bound);
+        if (!reduced.isNull() && !target.isEmpty())
+            p.image = reduced.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        return p;
+    });
+    jobs::watch(preview, this, [this, selection](const Preview &p) {
+        if (selection != mSelection || !mpMain)
+            return;
+        mPreviewing = false;
+        mpMain->mpLabelSize->setText(tr("Size: ")
+                                     + QStringLiteral("%1x%2").arg(p.fullSize.width()).arg(p.fullSize.height()));
+        QLabel *label = mpMain->mpPreview;
+        label->setAlignment(Qt::AlignHCenter);
+        const QSize target = imageio::scaleMin(p.fullSize, QSize(kPreviewWidth, kPreviewHeight));
+        label->setMaximumWidth(target.width());
+        label->setMaximumHeight(target.height());
+        label->setPixmap(p.image.isNull() ? QPixmap() : QPixmap::fromImage(p.image));
+        showInfo();
+    });
 }
 
 void BrowseBar::showInfo()

@@ -42,6 +42,10 @@ public:
     const QPixmap &dirOpenPixmap() const { return mDirOpen; }
     const QPixmap &dirClosedPixmap() const { return mDirClosed; }
 
+    // Whether the details and preview of the item selected last are still
+    // being made (they come from a worker).
+    bool isPreviewing() const { return mPreviewing; }
+
     // The path an item stands for: a folder's, drive's or the Desktop's ends
     // in "/"; an image file's is its folder's path plus the name and "/"
     // (callers drop the last character).
@@ -85,4 +89,6 @@ private:
     QTreeWidgetItem *mpComputer = nullptr;
     // Icons by name, so that thousands of items share a handful of icons.
     QHash<QString, QIcon> mIcons;
+    quint64 mSelection = 0; // counts selections: a preview of an earlier one is dropped
+    bool mPreviewing = false;
 };

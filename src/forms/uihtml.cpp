@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,12 +54,16 @@ QListWidget *makeIconView(QWidget *parent, const char *name)
     v->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     v->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     v->setIconSize(QSize(64, 64));
-    // A cell holds a camera's names whole (IMG_0001.jpeg), so that a folder
-    // of them can be told apart; longer names are shortened in the middle.
-    const int nameWidth = v->fontMetrics().horizontalAdvance(QStringLiteral("IMG_0000.jpeg")) + 12;
-    v->setGridSize(QSize(qMax(76, nameWidth), 104));
-    v->setWordWrap(true);
+    // A camera's names (IMG_0001.JPG, DSC_0001.jpeg) fit whole under the
+    // icon; a longer name is shortened in the middle on one line, so that its
+    // end (the number that tells one photo from the next) stays in sight.
+    // The full name is the entry's tool tip.
+    const QFontMetrics metrics(v->font());
+    const int width = qMax(76, metrics.horizontalAdvance(QStringLiteral("IMG_0000.jpeg")) + 16);
+    v->setGridSize(QSize(width, 64 + metrics.height() + 16));
+    v->setWordWrap(false);
     v->setTextElideMode(Qt::ElideMiddle);
+    v->setUniformItemSizes(true);
     return v;
 }
 

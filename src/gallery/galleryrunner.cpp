@@ -86,7 +86,22 @@ GalleryRunner::GalleryRunner(const GallerySettings &settings, const QList<Galler
 
 void GalleryRunner::setParallelImages(int count)
 {
-    mParallel = qMax(1, count);
+    mParallel = qMax(0, count);
+}
+
+int GalleryRunner::parallelImages() const
+{
+    if (mParallel > 0)
+        return mParallel;
+    // Each image is held whole while its copy and thumbnail are made; the
+    // headers say how large the largest is.
+    qint64 largest = 0;
+    for (const GalleryEntry &entry : mEntries) {
+        const QSize size = imageio::probeSize(entry.source);
+        if (size.isValid())
+            largest = qMax(largest, qint64(size.width()) * size.height() * 4);
+    }
+    return jobs::lanesWithin(largest);
 }
 
 QFuture<GalleryRunner::Result> GalleryRunner::start() const
@@ -240,11 +255,11 @@ void GalleryRunner::writeImages(Result &result, const QSet<QString> &sources, co
     if (progress)
         progress(0, total);
 
-    // Images start in list order, at most mParallel at a time; an image that
+    // Images start in list order, at most parallelImages() at a time; an image that
     // reads or writes a file another running image writes waits until that
     // one is done.
     jobs::forEach(
-        total, mParallel, [&](int i) { results[size_t(i)] = work(planned.at(i)); },
+        total, parallelImages(), [&](int i) { results[size_t(i)] = work(planned.at(i)); },
         [&](int later, int earlier) { return planned.at(later).clashes(planned.at(earlier)); },
         [&](int done) {
             if (progress)

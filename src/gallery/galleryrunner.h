@@ -6,8 +6,8 @@
 //
 // The runner needs no widgets: the gallery window runs it in the background
 // with start(), the command line and the tests with run(). The entries'
-// images are worked on one or two at a time; the files written are the same
-// either way.
+// images are worked on as many at a time as there are cores (within the
+// memory the system has free); the files written are the same either way.
 
 #include "gallery/galleryentry.h"
 #include "gallery/gallerysettings.h"
@@ -53,7 +53,9 @@ public:
 
     // How many images may be decoded and encoded at the same time (each is
     // held in memory while it is worked on). 1 works strictly one after the
-    // other; the default is 2. The output is the same for every value.
+    // other; 0, the default, takes one per core within half the free memory
+    // (jobs::lanesWithin the largest image). The output is the same for
+    // every value.
     void setParallelImages(int count);
 
     // Writes the gallery on the calling thread (and, for the images, free
@@ -82,5 +84,8 @@ private:
 
     GallerySettings mSettings;
     QList<GalleryEntry> mEntries;
-    int mParallel = 2;
+    // How many images at a time for the run.
+    int parallelImages() const;
+
+    int mParallel = 0;
 };

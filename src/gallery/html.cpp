@@ -11,6 +11,7 @@
 #include "images/mimesourcefactory.h"
 
 #include <QCheckBox>
+#include <QPixmap>
 #include <QComboBox>
 #include <QEvent>
 #include <QImage>
@@ -26,13 +27,14 @@ namespace {
 
 const QSize kIconBox(64, 64);
 
-// An image's icon for the folder view: a reduced decode (JPEG never builds
-// the full image), then the thumbnail rule to fit 64 by 64. Null when the
-// file is not a readable image.
+// An image's icon for the folder view: the camera's EXIF thumbnail where a
+// JPEG has one that fits, else a reduced decode (a JPEG never builds the
+// full image), then the thumbnail rule to fit 64 by 64. Null when the file is
+// not a readable image.
 QImage folderIcon(const QString &path)
 {
     QSize full;
-    const QImage reduced = imageio::decodeReduced(path, kIconBox, &full);
+    const QImage reduced = imageio::decodePreview(path, kIconBox, &full);
     if (reduced.isNull())
         return {};
     const QSize size = imageio::scaleMin(full.isValid() ? full : reduced.size(), kIconBox);
@@ -47,6 +49,9 @@ Html::Html(const QString &startFolder, QWidget *parent, const char *name)
     : UiHtml(parent, name)
 {
     setObjectName(QString::fromLatin1(name ? name : "Html"));
+    QPixmap blank(kIconBox);
+    blank.fill(Qt::transparent);
+    mPlaceholder = QIcon(blank);
 
     connect(mpOpen, &QToolButton::clicked, this, &Html::openDir);
     connect(mpUpon, &QToolButton::clicked, this, &Html::uponDir);
@@ -77,7 +82,11 @@ Html::Html(const QString &startFolder, QWidget *parent, const char *name)
         mpPath->addItem(drive.filePath());
 }
 
-Html::~Html() = default;
+// Icons still being made stop at the next one; nothing is handed back.
+Html::~Html()
+{
+    mIcons.cancel();
+}
 
 bool Html::event(QEvent *event)
 {
@@ -102,7 +111,11 @@ void Html::closeWindow()
 
 void Html::listDir()
 {
-    BusyCursor busy(this);
+    // A listing still making icons for the folder shown before stops.
+    mIcons.cancel();
+    mIcons = QFuture<QImage>();
+    ++mListing;
+    mpDir->unsetCursor();
     mpDir->clear();
     if (mPath.isEmpty()) {
         mPath = QString();
@@ -117,37 +130,84 @@ void Html::listDir()
     mpCurDir->setPath(mPath);
 
     const QIcon folderIconPixmap(fromMimeSource(QStringLiteral("folder.PNG")));
-    mList = mpCurDir->entryList({QStringLiteral("*")}, QDir::Dirs | QDir::NoDotAndDotDot,
-                                QDir::Name | QDir::IgnoreCase);
-    for (const QString &name : std::as_const(mList)) {
-        auto *item = new QListWidgetItem(folderIconPixmap, name);
-        item->setData(KeyRole, name);
-        item->setData(KindRole, Folder);
-        mpDir->addItem(item);
+    {
+        BusyCursor busy(this); // the folder is read here; the icons come later
+        mList = mpCurDir->entryList({QStringLiteral("*")}, QDir::Dirs | QDir::NoDotAndDotDot,
+                                    QDir::Name | QDir::IgnoreCase);
+        for (const QString &name : std::as_const(mList)) {
+            auto *item = new QListWidgetItem(folderIconPixmap, name);
+            item->setData(KeyRole, name);
+            item->setData(KindRole, Folder);
+            item->setToolTip(name);
+            mpDir->addItem(item);
+        }
+        mList = mpCurDir->entryList(formats::namePatterns(formats::Listing::Gallery), QDir::Files,
+                                    QDir::Name | QDir::IgnoreCase);
     }
 
-    mList = mpCurDir->entryList(formats::namePatterns(formats::Listing::Gallery), QDir::Files,
-                                QDir::Name | QDir::IgnoreCase);
+    // Every image is listed at once, under an empty icon; the icons are made
+    // on all cores in the background and put in as each is made, so that a
+    // folder of hundreds of photos can be browsed meanwhile.
     QStringList paths;
     paths.reserve(mList.size());
-    for (const QString &name : std::as_const(mList))
-        paths << mPath + name;
-
-    // The icons are made on all cores; each is small, so holding them all
-    // costs little.
-    const QList<QImage> icons =
-        jobs::mapped<QImage>(int(paths.size()), jobs::cores(), [&paths](int i) { return folderIcon(paths.at(i)); });
-
-    const QIcon unreadable(fromMimeSource(QStringLiteral("pic.xpm")));
-    for (int i = 0; i < mList.size(); ++i) {
-        const bool readable = !icons.at(i).isNull();
-        auto *item = new QListWidgetItem(readable ? QIcon(QPixmap::fromImage(icons.at(i))) : unreadable,
-                                         mList.at(i));
-        item->setData(KeyRole, paths.at(i));
-        item->setData(KindRole, readable ? Image : Unreadable);
+    QList<QListWidgetItem *> items;
+    items.reserve(mList.size());
+    for (const QString &name : std::as_const(mList)) {
+        auto *item = new QListWidgetItem(mPlaceholder, name);
+        item->setData(KeyRole, mPath + name);
+        item->setData(KindRole, Image);
+        item->setToolTip(name);
         mpDir->addItem(item);
+        paths << mPath + name;
+        items << item;
     }
     mList.clear();
+    if (paths.isEmpty())
+        return;
+
+    mpDir->setCursor(Qt::BusyCursor);
+    mIcons = jobs::stream<QImage>(jobs::Lane::Shared, [paths](jobs::Stream<QImage> &icons) {
+        jobs::forEach(int(paths.size()), jobs::cores(), [&](int i) {
+            if (!icons.cancelled())
+                icons.add(i, folderIcon(paths.at(i)));
+        });
+    });
+    const quint64 listing = mListing;
+    jobs::watchEach(
+        mIcons, this,
+        [this, listing, items](int i, const QImage &icon) {
+            if (listing == mListing)
+                setIcon(items.at(i), icon);
+        },
+        [this, listing] {
+            if (listing != mListing)
+                return;
+            mpDir->unsetCursor();
+            mIcons = QFuture<QImage>(); // the icons are in the view; the future's copies go
+        });
+}
+
+void Html::setIcon(QListWidgetItem *item, const QImage &icon)
+{
+    const bool readable = !icon.isNull();
+    const QIcon shown = readable ? QIcon(QPixmap::fromImage(icon)) : QIcon(fromMimeSource(QStringLiteral("pic.xpm")));
+    item->setIcon(shown);
+    item->setData(KindRole, readable ? Image : Unreadable);
+    // Entries chosen before their icon came get it too.
+    const QString key = item->data(KeyRole).toString();
+    for (int i = 0; i < mpPreview->count(); ++i) {
+        QListWidgetItem *chosen = mpPreview->item(i);
+        if (chosen->data(KeyRole).toString() == key && chosen->data(IconPendingRole).toBool()) {
+            chosen->setIcon(shown);
+            chosen->setData(IconPendingRole, false);
+        }
+    }
+}
+
+bool Html::isListing() const
+{
+    // Until the last icon has been put in (the listing's end resets it).
+    return mIcons.isValid();
 }
 
 void Html::uponDir()
@@ -181,6 +241,9 @@ void Html::appendToPreview(const QListWidgetItem *item)
     auto *copy = new QListWidgetItem(item->icon(), item->text());
     copy->setData(KeyRole, item->data(KeyRole));
     copy->setData(KindRole, item->data(KindRole));
+    copy->setToolTip(item->toolTip());
+    // Chosen before its icon was made: the icon follows when it comes.
+    copy->setData(IconPendingRole, isListing() && item->icon().cacheKey() == mPlaceholder.cacheKey());
     mpPreview->addItem(copy);
 }
 

@@ -6,6 +6,9 @@
 #include "forms/uihtml.h"
 
 #include <QDir>
+#include <QFuture>
+#include <QIcon>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +30,7 @@ public:
     // Data of the entries of both icon views.
     static constexpr int KeyRole = Qt::UserRole;      // full path; a folder's bare name
     static constexpr int KindRole = Qt::UserRole + 1; // an EntryKind
+    static constexpr int IconPendingRole = Qt::UserRole + 2; // chosen before its icon came
     enum EntryKind { Folder = 0, Image = 1, Unreadable = 2 };
 
     // The folder shown and written into: null while none is known, else
@@ -35,7 +39,11 @@ public:
 
     // Lists the current folder into mpDir: sub-folders first, then images,
     // each sorted by name regardless of case; hidden entries are left out.
+    // The entries are there at once; the images' icons are made in the
+    // background and come in as each is made.
     void listDir();
+    // Whether icons of the last listing are still being made.
+    bool isListing() const;
 
     // Whether a gallery is being written.
     bool isGenerating() const { return mGenerating; }
@@ -64,9 +72,14 @@ protected:
 private:
     void appendToPreview(const QListWidgetItem *item);
     void closeWindow();
+    // The icon of an image entry once made (null: not a readable image).
+    void setIcon(QListWidgetItem *item, const QImage &icon);
 
     QString mPath;
     std::unique_ptr<QDir> mpCurDir;
-    QStringList mList; // names of the last listing while their icons are made
+    QStringList mList; // names of the last listing while it is read
+    QFuture<QImage> mIcons; // the icons of the last listing, while they are made
+    quint64 mListing = 0;   // counts listings: icons of an earlier one are dropped
+    QIcon mPlaceholder;     // an entry's icon until its own is made
     bool mGenerating = false;
 };

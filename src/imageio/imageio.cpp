@@ -2,17 +2,22 @@
 
 #include "imageio/guard.h"
 #include "imageio/jpegheader.h"
+#include "imageio/jpegreader.h"
 #include "imageio/jpegwriter.h"
 #include "imageio/metadata.h"
 #include "imageio/resolution.h"
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QMutex>
 #include <QSaveFile>
+#include <QTimer>
+#include <QTransform>
 
 #include <cstdlib>
 #include <cstring>
@@ -40,9 +45,60 @@ void raiseLimit()
 // Below this many bytes an image is allocated the ordinary way.
 constexpr qsizetype kLargeImageBytes = 8 << 20;
 
-void freeLargeImage(void *memory)
+// The memory of one large image.
+struct LargeBlock
 {
-    std::free(memory);
+    void *memory = nullptr;
+    size_t bytes = 0;
+};
+
+// The memory of the large image let go last, kept for the next one: fresh
+// memory costs the system a quarter of a photo's decode to hand out (it is
+// cleared page by page as the decode first writes it), and stepping through
+// a camera's photos or writing a gallery asks for the same size again and
+// again. At most one block is kept, and only for a few seconds: a window
+// left on one photo holds that photo's memory alone.
+QMutex spareLock;
+LargeBlock spare;
+quint64 spareCount = 0; // counts the blocks kept, so that a late trim leaves a newer one
+constexpr int kSpareKeptMs = 3000;
+
+void trimSpare(quint64 which)
+{
+    LargeBlock gone;
+    {
+        QMutexLocker lock(&spareLock);
+        if (spareCount != which)
+            return;
+        gone = spare;
+        spare = LargeBlock();
+    }
+    std::free(gone.memory);
+}
+
+void freeLargeImage(void *info)
+{
+    auto *block = static_cast<LargeBlock *>(info);
+    LargeBlock previous;
+    quint64 which = 0;
+    {
+        QMutexLocker lock(&spareLock);
+        previous = spare;
+        spare = *block;
+        which = ++spareCount;
+    }
+    std::free(previous.memory);
+    delete block;
+    // The trim runs on the application's thread, whichever thread let the
+    // image go; without an application the block goes at once.
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app) {
+        trimSpare(which);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        app, [which] { QTimer::singleShot(kSpareKeptMs, QCoreApplication::instance(), [which] { trimSpare(which); }); },
+        Qt::QueuedConnection);
 }
 
 // An empty w x h RGB32 image whose memory the system may back with large
@@ -57,13 +113,24 @@ QImage largeImage(const QSize &size)
     if (size.isEmpty() || bytes < kLargeImageBytes || bytes / bytesPerLine != size.height())
         return {};
 #ifdef Q_OS_LINUX
-    constexpr size_t kPage = 2 << 20;
-    void *memory = nullptr;
-    if (posix_memalign(&memory, kPage, size_t(bytes)) != 0)
-        return {};
-    madvise(memory, size_t(bytes), MADV_HUGEPAGE); // a hint; without it the pages are small
-    return QImage(static_cast<uchar *>(memory), size.width(), size.height(), bytesPerLine,
-                  QImage::Format_RGB32, freeLargeImage, memory);
+    LargeBlock block;
+    {
+        // The block let go last, when it is not much larger than needed.
+        QMutexLocker lock(&spareLock);
+        if (spare.memory && spare.bytes >= size_t(bytes) && spare.bytes - size_t(bytes) <= size_t(bytes) / 4) {
+            block = spare;
+            spare = LargeBlock();
+        }
+    }
+    if (!block.memory) {
+        constexpr size_t kPage = 2 << 20;
+        if (posix_memalign(&block.memory, kPage, size_t(bytes)) != 0)
+            return {};
+        block.bytes = size_t(bytes);
+        madvise(block.memory, block.bytes, MADV_HUGEPAGE); // a hint; without it the pages are small
+    }
+    return QImage(static_cast<uchar *>(block.memory), size.width(), size.height(), bytesPerLine,
+                  QImage::Format_RGB32, freeLargeImage, new LargeBlock(block));
 #else
     return {};
 #endif
@@ -116,6 +183,136 @@ QByteArray sniffPhoto(const QString &path)
     return {};
 }
 
+// An EXIF orientation (1..8) applied as Qt's readers apply it: mirrored
+// and flipped first, then turned a quarter clockwise; 8 is a quarter
+// anticlockwise.
+QImage oriented(QImage image, int orientation)
+{
+    if (orientation <= 1 || orientation > 8)
+        return image;
+    if (orientation == 8)
+        return image.transformed(QTransform().rotate(270));
+    const bool mirror = orientation == 2 || orientation == 3 || orientation == 7;
+    const bool flip = orientation == 3 || orientation == 4 || orientation == 5;
+    if (mirror || flip)
+        image = std::move(image).mirrored(mirror, flip);
+    if (orientation >= 5)
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
+// A JPEG file read for TurboJPEG, with what the decode needs to know
+// besides the pixels.
+struct JpegFile
+{
+    QByteArray bytes;
+    jpegreader::Header header;
+    Metadata meta;
+    int orientation = 1;
+    QSize shownSize; // the full picture, orientation applied
+};
+
+// False when the file cannot be read or TurboJPEG cannot read its header
+// (Qt's reader then has its say); true with an invalid shownSize when the
+// header declares more than the limit.
+bool readJpeg(const QString &path, JpegFile &file)
+{
+    raiseLimit();
+    QFile f(path);
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+        return false;
+    // Segments that claim more than the file holds are refused before
+    // TurboJPEG reads them, as they are before any other reader.
+    if (!guard::check(path, "jpeg").isEmpty())
+        return true;
+    file.bytes = f.readAll();
+    const auto *data = reinterpret_cast<const uchar *>(file.bytes.constData());
+    file.header = jpegreader::header(data, file.bytes.size());
+    if (!file.header.valid)
+        return false;
+    if (!guard::check(file.header.size).isEmpty())
+        return true;
+    file.meta = Metadata::read(path);
+    file.orientation = file.meta.orientation();
+    file.shownSize = file.header.size;
+    if (file.orientation >= 5)
+        file.shownSize.transpose();
+    return true;
+}
+
+// The picture of a JPEG file at 1/reduction, upright, with the resolution
+// the file states and its colour profile; the full size goes into memory
+// the system may back with large pages. Null when it cannot be decoded.
+QImage decodeJpeg(const JpegFile &file, int reduction)
+{
+    const QSize size = jpegreader::scaledSize(file.header.size, reduction);
+    const QImage::Format format = jpegreader::formatOf(file.header.colours);
+    QImage image;
+    if (reduction == 1 && format == QImage::Format_RGB32)
+        image = largeImage(size);
+    if (image.isNull())
+        image = QImage(size, format);
+    const auto *data = reinterpret_cast<const uchar *>(file.bytes.constData());
+    if (image.isNull() || !jpegreader::decodeInto(data, file.bytes.size(), file.header, image))
+        return {};
+    image = oriented(std::move(image), file.orientation);
+
+    QBuffer buffer;
+    buffer.setData(file.bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QSize dpm = resolution::stated(jpegheader::read(buffer), file.meta);
+    if (dpm.isValid()) {
+        if (file.orientation >= 5)
+            dpm.transpose();
+        image.setDotsPerMeterX(dpm.width());
+        image.setDotsPerMeterY(dpm.height());
+    }
+    const QByteArray icc = file.meta.iccProfile();
+    if (!icc.isEmpty()) {
+        const QColorSpace space = QColorSpace::fromIccProfile(icc);
+        if (space.isValid())
+            image.setColorSpace(space);
+    }
+    return image;
+}
+
+// The camera's own small picture (EXIF thumbnail) upright, when it covers
+// atLeast and has the photo's shape: some cameras put bars above and below
+// to fill a thumbnail of another shape, and those would show.
+QImage exifThumbnail(const JpegFile &file, const QSize &atLeast)
+{
+    const QByteArray bytes = file.meta.exifThumbnail();
+    if (bytes.isEmpty())
+        return {};
+    const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
+    const jpegreader::Header header = jpegreader::header(data, bytes.size());
+    if (!header.valid)
+        return {};
+    QSize size = header.size;
+    if (file.orientation >= 5)
+        size.transpose();
+    const QSize full = file.shownSize;
+    // A thumbnail larger than its photo is no thumbnail (and a broken one
+    // could declare any size).
+    if (size.width() > full.width() || size.height() > full.height())
+        return {};
+    // The same shape within the rounding of the thumbnail's own size.
+    const qint64 cross = qint64(size.width()) * full.height() - qint64(size.height()) * full.width();
+    const qint64 tolerance = qint64(qMax(full.width(), full.height()));
+    if (size.width() < atLeast.width() || size.height() < atLeast.height() || qAbs(cross) > tolerance)
+        return {};
+    QImage image(header.size, jpegreader::formatOf(header.colours));
+    if (image.isNull() || !jpegreader::decodeInto(data, bytes.size(), header, image))
+        return {};
+    return oriented(std::move(image), file.orientation);
+}
+
+// Regular files only (never a FIFO, whose opening could block).
+bool isJpegFile(const QString &path)
+{
+    return QFileInfo(path).isFile() && sniffPhoto(path) == "jpeg";
+}
+
 QByteArray detectFormat(const QString &path)
 {
     if (!QFileInfo(path).isFile())
@@ -133,6 +330,18 @@ QByteArray detectFormat(const QString &path)
 
 QImage decodeFile(const QString &path, QByteArray *format)
 {
+    if (isJpegFile(path)) {
+        try {
+            JpegFile file;
+            if (readJpeg(path, file)) {
+                if (format)
+                    *format = "jpeg";
+                return file.shownSize.isValid() ? decodeJpeg(file, 1) : QImage();
+            }
+        } catch (const std::bad_alloc &) {
+            return {}; // a file too large to hold
+        }
+    }
     raiseLimit();
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
@@ -143,10 +352,6 @@ QImage decodeFile(const QString &path, QByteArray *format)
     if (!canRead || !allowed(reader, path))
         return {};
     QImage img;
-    // The JPEG reader decodes into an image of the right size and format
-    // that it is given, instead of allocating its own.
-    if (reader.format() == "jpeg" && reader.imageFormat() == QImage::Format_RGB32)
-        img = largeImage(reader.size());
     if (!reader.read(&img))
         return {};
     // The resolution the file states, where Qt's reader does not look (EXIF).
@@ -174,8 +379,34 @@ QSize probeFile(const QString &path, QByteArray *format)
     return orientedSize(reader, reader.size());
 }
 
-QImage decodeReducedFile(const QString &path, const QSize &bound, QSize *fullSize, QByteArray *format)
+QImage decodeReducedFile(const QString &path, const std::function<QSize(const QSize &)> &atLeast, QSize *fullSize,
+                         QByteArray *format)
 {
+    if (fullSize)
+        *fullSize = QSize();
+    if (isJpegFile(path)) {
+        try {
+            JpegFile file;
+            if (readJpeg(path, file)) {
+                if (format)
+                    *format = "jpeg";
+                if (!file.shownSize.isValid())
+                    return {};
+                // The reduction applies to the picture as stored: the wanted
+                // size is turned with it.
+                QSize wanted = atLeast(file.shownSize);
+                if (file.orientation >= 5)
+                    wanted.transpose();
+                const QImage img = decodeJpeg(file, jpegreader::reductionFor(file.header.size, wanted));
+                if (!img.isNull() && fullSize)
+                    *fullSize = file.shownSize;
+                return img;
+            }
+        } catch (const std::bad_alloc &) {
+            return {};
+        }
+    }
+
     raiseLimit();
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
@@ -183,8 +414,6 @@ QImage decodeReducedFile(const QString &path, const QSize &bound, QSize *fullSiz
     const bool canRead = readable(reader, path);
     if (format)
         *format = canRead ? reader.format().toLower() : QByteArray();
-    if (fullSize)
-        *fullSize = QSize();
     // Refused as the full decode would be, even where the reader could
     // decode at a reduced scale: what cannot be opened shows no preview.
     if (!canRead || !allowed(reader, path))
@@ -192,26 +421,53 @@ QImage decodeReducedFile(const QString &path, const QSize &bound, QSize *fullSiz
 
     const QSize raw = reader.size(); // before orientation
     const QSize oriented = orientedSize(reader, raw);
+    // Refused as the full decode would be, even where the reader could
+    // decode at a reduced scale: what cannot be opened shows no preview.
+    if (!withinLimit(raw))
+        return {};
     QImage img;
-    if (raw.isValid() && !raw.isEmpty() && bound.isValid() && !bound.isEmpty()
-        && reader.supportsOption(QImageIOHandler::ScaledSize)) {
-        // The scaled size applies before orientation, so bound is turned
-        // with the image. Ask for no more than needed, and never for more
-        // than the image itself: the reader then decodes at a reduced scale.
-        QSize b = bound;
+    if (raw.isValid() && !raw.isEmpty() && reader.supportsOption(QImageIOHandler::ScaledSize)) {
+        // The scaled size applies before orientation, so the wanted size is
+        // turned with the image. Never more than the image itself.
+        QSize target = atLeast(oriented);
         if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-            b.transpose();
-        QSize target = raw.scaled(b, Qt::KeepAspectRatio);
-        if (target.width() > raw.width() || target.height() > raw.height())
-            target = raw;
-        target = target.expandedTo(QSize(1, 1));
-        reader.setScaledSize(target);
+            target.transpose();
+        if (target.isValid() && !target.isEmpty()) {
+            if (target.width() > raw.width() || target.height() > raw.height())
+                target = raw;
+            reader.setScaledSize(target.expandedTo(QSize(1, 1)));
+        }
     }
     if (!reader.read(&img))
         return {};
     if (fullSize)
         *fullSize = oriented.isValid() ? oriented : img.size();
     return img;
+}
+
+QImage decodePreviewFile(const QString &path, const QSize &bound, QSize *fullSize, QByteArray *format)
+{
+    if (fullSize)
+        *fullSize = QSize();
+    if (isJpegFile(path)) {
+        try {
+            JpegFile file;
+            if (readJpeg(path, file) && file.shownSize.isValid()) {
+                const QImage thumb = exifThumbnail(file, scaleMin(file.shownSize, bound));
+                if (!thumb.isNull()) {
+                    if (format)
+                        *format = "jpeg";
+                    if (fullSize)
+                        *fullSize = file.shownSize;
+                    return thumb;
+                }
+            }
+        } catch (const std::bad_alloc &) {
+            return {};
+        }
+    }
+    return decodeReducedFile(
+        path, [&bound](const QSize &full) { return scaleMin(full, bound); }, fullSize, format);
 }
 
 } // namespace
@@ -253,8 +509,27 @@ QSize probeSize(const QString &path, QByteArray *format)
 
 QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize, QByteArray *format)
 {
+    return decodeReduced(path, [&bound](const QSize &full) { return scaleMin(full, bound); }, fullSize, format);
+}
+
+QImage decodeReduced(const QString &path, const std::function<QSize(const QSize &)> &atLeast, QSize *fullSize,
+                     QByteArray *format)
+{
     try {
-        return decodeReducedFile(path, bound, fullSize, format);
+        return decodeReducedFile(path, atLeast, fullSize, format);
+    } catch (const std::bad_alloc &) {
+        if (fullSize)
+            *fullSize = QSize();
+        if (format)
+            format->clear();
+        return {};
+    }
+}
+
+QImage decodePreview(const QString &path, const QSize &bound, QSize *fullSize, QByteArray *format)
+{
+    try {
+        return decodePreviewFile(path, bound, fullSize, format);
     } catch (const std::bad_alloc &) {
         if (fullSize)
             *fullSize = QSize();

@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 class QSaveFile;
 
 namespace imageio {
@@ -34,12 +36,22 @@ QImage decode(const QString &path, QByteArray *format = nullptr);
 // header only. Invalid size when unknown.
 QSize probeSize(const QString &path, QByteArray *format = nullptr);
 
-// A reduced decode for previews and icons: the image scaled to fit inside
-// bound (keeping its aspect ratio; never larger than needed). Where the
-// format can decode at a reduced scale (JPEG at 1/2..1/8) the full image is
-// never built. *fullSize receives the full oriented size (invalid when not
-// decodable).
+// A reduced decode for display copies, previews and icons: the whole
+// picture, oriented, at a size that covers the size atLeast(full size)
+// gives, where the format can decode at a reduced scale (JPEG at 1/2, 1/4,
+// 1/8 through TurboJPEG: the full picture is never built), else at full
+// size. The caller scales it to the exact size it shows. *fullSize receives
+// the full oriented size (invalid when not decodable). The bound form wants
+// scaleMin(full size, bound).
 QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize = nullptr,
+                     QByteArray *format = nullptr);
+QImage decodeReduced(const QString &path, const std::function<QSize(const QSize &)> &atLeast,
+                     QSize *fullSize = nullptr, QByteArray *format = nullptr);
+
+// For icons and small previews: the JPEG's EXIF thumbnail (upright) when it
+// covers scaleMin(full size, bound) and has the photo's shape, else
+// decodeReduced. Arguments as there.
+QImage decodePreview(const QString &path, const QSize &bound, QSize *fullSize = nullptr,
                      QByteArray *format = nullptr);
 
 // The largest size within bound that keeps size's aspect ratio, computed

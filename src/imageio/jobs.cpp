@@ -1,6 +1,7 @@
 #include "imageio/jobs.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QMutex>
 #include <QPointer>
 #include <QThread>
@@ -85,6 +86,35 @@ QThreadPool *pool(Lane lane)
 int cores()
 {
     return qMax(1, QThread::idealThreadCount());
+}
+
+namespace {
+
+// The memory the system could hand out now without swapping, in bytes; -1
+// when it does not say.
+qint64 availableMemory()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (!meminfo.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : meminfo.readAll().split('\n')) {
+        if (line.startsWith("MemAvailable:")) {
+            bool ok = false;
+            const qint64 kb = line.mid(13).trimmed().split(' ').value(0).toLongLong(&ok);
+            return ok ? kb * 1024 : -1;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+int lanesWithin(qint64 bytesEach)
+{
+    const qint64 available = availableMemory();
+    if (available < 0 || bytesEach <= 0)
+        return cores();
+    return int(std::clamp<qint64>(available / 2 / bytesEach, 1, cores()));
 }
 
 void forEach(int count, int lanes, const std::function<void(int)> &body, const std::function<bool(int, int)> &waitFor,

@@ -7,6 +7,8 @@
 // - watch() hands a future's progress and its result back to an object's
 //   thread as plain calls (through a QFutureWatcher): no polling, and the
 //   worker never calls into a window.
+// - stream() and watchEach() do the same for work that makes many results,
+//   each handed over as soon as it is made (the icons of a folder).
 // - forEach() and mapped() split one action's work over the cores and
 //   return when it is all done: the bands of an edit, the header probes of a
 //   folder, the icons of a listing, the images of a gallery.
@@ -91,6 +93,55 @@ void watch(const QFuture<T> &future, QObject *receiver, Finished finished, Progr
                      });
     watcher->setFuture(future);
 }
+
+// What a streaming run hands its results through, from any of its threads.
+template <typename T> class Stream
+{
+public:
+    explicit Stream(QPromise<T> &promise) : mPromise(promise) {}
+    // The result at index (each index once), handed to watchEach's each().
+    void add(int index, T value) { mPromise.addResult(std::move(value), index); }
+    // Whether the future was cancelled: the run may stop early.
+    bool cancelled() const { return mPromise.isCanceled(); }
+
+private:
+    QPromise<T> &mPromise;
+};
+
+// Runs work(stream) on the lane; the future carries the results the run
+// adds to its Stream<T>, at their indices.
+template <typename T, typename Work> QFuture<T> stream(Lane lane, Work work)
+{
+    return QtConcurrent::run(pool(lane), [work = std::move(work)](QPromise<T> &promise) mutable {
+        Stream<T> results(promise);
+        work(results);
+    });
+}
+
+// Hands each result of future to receiver's thread as it is made:
+// each(index, value); then finished() once the run has ended, cancelled or
+// not. Once receiver is destroyed nothing is called any more.
+template <typename T, typename Each, typename Finished>
+void watchEach(const QFuture<T> &future, QObject *receiver, Each each, Finished finished)
+{
+    auto *watcher = new QFutureWatcher<T>(receiver);
+    QObject::connect(watcher, &QFutureWatcherBase::resultReadyAt, watcher,
+                     [watcher, each = std::move(each)](int index) mutable {
+                         if (!watcher->isCanceled())
+                             each(index, watcher->resultAt(index));
+                     });
+    QObject::connect(watcher, &QFutureWatcherBase::finished, watcher,
+                     [watcher, finished = std::move(finished)]() mutable {
+                         watcher->deleteLater();
+                         finished();
+                     });
+    watcher->setFuture(future);
+}
+
+// How many pieces of work that each hold bytesEach of memory may run at
+// once: one per core, within half the memory the system has free, and at
+// least one.
+int lanesWithin(qint64 bytesEach);
 
 // Calls body(i) for every i from 0 to count - 1, at most `lanes` at a time,
 // on the calling thread and free threads of the shared pool, and returns

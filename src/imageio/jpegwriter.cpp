@@ -1,6 +1,6 @@
 #include "imageio/jpegwriter.h"
 
-#include <turbojpeg.h>
+#include "imageio/turbohandle.h"
 
 #include <cmath>
 #include <cstring>
@@ -9,17 +9,8 @@
 namespace jpegwriter {
 namespace {
 
-struct HandleCloser
-{
-    void operator()(void *handle) const { tjDestroy(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
-
-struct BufferFree
-{
-    void operator()(unsigned char *buffer) const { tjFree(buffer); }
-};
-using Buffer = std::unique_ptr<unsigned char, BufferFree>;
+using turbo::Buffer;
+using turbo::Handle;
 
 int tjSubsampling(jpegheader::Subsampling s)
 {

@@ -229,6 +229,23 @@ bool Metadata::exifResolution(double *x, double *y, int *unit) const
     }
 }
 
+QByteArray Metadata::exifThumbnail() const
+{
+    if (!d || d->exif.empty())
+        return {};
+    try {
+        const Exiv2::ExifThumbC thumb(d->exif);
+        if (std::string(thumb.mimeType()) != "image/jpeg")
+            return {};
+        const Exiv2::DataBuf data = thumb.copy();
+        if (!data.pData_ || data.size_ <= 0)
+            return {};
+        return QByteArray(reinterpret_cast<const char *>(data.pData_), data.size_);
+    } catch (const std::exception &) {
+        return {};
+    }
+}
+
 bool Metadata::writeInto(QByteArray &file, const QSize &pixelSize) const
 {
     if (!d || file.isEmpty())

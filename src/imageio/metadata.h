@@ -35,6 +35,10 @@ public:
     // 3 centimetre, 1 none; 2 when not recorded). False when neither is
     // recorded as a number above 0.
     bool exifResolution(double *x, double *y, int *unit) const;
+    // The small JPEG picture that cameras put into the EXIF for quick
+    // previews (stored as the main picture is, before the orientation);
+    // empty when there is none or it is not a JPEG.
+    QByteArray exifThumbnail() const;
 
     // Writes the metadata into file (a whole image file in memory) as for
     // upright pixels of pixelSize: the orientation becomes 1, the embedded

@@ -32,9 +32,13 @@ constexpr double kPerCentimetre = 100;
 
 QSize stated(const QString &path)
 {
+    return stated(jpegheader::read(path), Metadata::read(path));
+}
+
+QSize stated(const jpegheader::Info &header, const Metadata &meta)
+{
     // A JFIF header with a unit speaks for the JPEG; one with the pixels'
     // aspect only (unit 0, as many writers leave it) says nothing.
-    const jpegheader::Info header = jpegheader::read(path);
     const QSize jfif = header.jfifDensity;
     if (header.jfifUnit == 1 || header.jfifUnit == 2) {
         const QSize dpm = toDotsPerMeter(jfif.width(), jfif.height(), header.jfifUnit == 1 ? kPerInch : kPerCentimetre);
@@ -44,7 +48,7 @@ QSize stated(const QString &path)
     double x = 0;
     double y = 0;
     int unit = 0;
-    if (!Metadata::read(path).exifResolution(&x, &y, &unit) || (unit != 2 && unit != 3))
+    if (!meta.exifResolution(&x, &y, &unit) || (unit != 2 && unit != 3))
         return {};
     return toDotsPerMeter(x, y, unit == 2 ? kPerInch : kPerCentimetre);
 }

@@ -7,6 +7,11 @@
 #include <QSize>
 #include <QString>
 
+class Metadata;
+namespace jpegheader {
+struct Info;
+}
+
 namespace resolution {
 
 // Dots per metre as the file at path states them: the JFIF density of a JPEG
@@ -16,6 +21,9 @@ namespace resolution {
 // PNG's pHYs, a TIFF's tags, or the toolkit's default) then stands. A
 // damaged file states nothing.
 QSize stated(const QString &path);
+// The same from a JPEG header and metadata that were read already (header
+// invalid for a file that is not a JPEG).
+QSize stated(const jpegheader::Info &header, const Metadata &meta);
 
 // Dots per inch as shown to the user: dots per metre / 39.37, rounded
 // (2834 and 2835 give 72, 3780 gives 96, 13780 gives 350).

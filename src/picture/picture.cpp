@@ -8,7 +8,9 @@
 #include "imageio/resolution.h"
 #include "images/mimesourcefactory.h"
 #include "picture/capture.h"
+#include "picture/displaycopy.h"
 #include "picture/imageedits.h"
+#include "picture/photoloader.h"
 #include "picture/prefetcher.h"
 #include "picture/saveformats.h"
 
@@ -35,7 +37,10 @@ Picture::Picture(QWidget *workspace_, const char *name, Qt::WindowFlags flags)
 {
     setObjectName(QString::fromLatin1(name ? name : "Picture"));
 
-    mPrefetcher = new Prefetcher(this);
+    mLoader = new PhotoLoader(this);
+    connect(mLoader, &PhotoLoader::displayed, this, &Picture::showCopy);
+    connect(mLoader, &PhotoLoader::decoded, this, &Picture::takeDecode);
+    connect(mLoader, &PhotoLoader::refined, this, &Picture::takeExactCopy);
 
     imageCanvas = new QGraphicsScene(this);
     imageCanvas->setSceneRect(0, 0, 124, 124);
@@ -82,13 +87,18 @@ QSize Picture::workspaceSize() const
 
 QString Picture::infoLine(const QString &path, const QImage &image)
 {
+    return infoLine(path, image.size(), image.depth(), QSize(image.dotsPerMeterX(), image.dotsPerMeterY()));
+}
+
+QString Picture::infoLine(const QString &path, const QSize &size, int depth, const QSize &dotsPerMeter)
+{
     return QStringLiteral("Path: %1 Size: %2x%3 pixel    Colordepth: %4bit    Resolution: %5x%6 dpi")
         .arg(path)
-        .arg(image.width())
-        .arg(image.height())
-        .arg(image.depth())
-        .arg(resolution::dotsPerInch(image.dotsPerMeterX()))
-        .arg(resolution::dotsPerInch(image.dotsPerMeterY()));
+        .arg(qMax(0, size.width()))
+        .arg(qMax(0, size.height()))
+        .arg(depth)
+        .arg(resolution::dotsPerInch(dotsPerMeter.width()))
+        .arg(resolution::dotsPerInch(dotsPerMeter.height()));
 }
 
 QStringList Picture::listFolder(const QString &folder)
@@ -111,26 +121,21 @@ bool Picture::readFile(const QString &path)
     if (!QFileInfo::exists(usable))
         return false;
     filePath = usable;
-    QByteArray format;
-    QImage loaded;
-    const FileStamp stamp = FileStamp::of(filePath); // before: a change while reading counts
-    if (!mPrefetcher->take(filePath, &loaded, &format))
-        loaded = imageio::decode(filePath, &format);
-    mImageFromFile = !loaded.isNull();
-    if (mImageFromFile) {
-        *currentImage = std::move(loaded);
-        mEdited = false;
-        mStamp = stamp;
-    }
-    mQuarterTurns = mImageFromFile ? 0 : -1;
-    dotsPerMeterX = currentImage->dotsPerMeterX();
-    dotsPerMeterY = currentImage->dotsPerMeterY();
-    infoText = infoLine(filePath, *currentImage);
-    setWindowTitle(infoText);
+    mFormat = imageio::detect(filePath);
+    // Nothing of the file is in the window yet: no save in place, no turn
+    // without a new encode, until its full decode has come.
+    mImageFromFile = false;
+    mQuarterTurns = -1;
     folderEntries = listFolder(pathutil::beforeLastSlash(filePath));
     colorRed = colorGreen = colorBlue = colorAll = 0;
-    mIconName = formats::iconName(formats::formatName(format));
+    mIconName = formats::iconName(formats::formatName(mFormat));
     setWindowIcon(QIcon(fromMimeSource(mIconName)));
+    // The canvas and the frame follow the photo's size at once, from its
+    // header; the display copy fills the canvas when it comes.
+    const QSize size = mFormat.isEmpty() ? QSize() : imageio::probeSize(filePath);
+    lock.unlock();
+    if (size.isValid())
+        layOut(size, QImage(), filePath);
     return true;
 }
 
@@ -138,8 +143,123 @@ void Picture::loadImage(const QString &path)
 {
     if (!readFile(path))
         return;
-    refreshView();
+    // Last: a copy made ahead is shown from inside this call.
+    mLoader->load(filePath, mFormat, workspaceSize());
+}
+
+bool Picture::isLoading() const
+{
+    return mLoader->busy();
+}
+
+Prefetcher *Picture::prefetcher() const
+{
+    return mLoader->prefetcher();
+}
+
+void Picture::finishLoading()
+{
+    if (!mLoader->busy())
+        return;
+    BusyCursor wait;
+    mLoader->finish();
+}
+
+const QImage &Picture::image()
+{
+    finishLoading();
+    return *currentImage;
+}
+
+void Picture::showCopy(const displaycopy::Copy &copy)
+{
+    const bool asked = copy.path == filePath;
+    if (!copy.ok) {
+        if (!asked)
+            return;
+        // The file cannot be read: the window keeps the photo it showed,
+        // under a caption that names the new path with that photo's numbers
+        // (zeros in a new window).
+        infoText = infoLine(filePath, mCopyOf.size, mCopyOf.depth, mCopyOf.dotsPerMeter);
+        setWindowTitle(infoText);
+        if (mImageSize != mCopyOf.size && !layOut(mCopyOf.size, QImage(), mCopyOf.path)) {
+            // Nothing shown before: the canvas of an empty window.
+            QMutexLocker lock(&viewLock);
+            mImageSize = QSize();
+            imageCanvas->setBackgroundBrush(QColor(192, 192, 192));
+            imageCanvas->setSceneRect(0, 0, 124, 124);
+            canvasView->setGeometry(0, 0, 124, 124);
+        }
+        return;
+    }
+    // A photo passed on the way to the one asked for is shown only when it
+    // fits the canvas laid out for that one (a burst through a camera's
+    // photos): the canvas does not jump about meanwhile.
+    if (!asked && copy.fullSize != mImageSize)
+        return;
+    {
+        QMutexLocker lock(&viewLock);
+        // The full image of another photo is let go: the new one's comes.
+        if (mImagePath != copy.path) {
+            *currentImage = QImage();
+            mImagePath.clear();
+            mEdited = false; // its edits go with it
+        }
+        mCopyOf = {copy.path, copy.fullSize, copy.depth, copy.dotsPerMeter, copy.stamp};
+        dotsPerMeterX = copy.dotsPerMeter.width();
+        dotsPerMeterY = copy.dotsPerMeter.height();
+        infoText = infoLine(copy.path, copy.fullSize, copy.depth, copy.dotsPerMeter);
+        setWindowTitle(infoText);
+    }
+    layOut(copy.fullSize, copy.copy, copy.path);
+    // Formats decoded whole made their copy from the full image.
+    mCopyFromImage = copy.format != "jpeg";
+    emit displayed(copy.path);
+}
+
+void Picture::takeDecode(const QString &path, const QImage &image, const FileStamp &stamp)
+{
+    if (path != filePath)
+        return;
+    if (image.isNull()) {
+        // Shown from its reduced decode but not decodable in full (or not
+        // at all): nothing of it can be saved over the file.
+        mImageFromFile = false;
+        requestNeighbours();
+        emit loaded(path);
+        return;
+    }
+    *currentImage = image;
+    mImagePath = path;
+    mImageFromFile = true;
+    mEdited = false;
+    mStamp = stamp; // Save asks before it replaces a file that changed after this
+    mQuarterTurns = 0;
+    mCopyOf.depth = image.depth();
+    // Another photo on screen, or the file changed between the two reads:
+    // the copy is made afresh. Otherwise the copy from the full image comes
+    // on its own (takeExactCopy), or was made from it already (formats
+    // decoded whole).
+    if (mCopyOf.path != path || mCopyOf.size != image.size() || mCopyOf.stamp != stamp)
+        refreshView();
+    // The neighbours are made ahead once the photo shown has all it needs:
+    // they never hold up its own decodes.
     requestNeighbours();
+    emit loaded(path);
+}
+
+void Picture::takeExactCopy(const QString &path, const QImage &copy)
+{
+    // Only while the photo and its copy from the reduced decode are on
+    // screen, unedited, in a workspace of the size it was made for.
+    if (path != filePath || mImagePath != path || mCopyOf.path != path || mCopyFromImage || mEdited
+        || mQuarterTurns != 0 || copy.size() != displaycopy::copySize(currentImage->size(), workspaceSize()))
+        return;
+    // What stays on screen is exactly the copy of the full image; canvas and
+    // frame stay as they are.
+    imageCanvas->setBackgroundBrush(QBrush(QPixmap::fromImage(copy)));
+    canvasView->resetCachedContent();
+    mCopyFromImage = true;
 }
 
 void Picture::requestNeighbours()
@@ -158,76 +278,66 @@ void Picture::requestNeighbours()
         neighbours = last > current ? QStringList{previous, next} : QStringList{next, previous};
         neighbours.removeAll(QString());
     }
-    mPrefetcher->request(neighbours);
+    mLoader->prefetch(neighbours);
 }
 
 QSize Picture::displaySize(int W, int H, int WW, int WH)
 {
-    if (W == 0 || H == 0)
-        return {0, 0};
-    int h = H;
-    if (H > WH - 120)
-        h = WH - 120;
-    int w = static_cast<int>(static_cast<double>(W) / H * h);
-    if (w > WW - 40) {
-        w = WW - 40;
-        h = static_cast<int>(static_cast<double>(H) / W * w);
-    }
-    return {w, h};
+    return displaycopy::displaySize(W, H, WW, WH);
 }
-
-namespace {
-
-// Fit src inside (w, h) keeping the aspect ratio, with integer arithmetic
-// that truncates.
-QSize fitInside(QSize src, int w, int h)
-{
-    if (src.isEmpty())
-        return {0, 0};
-    const qint64 rw = qint64(h) * src.width() / src.height();
-    if (rw <= w)
-        return {int(rw), h};
-    return {w, int(qint64(w) * src.height() / src.width())};
-}
-
-} // namespace
 
 void Picture::refreshView()
+{
+    // The copy is made from the full image.
+    finishLoading();
+    const QSize size = currentImage->size();
+    const QImage copy = displaycopy::scaled(*currentImage, displaycopy::copySize(size, workspaceSize()));
+    if (!layOut(size, copy, filePath))
+        return;
+    mCopyFromImage = true;
+    mCopyOf = {mImagePath, size, currentImage->depth(),
+               QSize(currentImage->dotsPerMeterX(), currentImage->dotsPerMeterY()), mCopyOf.stamp};
+}
+
+bool Picture::layOut(const QSize &imageSize, const QImage &copy, const QString &photo)
 {
     const QSize before = surface().canvas;
     const CutFrame::Placement placement = frame.placement(before);
     {
         QMutexLocker lock(&viewLock);
-        if (!layOutView())
-            return;
+        if (!layOutView(imageSize, copy))
+            return false;
     }
-    // The image may have changed size: the frame never lies off it.
+    // The photo may have another size: the frame never lies off it.
     followFrame(before, placement);
     // Another photo, or this one turned; an edit of its colours is not.
-    if (filePath != mShownPath || currentImage->size() != mShownSize) {
-        mShownPath = filePath;
-        mShownSize = currentImage->size();
+    if (photo != mShownPath || imageSize != mShownSize) {
+        mShownPath = photo;
+        mShownSize = imageSize;
         emit imageShown();
     }
+    return true;
 }
 
-bool Picture::layOutView()
+bool Picture::layOutView(const QSize &imageSize, const QImage &copy)
 {
-    const int W = currentImage->width();
-    const int H = currentImage->height();
-    if (W == 0 || H == 0)
+    const int W = imageSize.width();
+    const int H = imageSize.height();
+    if (W <= 0 || H <= 0)
         return false; // nothing to fit: the canvas stays as it was
+    mImageSize = imageSize;
     const QSize ws = workspaceSize();
     const QSize d = displaySize(W, H, ws.width(), ws.height());
     const int w = d.width();
     const int h = d.height();
 
-    const QSize scaled = fitInside(currentImage->size(), w, h);
-    if (scaled.width() > 0 && scaled.height() > 0) {
-        QImage copy = currentImage->scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        // Handed over, so that the pixmap can take the pixels without a copy.
-        imageCanvas->setBackgroundBrush(QBrush(QPixmap::fromImage(std::move(copy))));
-    } else {
+    const QSize scaled = displaycopy::copySize(imageSize, ws);
+    const bool fits = scaled.width() > 0 && scaled.height() > 0;
+    if (fits && !copy.isNull()) {
+        imageCanvas->setBackgroundBrush(QBrush(QPixmap::fromImage(copy)));
+    } else if (!fits || imageCanvas->backgroundBrush().texture().size() != scaled) {
+        // No copy yet: the photo before stays while it has the same size
+        // (stepping through a camera's photos), else the canvas colour.
         imageCanvas->setBackgroundBrush(QColor(192, 192, 192));
     }
     // A display below 5 pixels still keeps a canvas of at least 1 by 1, so
@@ -277,7 +387,7 @@ framegeometry::Surface Picture::surface() const
     const QRectF canvasRect = imageCanvas->sceneRect();
     framegeometry::Surface s;
     s.canvas = QSize(static_cast<int>(canvasRect.width()), static_cast<int>(canvasRect.height()));
-    s.image = currentImage->size();
+    s.image = mImageSize;
     s.dotsPerMeterX = dotsPerMeterX;
     s.dotsPerMeterY = dotsPerMeterY;
     return s;
@@ -293,7 +403,7 @@ void Picture::drawFrame()
 
 void Picture::refitFrame()
 {
-    if (!currentImage->isNull() && frame.fit(mCutSettings, surface()))
+    if (!mImageSize.isEmpty() && frame.fit(mCutSettings, surface()))
         drawFrame();
     updateReadout();
 }
@@ -301,7 +411,7 @@ void Picture::refitFrame()
 void Picture::followFrame(QSize before, const CutFrame::Placement &placement)
 {
     const framegeometry::Surface now = surface();
-    if (now.canvas == before || currentImage->isNull()) {
+    if (now.canvas == before || mImageSize.isEmpty()) {
         refitFrame();
         return;
     }
@@ -313,7 +423,7 @@ void Picture::followFrame(QSize before, const CutFrame::Placement &placement)
 void Picture::reshapeFrame(const CutSettings &settings)
 {
     mCutSettings = settings;
-    if (!currentImage->isNull() && frame.reshape(mCutSettings, surface()))
+    if (!mImageSize.isEmpty() && frame.reshape(mCutSettings, surface()))
         drawFrame();
     refitFrame();
 }
@@ -324,7 +434,7 @@ void Picture::turnFrame(const CutSettings &settings, bool force)
     const framegeometry::Orientation wanted = framegeometry::orientationOf(settings.widthText, settings.heightText);
     const bool lyingOtherWay
         = frame.orientation() == framegeometry::opposite(wanted) && wanted != framegeometry::Orientation::None;
-    if (!currentImage->isNull() && (force || lyingOtherWay) && frame.turn(mCutSettings, surface()))
+    if (!mImageSize.isEmpty() && (force || lyingOtherWay) && frame.turn(mCutSettings, surface()))
         drawFrame();
     refitFrame();
 }
@@ -368,7 +478,7 @@ bool Picture::frameKey(const QKeyEvent *event)
     default:
         return false;
     }
-    if (currentImage->isNull() || frame.moving || frame.resizing)
+    if (mImageSize.isEmpty() || frame.moving || frame.resizing)
         return true; // a drag has the frame: the key is taken, and does nothing
     const bool changed
         = steps != 0 ? frame.step(steps, mCutSettings, surface()) : frame.nudge(dx, dy, mCutSettings, surface());
@@ -379,7 +489,7 @@ bool Picture::frameKey(const QKeyEvent *event)
 
 void Picture::updateReadout()
 {
-    const QString text = currentImage->isNull() ? QString() : frame.readout(mCutSettings, surface());
+    const QString text = mImageSize.isEmpty() ? QString() : frame.readout(mCutSettings, surface());
     if (text == mReadout)
         return;
     mReadout = text;
@@ -492,6 +602,8 @@ capture::Result Picture::cutInto(const QString &captureFolder, capture::Naming n
 {
     if (!cutFrame->isVisible())
         return {};
+    // The cut is made of the full image.
+    finishLoading();
     const QRect rect = frame.imageRect(surface());
     capture::Result result;
     {
@@ -525,6 +637,7 @@ bool Picture::tellWriting(qint64 pixels, const QString &message)
 
 void Picture::rotateBy(double angle)
 {
+    finishLoading();
     *currentImage = imageedits::rotated(std::move(*currentImage), angle);
     mEdited = true;
     const double quarters = angle / 90.0;
@@ -538,6 +651,7 @@ void Picture::rotateBy(double angle)
 int Picture::invertColors()
 {
     BusyCursor wait;
+    finishLoading();
     // The window owns its image alone, so the pixels are turned in place.
     *currentImage = imageedits::inverted(std::move(*currentImage));
     mQuarterTurns = -1;
@@ -549,10 +663,11 @@ int Picture::invertColors()
 int Picture::adjustColors(int red, int green, int blue, int all)
 {
     BusyCursor wait;
+    finishLoading();
     // Always from the file: rotations, inversions and earlier adjustments
     // that were not saved are dropped. When the file is gone the adjustment
     // applies to the image in memory. The display is made once, below.
-    readFile(filePath);
+    readPixels();
     *currentImage = imageedits::adjusted(std::move(*currentImage), red, green, blue, all);
     mQuarterTurns = -1;
     // All four at zero give the file back as it is.
@@ -563,6 +678,24 @@ int Picture::adjustColors(int red, int green, int blue, int all)
     colorAll = all;
     refreshView();
     return 0;
+}
+
+void Picture::readPixels()
+{
+    QMutexLocker lock(&viewLock);
+    QByteArray format;
+    QImage loaded = imageio::decode(filePath, &format);
+    mImageFromFile = !loaded.isNull();
+    mQuarterTurns = mImageFromFile ? 0 : -1;
+    if (!mImageFromFile)
+        return;
+    *currentImage = std::move(loaded);
+    mImagePath = filePath;
+    mEdited = false;
+    dotsPerMeterX = currentImage->dotsPerMeterX();
+    dotsPerMeterY = currentImage->dotsPerMeterY();
+    infoText = infoLine(filePath, *currentImage);
+    setWindowTitle(infoText);
 }
 
 void Picture::colorSettings(int &red, int &green, int &blue, int &all) const
@@ -579,6 +712,7 @@ void Picture::saveInPlace()
 {
     if (filePath.isEmpty())
         return;
+    finishLoading();
     if (!mImageFromFile) {
         emit failure(tr("%1 could not be read, so it is not saved over").arg(filePath));
         return;
@@ -607,11 +741,14 @@ void Picture::saveInPlace()
         emit failure(refused.isEmpty() ? tr("%1 could not be saved").arg(filePath) : tr("Not saved: %1").arg(refused));
         return;
     }
+    // The file holds the edits now, whenever the reload comes.
+    mEdited = false;
     loadImage(filePath);
 }
 
 void Picture::saveAs()
 {
+    finishLoading();
     QString filter; // none preselected: the dialog starts on the first
     const QString name = Dialogs::instance()->saveFileName(this, saveformats::proposedName(filePath),
                                                            saveformats::filterString(), &filter,
@@ -637,6 +774,7 @@ void Picture::saveAs()
                                        : tr("Not saved: %1").arg(refused));
         return;
     }
+    mEdited = false;
     filePath = pathutil::slashes(target.path);
     loadImage(filePath);
 }

@@ -4,6 +4,12 @@
 // it) and a display copy scaled to fit the workspace as the background of
 // its scene, with the cut frame and its resize handle on top.
 //
+// A photo is read without making the window wait (PhotoLoader): canvas and
+// frame follow its header at once, its display copy comes from a reduced
+// decode on a worker, and its full decode follows on another. Capture,
+// edits and Save wait for the full decode (busy cursor) when it has not
+// come yet.
+//
 // It does not know the main window: it is handed the Cut bar's settings as a
 // value (setCutSettings) and tells what happened through its signals.
 
@@ -17,7 +23,11 @@
 #include <QMutex>
 #include <QStringList>
 
+class PhotoLoader;
 class Prefetcher;
+namespace displaycopy {
+struct Copy;
+}
 class QGraphicsRectItem;
 class QGraphicsScene;
 class QGraphicsView;
@@ -32,8 +42,14 @@ public:
     Picture(QWidget *workspace, const char *name, Qt::WindowFlags flags);
     ~Picture() override;
 
+    // Shows the file at path: at once what its header tells (the canvas and
+    // frame for its size), its pixels as they are decoded. Returns without
+    // waiting for a decode.
     void loadImage(const QString &path);
     void refreshView();
+    // Whether the photo asked for last still has its display copy or its
+    // full decode to come.
+    bool isLoading() const;
 
     // Cut frame and capture.
     // Writes the cut and tells the main window to open it (cutWritten).
@@ -83,16 +99,17 @@ public:
     bool canStep(int step) const;
     void deleteFile();
 
-    // Read access for the main window and tests.
-    const QImage &image() const { return *currentImage; }
+    // Read access for the main window and tests. The image is the full
+    // decode of the photo shown: waited for when it has not come yet.
+    const QImage &image();
     QString path() const { return filePath; }
     QStringList folderList() const { return folderEntries; }
     QString information() const { return infoText; }
     // The embedded image name used as the window icon.
     QString windowIconName() const { return mIconName; }
     QGraphicsScene *canvas() const { return imageCanvas; }
-    // Decodes the folder neighbours ahead for Page Up/Down.
-    Prefetcher *prefetcher() const { return mPrefetcher; }
+    // Makes the display copies of the folder neighbours ahead.
+    Prefetcher *prefetcher() const;
     QGraphicsView *view() const { return canvasView; }
     QGraphicsRectItem *frameItem() const { return cutFrame; }
     QGraphicsRectItem *handleItem() const { return resizeHandle; }
@@ -106,8 +123,10 @@ public:
     // The display size for an image of W x H in a workspace of WW x WH
     // (truncating arithmetic; see refreshView).
     static QSize displaySize(int W, int H, int WW, int WH);
-    // The information line for a file and its image.
+    // The information line for a file and its image (size, depth in bits,
+    // resolution in dots per metre).
     static QString infoLine(const QString &path, const QImage &image);
+    static QString infoLine(const QString &path, const QSize &size, int depth, const QSize &dotsPerMeter);
     // The image files of a folder (names only), sorted ignoring case.
     static QStringList listFolder(const QString &folder);
 
@@ -138,6 +157,10 @@ signals:
     void imageShown();
     // The key O on the image: turn the frame.
     void turnRequested();
+    // The photo at path is on screen (its display copy), or its full decode
+    // has come (the image is then there for edits, capture and Save).
+    void displayed(const QString &path);
+    void loaded(const QString &path);
 
 protected:
     // Unsaved edits are not closed away unasked.
@@ -176,12 +199,26 @@ private:
     bool tellWriting(qint64 pixels, const QString &message);
 
 private:
-    // Everything loadImage does but the display and the neighbours: false
-    // when there is no such file (nothing changed then).
+    // Everything loadImage does before the decodes start: false when there
+    // is no such file (nothing changed then).
     bool readFile(const QString &path);
-    // Fits the display copy, canvas, view and window to the image (the
-    // caller holds viewLock); false when there is no image to fit.
-    bool layOutView();
+    // Fits canvas, view and window to an image of imageSize with copy as
+    // its display copy (a null copy keeps the one shown when it has the
+    // right size, else shows the canvas colour); the caller holds viewLock.
+    // False when there is no image to fit.
+    bool layOutView(const QSize &imageSize, const QImage &copy);
+    // layOutView, then the frame follows (or is put back on) the canvas, and
+    // imageShown() tells of another photo (or size). False as layOutView.
+    bool layOut(const QSize &imageSize, const QImage &copy, const QString &photo);
+    // The loader's results.
+    void showCopy(const displaycopy::Copy &copy);
+    void takeDecode(const QString &path, const QImage &image, const FileStamp &stamp);
+    void takeExactCopy(const QString &path, const QImage &copy);
+    // Waits, with the busy cursor, for the full decode of the photo asked for.
+    void finishLoading();
+    // Decodes filePath again into the image, here and now (an edit that
+    // starts from the file); the image stays as it was when that fails.
+    void readPixels();
 
     QWidget *workspace;
     CutSettings mCutSettings;
@@ -219,7 +256,23 @@ private:
     // Set by every edit, cleared by a load (and so by a save).
     bool mEdited = false;
     imageio::PhotoOptions mPhotoOptions;
-    Prefetcher *mPrefetcher = nullptr;
+    PhotoLoader *mLoader = nullptr;
+    QByteArray mFormat; // of filePath, from its content
+    // What is on screen: the photo whose display copy is shown (its full
+    // size, depth and resolution, and the file as it was read), and the
+    // size the canvas is laid out for (the header's while a photo loads).
+    struct CopyOf
+    {
+        QString path;
+        QSize size;
+        int depth = 0;
+        QSize dotsPerMeter;
+        FileStamp stamp;
+    };
+    CopyOf mCopyOf;
+    QSize mImageSize;
+    QString mImagePath; // the file currentImage was decoded from
+    bool mCopyFromImage = false; // the copy shown was made from currentImage
     QString lastLoaded; // the file the neighbours were last asked for
     QString mReadout;
     // The photo imageShown() was last sent for.

@@ -1,45 +1,23 @@
 #include "picture/prefetcher.h"
 
-#include "imageio/filestamp.h"
-#include "imageio/imageio.h"
 #include "imageio/jobs.h"
 
 #include <algorithm>
 #include <utility>
-
-struct Prefetcher::Decoded
-{
-    bool ok = false;
-    QImage image;
-    QByteArray format;
-    FileStamp stamp; // the file as it was while it was read
-};
-
-std::shared_ptr<Prefetcher::Decoded> Prefetcher::decodeFile(const QString &path)
-{
-    auto decoded = std::make_shared<Decoded>();
-    const FileStamp before = FileStamp::of(path);
-    if (!before.exists)
-        return decoded;
-    decoded->image = imageio::decode(path, &decoded->format);
-    // A file that changed while it was read may be half old, half new.
-    decoded->ok = !decoded->image.isNull() && FileStamp::of(path) == before;
-    decoded->stamp = before;
-    if (!decoded->ok)
-        decoded->image = QImage();
-    return decoded;
-}
 
 Prefetcher::Prefetcher(QObject *parent) : QObject(parent)
 {
 }
 
 // The watchers go with the prefetcher; a decode under way runs out on the
-// lane, and its image goes with the last reference to it.
+// lane, and its copy goes with the last reference to it.
 Prefetcher::~Prefetcher() = default;
 
-void Prefetcher::request(const QStringList &paths)
+void Prefetcher::request(const QStringList &paths, const QSize &workspace)
 {
+    if (workspace != mWorkspace)
+        mHeld.clear(); // copies of another size
+    mWorkspace = workspace;
     std::vector<std::shared_ptr<Job>> held;
     for (const QString &p : paths) {
         const auto samePath = [&](const std::shared_ptr<Job> &j) { return j->path == p; };
@@ -67,42 +45,28 @@ void Prefetcher::startNext()
         return;
     const std::shared_ptr<Job> job = *it;
     job->started = true;
-    job->future = jobs::start(jobs::Lane::Ahead, [path = job->path](const jobs::Progress &) { return decodeFile(path); });
+    job->future = jobs::start(jobs::Lane::Ahead, [path = job->path, workspace = mWorkspace](const jobs::Progress &) {
+        return displaycopy::make(path, workspace, false);
+    });
     mRunning = job;
-    jobs::watch(job->future, this, [this, job](const std::shared_ptr<Decoded> &) { finishedOne(job); });
+    jobs::watch(job->future, this, [this, job](const displaycopy::Copy &) {
+        if (mRunning == job)
+            mRunning.reset();
+        startNext();
+    });
 }
 
-void Prefetcher::finishedOne(const std::shared_ptr<Job> &job)
-{
-    if (mRunning == job)
-        mRunning.reset();
-    startNext();
-}
-
-bool Prefetcher::take(const QString &path, QImage *image, QByteArray *format)
+QFuture<displaycopy::Copy> Prefetcher::take(const QString &path, const QSize &workspace)
 {
     const auto it = std::find_if(mHeld.begin(), mHeld.end(), [&](const std::shared_ptr<Job> &j) { return j->path == path; });
-    if (it == mHeld.end())
-        return false;
+    if (it == mHeld.end() || workspace != mWorkspace)
+        return {};
     const std::shared_ptr<Job> job = *it;
     mHeld.erase(it);
-    // Not started: reading it here is quicker than waiting for the lane.
     if (!job->started)
-        return false;
-    if (!job->future.isFinished()) {
-        mPaused = true;
-        job->future.waitForFinished();
-    }
-    const std::shared_ptr<Decoded> decoded = job->future.result();
-    if (!decoded->ok || FileStamp::of(path) != decoded->stamp)
-        return false;
-    // Moved out, so that the window holds the only reference and can edit
-    // the image in place.
-    if (image)
-        *image = std::move(decoded->image);
-    if (format)
-        *format = std::move(decoded->format);
-    return true;
+        return {};
+    mPaused = true;
+    return job->future;
 }
 
 QStringList Prefetcher::held() const
@@ -117,6 +81,7 @@ void Prefetcher::waitForFinished()
 {
     while (mRunning) {
         mRunning->future.waitForFinished();
+        mRunning.reset();
         startNext();
     }
 }

@@ -1,19 +1,20 @@
 #pragma once
-// Decodes the photos beside the one an image window shows ahead of need, on
-// the job helper's lane of its own, so that Page Up and Page Down find them
-// ready. At most two files are held (the next and the previous); asking for
-// others drops them, and a decode is handed over only while its file on disk
-// is still the one that was read (same size, modification time and file),
-// else the caller reads it again.
+// Makes the display copies of the photos beside the one an image window
+// shows ahead of need, on the job helper's lane of its own, so that Page Up
+// and Page Down show the next photo at once. Only display copies are made
+// ahead (a few megabytes each, never the full photo): the full decode of a
+// photo starts when it is shown. At most two files are held (the next and
+// the previous); asking for others drops them.
 //
 // Everything here runs on the thread that owns the prefetcher; only the
 // decodes themselves run on the lane, one at a time, each started when the
 // one before has finished.
 
-#include <QByteArray>
+#include "picture/displaycopy.h"
+
 #include <QFuture>
-#include <QImage>
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -32,46 +33,42 @@ public:
     // Running decodes finish on their own and are thrown away; nothing waits.
     ~Prefetcher() override;
 
-    // Decodes these files ahead, one after the other in this order; only the
-    // first kMaxFiles count. Files asked for before and not named again are
-    // dropped, decoded or not.
-    void request(const QStringList &paths);
+    // Makes the display copies of these files for a workspace of that size,
+    // one after the other in this order; only the first kMaxFiles count.
+    // Files asked for before and not named again, or for another workspace
+    // size, are dropped, made or not.
+    void request(const QStringList &paths, const QSize &workspace);
     // Drops every file.
-    void clear() { request({}); }
+    void clear() { request({}, {}); }
 
-    // The decode of path (as imageio::decode gives it: *image and *format)
-    // when path was asked for and its file is unchanged since it was read.
-    // A decode under way is waited for; one not yet started is dropped, as
-    // is a decode that failed or whose file changed: the caller then reads
-    // the file itself. Either way path is no longer held. Waiting for a
-    // decode holds back the files still queued until the next request(): the
-    // caller is moving on.
-    bool take(const QString &path, QImage *image, QByteArray *format);
+    // The copy of path when it was asked for with this workspace size: made,
+    // or under way (the future then finishes on its own; nothing waits here).
+    // Not started yet or never asked for: an invalid future, and the caller
+    // makes the copy itself. Either way path is no longer held, and the files
+    // still queued wait until the next request(): the caller is moving on.
+    // Whether the file changed since the copy was made is the caller's to
+    // check (Copy::stamp).
+    QFuture<displaycopy::Copy> take(const QString &path, const QSize &workspace);
 
     // The files asked for and still held, in order.
     QStringList held() const;
-    // Blocks until every held file has been decoded (for tests and timing).
+    // Blocks until every held file has been made (for tests and timing).
     void waitForFinished();
 
 private:
-    struct Decoded;
     struct Job
     {
         explicit Job(const QString &p) : path(p) {}
         const QString path;
         bool started = false;
-        QFuture<std::shared_ptr<Decoded>> future; // once started
+        QFuture<displaycopy::Copy> future; // once started
     };
 
-    // Runs on the lane.
-    static std::shared_ptr<Decoded> decodeFile(const QString &path);
     void startNext();
-    void finishedOne(const std::shared_ptr<Job> &job);
 
     std::vector<std::shared_ptr<Job>> mHeld; // in the order asked for
     std::shared_ptr<Job> mRunning;           // the decode on the lane, held or not
-    // Set while take() waits for a decode: the caller is moving on and will
-    // say where with its next request, so nothing new starts until then (a
-    // decode under way cannot be stopped).
+    QSize mWorkspace;                        // the size the held copies are for
+    // Set once a copy was taken: nothing new starts until the next request.
     bool mPaused = false;
 };

@@ -4,7 +4,7 @@
 // `make bench` (tools/bench.sh); not part of the normal build or the tests.
 //
 //   framzo_bench --data DIR [--runs N] [--only CASE,...]
-//   cases: open, step, edit, capture, turn, gallery, list, memory
+//   cases: open, step, burst, edit, capture, turn, gallery, list, memory
 //
 // The test photos are made once into DIR. Every Framzo time is measured in
 // this process through the code the program itself runs; a peer's time is the
@@ -21,13 +21,16 @@
 #include "peers.h"
 #include "photos.h"
 #include "picture/capture.h"
+#include "picture/displaycopy.h"
 #include "picture/imageedits.h"
 #include "picture/picture.h"
 #include "picture/prefetcher.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsView>
@@ -49,11 +52,12 @@ namespace {
 // ---- test data --------------------------------------------------------------
 
 // Bump when the photos change, so that old caches are made again.
-const char kDataVersion[] = "framzo-bench-data 1";
+const char kDataVersion[] = "framzo-bench-data 2";
 
 constexpr int kStepCount = 12;    // 24 MP photos in the stepping folder
 constexpr int kGalleryCount = 40; // 12 MP photos for the gallery
 constexpr int kTreeFiles = 2000;  // files in the folder the tree expands
+constexpr int kListCount = 500;   // photos in the folder the gallery window lists
 
 struct Data
 {
@@ -63,6 +67,7 @@ struct Data
     QString galleryFolder; // kGalleryCount 12 MP photos
     QString big;          // a 50 MP photo alone in its folder
     QString treeFolder;   // kTreeFiles files: photos, small PNGs, side files
+    QString listFolder;   // kListCount photos IMG_0001.jpg ... (links to the gallery's)
     QString stepPhoto(int i) const { return stepFolder + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')); }
     QString galleryPhoto(int i) const
     {
@@ -84,6 +89,7 @@ bool prepare(Data &d)
     d.galleryFolder = d.root + QStringLiteral("/gallery12");
     d.big = d.root + QStringLiteral("/alone50/photo50.jpg");
     d.treeFolder = d.root + QStringLiteral("/tree");
+    d.listFolder = d.root + QStringLiteral("/list500");
 
     const QString stamp = d.root + QStringLiteral("/READY");
     QFile stampFile(stamp);
@@ -94,7 +100,7 @@ bool prepare(Data &d)
     std::printf("Making the test photos once (into %s)...\n", qPrintable(d.root));
     std::fflush(stdout);
     for (const QString &sub : {QStringLiteral("alone"), QStringLiteral("step24"), QStringLiteral("gallery12"),
-                               QStringLiteral("alone50"), QStringLiteral("tree")}) {
+                               QStringLiteral("alone50"), QStringLiteral("tree"), QStringLiteral("list500")}) {
         QDir(d.root + QLatin1Char('/') + sub).removeRecursively();
         QDir().mkpath(d.root + QLatin1Char('/') + sub);
     }
@@ -102,8 +108,15 @@ bool prepare(Data &d)
         if (!photos::writeJpeg(d.stepPhoto(i), 6000, 4000, i))
             return false;
     }
+    // The gallery's photos carry an EXIF thumbnail, as a camera's do; the
+    // 24 MP ones do not (as photos from some editors do not).
     for (int i = 1; i <= kGalleryCount; ++i) {
-        if (!photos::writeJpeg(d.galleryPhoto(i), 4240, 2832, 100 + i))
+        if (!photos::writeJpeg(d.galleryPhoto(i), 4240, 2832, 100 + i) || !photos::addExifThumbnail(d.galleryPhoto(i)))
+            return false;
+    }
+    for (int i = 0; i < kListCount; ++i) {
+        const QString name = QStringLiteral("/IMG_%1.jpg").arg(i + 1, 4, 10, QLatin1Char('0'));
+        if (!hardLink(d.galleryPhoto(1 + i % kGalleryCount), d.listFolder + name))
             return false;
     }
     if (!photos::writeJpeg(d.big, 8660, 5773, 200) || !hardLink(d.stepPhoto(1), d.alone))
@@ -203,6 +216,48 @@ void show(Picture *pic)
     pic->view()->viewport()->repaint();
 }
 
+// Runs the event loop (sleeping while nothing happens) until done() holds;
+// false after a minute.
+bool waitUntil(const std::function<bool()> &done)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > 60000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
+}
+
+// Records when an image window puts a photo on screen and when its full
+// decode comes.
+struct Arrivals
+{
+    explicit Arrivals(Picture *pic)
+    {
+        QObject::connect(pic, &Picture::displayed, &context, [this](const QString &p) { shown << p; });
+        QObject::connect(pic, &Picture::loaded, &context, [this](const QString &p) { loaded << p; });
+    }
+    void clear()
+    {
+        shown.clear();
+        loaded.clear();
+    }
+    QObject context;
+    QStringList shown;
+    QStringList loaded;
+};
+
+// Waits until pic has its photo in full and its neighbours made ahead.
+void settle(Picture *pic)
+{
+    if (!waitUntil([pic] { return !pic->isLoading(); }))
+        qFatal("framzo_bench: %s did not load", qPrintable(pic->path()));
+    pic->prefetcher()->waitForFinished();
+    QCoreApplication::processEvents();
+}
+
 // ---- cases ------------------------------------------------------------------
 
 struct Context
@@ -220,6 +275,7 @@ Picture *openWindow(Framzo &window, const QString &path)
     Picture *pic = window.activePicture();
     if (!pic || pic->path() != path)
         qFatal("framzo_bench: the image window did not open %s", qPrintable(path));
+    settle(pic);
     return pic;
 }
 
@@ -229,81 +285,130 @@ void closeAll(Framzo &window)
     QCoreApplication::processEvents();
 }
 
-void caseOpen(Context &c, Framzo &window, const QString &path, const QString &label, double limit)
+void caseOpen(Context &c, Framzo &window, const QString &path, const QString &label, double screenLimit,
+              double fullLimit)
 {
     Picture *pic = openWindow(window, path);
-    auto framzo = [&] {
+    Arrivals arrivals(pic);
+    QList<double> screen, full, peer;
+    auto open = [&] {
+        arrivals.clear();
         QElapsedTimer t;
         t.start();
         pic->loadImage(path);
-        show(pic);
-        return msSince(t);
+        if (!waitUntil([&] { return arrivals.shown.contains(path); }))
+            qFatal("framzo_bench: %s was not shown", qPrintable(path));
+        pic->view()->viewport()->repaint();
+        screen << msSince(t);
+        if (!waitUntil([&] { return arrivals.loaded.contains(path); }))
+            qFatal("framzo_bench: %s was not decoded", qPrintable(path));
+        full << msSince(t);
+        settle(pic);
     };
-    const auto [f, p] = alternate(c.runs, framzo, [&] { return djpeg(path); });
-    addRow(label, f, p, limit);
+    open(); // warm-up: files in the page cache, code and plugins loaded
+    djpeg(path);
+    screen.clear();
+    full.clear();
+    for (int i = 0; i < c.runs; ++i) {
+        open();
+        peer << djpeg(path);
+    }
+    addRow(QStringLiteral("photo on screen, ") + label, median(screen), median(peer), screenLimit);
+    addRow(QStringLiteral("full decode ready, ") + label, median(full), median(peer), fullLimit);
 
-    // Where the time goes: the decode alone and the display copy alone.
-    QList<double> decode, display;
+    // Where the time goes: each part alone, on this thread.
+    QList<double> decode, copy;
     for (int i = 0; i < c.runs; ++i) {
         QElapsedTimer t;
         t.start();
         const QImage img = imageio::decode(path);
         decode << msSince(t);
         t.restart();
-        pic->refreshView();
-        display << msSince(t);
+        const displaycopy::Copy made = displaycopy::make(path, pic->workspaceSize(), false);
+        copy << msSince(t);
     }
-    std::printf("    of which imageio::decode %.1f ms, display copy (refreshView) %.1f ms\n", median(decode),
-                median(display));
+    std::printf("    alone: full decode %.1f ms, display copy from a reduced decode %.1f ms\n", median(decode),
+                median(copy));
     closeAll(window);
 }
 
 void caseStep(Context &c, Framzo &window)
 {
     Picture *pic = openWindow(window, c.data.stepPhoto(1));
-    QList<double> means;
+    Arrivals arrivals(pic);
+    QList<double> means, fullMeans;
     QList<double> peer;
     int direction = 1;
     djpeg(c.data.stepPhoto(1)); // warm-up
     for (int round = 0; round < c.runs; ++round) {
-        double sum = 0;
+        double sum = 0, fullSum = 0;
         int steps = 0;
         for (;;) {
-            // The viewer looks at the photo: the neighbours are decoded
-            // meanwhile (not timed).
-            pic->prefetcher()->waitForFinished();
+            // The viewer looks at the photo: its full decode and the
+            // neighbours' copies are made meanwhile (not timed).
+            settle(pic);
+            arrivals.clear();
             QElapsedTimer t;
             t.start();
             const bool moved = pic->stepInFolder(direction);
-            show(pic);
+            const QString target = pic->path();
+            if (!waitUntil([&] { return arrivals.shown.contains(target); }))
+                qFatal("framzo_bench: a step did not show %s", qPrintable(target));
+            pic->view()->viewport()->repaint();
+            const double shown = msSince(t);
+            if (!waitUntil([&] { return arrivals.loaded.contains(target); }))
+                qFatal("framzo_bench: a step did not decode %s", qPrintable(target));
             if (!moved)
                 break;
-            sum += msSince(t);
+            sum += shown;
+            fullSum += msSince(t);
             ++steps;
         }
         if (steps != kStepCount - 1)
             qFatal("framzo_bench: stepped %d times through a folder of %d", steps, kStepCount);
         means << sum / steps;
+        fullMeans << fullSum / steps;
         direction = -direction;
         peer << djpeg(c.data.stepPhoto(1 + round % kStepCount));
     }
-    addRow(QStringLiteral("step: Page Up/Down, 24 MP (mean of %1)").arg(kStepCount - 1), median(means), median(peer), 0.60);
+    addRow(QStringLiteral("step: Page Up/Down, 24 MP, on screen (mean of %1)").arg(kStepCount - 1), median(means),
+           median(peer), 0.60);
+    addRow(QStringLiteral("  step: until the full decode is ready"), median(fullMeans), median(peer), 0);
+    closeAll(window);
+}
 
-    // The same without time to look: each key pressed as soon as the photo
-    // shows.
-    QList<double> hurried;
-    for (int round = 0; round < 2; ++round) {
+void caseBurst(Context &c, Framzo &window)
+{
+    // Ten Page Ups queued at once, faster than any decode: the time to the
+    // tenth photo on screen and decoded in full.
+    constexpr int kKeys = 10;
+    Picture *pic = openWindow(window, c.data.stepPhoto(1));
+    Arrivals arrivals(pic);
+    const QString last = c.data.stepPhoto(1 + kKeys);
+    QList<double> screen, full, peer;
+    djpeg(last); // warm-up
+    for (int round = 0; round < c.runs; ++round) {
+        pic->loadImage(c.data.stepPhoto(1));
+        settle(pic);
+        arrivals.clear();
         QElapsedTimer t;
         t.start();
-        int steps = 0;
-        while (pic->stepInFolder(direction)) {
-            show(pic);
-            ++steps;
-        }
-        hurried << msSince(t) / steps;
-        direction = -direction;
+        for (int i = 0; i < kKeys; ++i)
+            QMetaObject::invokeMethod(&window, "nextImg", Qt::QueuedConnection);
+        if (!waitUntil([&] { return arrivals.shown.contains(last); }))
+            qFatal("framzo_bench: the burst did not show %s", qPrintable(last));
+        pic->view()->viewport()->repaint();
+        screen << msSince(t);
+        if (!waitUntil([&] { return arrivals.loaded.contains(last); }))
+            qFatal("framzo_bench: the burst did not decode %s", qPrintable(last));
+        full << msSince(t);
+        if (pic->path() != last || arrivals.loaded.size() != 1)
+            qFatal("framzo_bench: the burst ended at %s after %d full decodes", qPrintable(pic->path()),
+                   int(arrivals.loaded.size()));
+        peer << djpeg(last);
     }
-    addRow(QStringLiteral("  step without a pause between keys"), median(hurried), median(peer), 0);
+    addRow(QStringLiteral("ten Page Ups without a pause, to the last decoded"), median(full), median(peer), 2.0);
+    addRow(QStringLiteral("  ten Page Ups: the last photo on screen"), median(screen), median(peer), 0);
     closeAll(window);
 }
 
@@ -417,6 +522,8 @@ void caseTurn(Context &c, Framzo &window)
         t.start();
         pic->rotateBy(90);
         pic->saveInPlace();
+        if (!waitUntil([pic] { return !pic->isLoading(); }))
+            qFatal("framzo_bench: the saved photo was not read again");
         show(pic);
         return msSince(t);
     };
@@ -460,12 +567,16 @@ void caseGallery(Context &c)
     }
     auto peer = [&] { return peers::shell(script); };
     const int runs = std::max(1, (c.runs + 1) / 2);
-    const auto [f, p] = alternate(runs, [&] { return framzo(2); }, peer);
-    addRow(QStringLiteral("gallery: 40 x 12 MP, link on"), f, p, 0.60);
+    // 0: as many images at a time as cores, within the memory budget (the
+    // program's own choice).
+    const auto [f, p] = alternate(runs, [&] { return framzo(0); }, peer);
+    addRow(QStringLiteral("gallery: 40 x 12 MP, link on, %1 cores").arg(jobs::cores()), f, p, 0.35);
     QList<double> one;
     for (int i = 0; i < runs; ++i)
         one << framzo(1);
     addRow(QStringLiteral("  gallery one image at a time"), median(one), p, 0);
+    addRow(QStringLiteral("  gallery: speed-up from 1 to %1 cores (one at a time / all)").arg(jobs::cores()),
+           median(one), f, 0, QStringLiteral("ms"));
 }
 
 QTreeWidgetItem *childNamed(const QTreeWidgetItem *parent, const QString &name)
@@ -505,23 +616,32 @@ void caseList(Context &c)
         return ms;
     };
     const auto [f, p] = alternate(c.runs, expand, [&] { return djpeg(c.data.alone); });
-    addRow(QStringLiteral("list: expand a folder of 2,000 files (tree)"), f, p, 0.5);
+    addRow(QStringLiteral("list: expand a folder of 2,000 files, tree (peer: one djpeg of 24 MP)"), f, p, 0.5);
 
-    // The gallery window listing a folder of kGalleryCount photos.
+    // The gallery window listing a folder of kGalleryCount photos: timed
+    // until every icon is in.
     Html html(c.data.galleryFolder + QLatin1Char('/'));
     html.show();
-    auto list = [&] {
-        QElapsedTimer t;
-        t.start();
-        html.listDir();
-        QCoreApplication::processEvents();
-        const double ms = msSince(t);
-        if (html.mpDir->count() != kGalleryCount)
-            qFatal("framzo_bench: the gallery window listed %d entries", int(html.mpDir->count()));
-        return ms;
+    auto list = [&](const QString &folder, int count) {
+        return [&html, folder, count] {
+            QElapsedTimer t;
+            t.start();
+            html.mpPath->setItemText(0, folder); // as if chosen in the folder list
+            html.changeDrive(0);
+            if (!waitUntil([&] { return !html.isListing(); }))
+                qFatal("framzo_bench: the gallery window did not finish listing %s", qPrintable(folder));
+            const double ms = msSince(t);
+            if (html.mpDir->count() != count)
+                qFatal("framzo_bench: the gallery window listed %d entries", int(html.mpDir->count()));
+            return ms;
+        };
     };
-    const auto [g, p2] = alternate(c.runs, list, [&] { return djpeg(c.data.alone); });
-    addRow(QStringLiteral("list: gallery window, folder of 40 x 12 MP"), g, p2, 10.0);
+    const auto [g, p2] = alternate(c.runs, list(c.data.galleryFolder + QLatin1Char('/'), kGalleryCount),
+                                   [&] { return djpeg(c.data.alone); });
+    addRow(QStringLiteral("gallery window: list 40 x 12 MP, EXIF thumbnails (peer: one djpeg of 24 MP)"), g, p2, 3.0);
+    const auto [g2, p3] = alternate(c.runs, list(c.data.stepFolder + QLatin1Char('/'), kStepCount),
+                                    [&] { return djpeg(c.data.alone); });
+    addRow(QStringLiteral("  gallery window: list 12 x 24 MP, no thumbnails (peer: the same)"), g2, p3, 0);
 }
 
 // ---- memory (each measured in a process of its own) -------------------------
@@ -540,7 +660,7 @@ qint64 statusKb(const char *field)
 }
 
 // In the child: the resident memory at rest (main window shown), then the
-// peak after opening path and, with neighbours, once they are decoded.
+// peak after opening path and, with neighbours, once their copies are made.
 int memoryChild(const QString &path)
 {
     Framzo window;
@@ -550,54 +670,100 @@ int memoryChild(const QString &path)
         QCoreApplication::processEvents();
     const qint64 rest = statusKb("VmRSS");
     const qint64 restPeak = statusKb("VmHWM");
-    Picture *pic = openWindow(window, path);
-    show(pic);
-    pic->prefetcher()->waitForFinished();
-    QCoreApplication::processEvents();
+    openWindow(window, path);
     std::printf("%lld %lld %lld %lld\n", static_cast<long long>(rest), static_cast<long long>(restPeak),
                 static_cast<long long>(statusKb("VmHWM")), static_cast<long long>(statusKb("VmRSS")));
     return 0;
 }
 
+// In the child: the gallery window listing folder, until every icon is in;
+// the same four figures, and the time it took.
+int listChild(const QString &folder)
+{
+    Framzo window;
+    window.resize(1280, 1024);
+    window.show();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    const qint64 rest = statusKb("VmRSS");
+    const qint64 restPeak = statusKb("VmHWM");
+    QElapsedTimer t;
+    t.start();
+    Html html(folder + QLatin1Char('/'));
+    html.show();
+    if (!waitUntil([&] { return !html.isListing(); }))
+        return 1;
+    QCoreApplication::processEvents();
+    const double ms = msSince(t);
+    std::printf("%lld %lld %lld %lld %.1f\n", static_cast<long long>(rest), static_cast<long long>(restPeak),
+                static_cast<long long>(statusKb("VmHWM")), static_cast<long long>(statusKb("VmRSS")), ms);
+    return html.mpDir->count() == kListCount ? 0 : 1;
+}
+
 struct Memory
 {
     double rest = -1, peak = -1, after = -1; // MB (10^6 bytes)
+    double ms = -1;
 };
 
-Memory measureMemory(Context &c, const QString &path)
+Memory measureMemory(Context &c, const QString &mode, const QString &path)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(c.program, {QStringLiteral("--memory"), path});
+    child.start(c.program, {mode, path});
     if (!child.waitForFinished(120000) || child.exitCode() != 0)
         qFatal("framzo_bench: the memory run failed");
     const QList<QByteArray> v = child.readAllStandardOutput().trimmed().split(' ');
     Memory m;
-    if (v.size() == 4) {
+    if (v.size() >= 4) {
         m.rest = v.at(0).toLongLong() * 1024 / 1e6;
         m.peak = v.at(2).toLongLong() * 1024 / 1e6;
         m.after = v.at(3).toLongLong() * 1024 / 1e6;
     }
+    if (v.size() >= 5)
+        m.ms = v.at(4).toDouble();
     return m;
 }
 
 void caseMemory(Context &c)
 {
-    auto measure = [&](const QString &label, const QString &path, double pixels, double limit) {
-        QList<double> peaks, rests, afters;
+    // The medians of a few runs, each in a process of its own.
+    auto measure = [&](const QString &mode, const QString &path) {
+        QList<double> peaks, rests, afters, times;
         for (int i = 0; i < std::min(c.runs, 3); ++i) {
-            const Memory m = measureMemory(c, path);
+            const Memory m = measureMemory(c, mode, path);
             peaks << m.peak;
             rests << m.rest;
             afters << m.after;
+            times << m.ms;
         }
-        const double rest = median(rests);
-        addRow(label, median(peaks), pixels * 4 / 1e6 + rest, limit, QStringLiteral("MB"));
-        std::printf("    at rest %.1f MB; %.1f MB resident once open\n", rest, median(afters));
+        Memory m;
+        m.rest = median(rests);
+        m.peak = median(peaks);
+        m.after = median(afters);
+        m.ms = median(times);
+        std::printf("    %s: at rest %.1f MB; peak %.1f MB; %.1f MB resident at the end\n", qPrintable(QFileInfo(path).fileName()),
+                    m.rest, m.peak, m.after);
+        return m;
     };
-    measure(QStringLiteral("memory: peak with a 24 MP photo open"), c.data.alone, 6000.0 * 4000, 1.5);
-    measure(QStringLiteral("  50 MP photo open"), c.data.big, 8660.0 * 5773, 0);
-    measure(QStringLiteral("  24 MP photo open, neighbours prefetched"), c.data.stepPhoto(5), 6000.0 * 4000, 0);
+    const QString open = QStringLiteral("--memory");
+    const Memory alone = measure(open, c.data.alone);
+    addRow(QStringLiteral("memory: peak with a 24 MP photo open (peer: its pixels + the program at rest)"), alone.peak,
+           6000.0 * 4000 * 4 / 1e6 + alone.rest, 1.5, QStringLiteral("MB"));
+    const Memory big = measure(open, c.data.big);
+    addRow(QStringLiteral("  50 MP photo open (peer: its pixels + at rest)"), big.peak, 8660.0 * 5773 * 4 / 1e6 + big.rest,
+           0, QStringLiteral("MB"));
+    const Memory folder = measure(open, c.data.stepPhoto(5));
+    addRow(QStringLiteral("peak memory, 24 MP photo in a folder of twelve (peer: the photo alone)"), folder.peak,
+           alone.peak, 1.3, QStringLiteral("MB"));
+
+    const Memory listed = measure(QStringLiteral("--memory-list"), c.data.listFolder);
+    addRow(QStringLiteral("list 500 photos, gallery window: peak memory (peer: the 300 MB limit)"), listed.peak, 300, 1.0,
+           QStringLiteral("MB"));
+    addRow(QStringLiteral("  list 500 photos: time until every icon is in (peer: one djpeg of 24 MP)"), listed.ms,
+           djpeg(c.data.alone), 0);
+    addRow(QStringLiteral("  list 500 photos: peak over the program at rest (peer: 500 icons of 64 x 64)"),
+           listed.peak - listed.rest, kListCount * 64.0 * 64 * 4 / 1e6, 0, QStringLiteral("MB"));
 }
 
 // ---- the table --------------------------------------------------------------
@@ -656,6 +822,11 @@ int main(int argc, char **argv)
         cleanupImages();
         return rc;
     }
+    if (args.size() == 3 && args.at(1) == QLatin1String("--memory-list")) {
+        rc = listChild(args.at(2));
+        cleanupImages();
+        return rc;
+    }
 
     Context c;
     c.program = QCoreApplication::applicationFilePath();
@@ -670,7 +841,7 @@ int main(int argc, char **argv)
         else if (args.at(i) == QLatin1String("--only") && i + 1 < args.size())
             only = args.at(++i).split(QLatin1Char(','));
         else {
-            std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only open,step,edit,capture,turn,gallery,list,memory]\n");
+            std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only open,step,burst,edit,capture,turn,gallery,list,memory]\n");
             return 2;
         }
     }
@@ -704,11 +875,13 @@ int main(int argc, char **argv)
         window.show();
         QCoreApplication::processEvents();
         if (wanted("open")) {
-            caseOpen(c, window, c.data.alone, QStringLiteral("open: 24 MP JPEG with its display copy"), 1.10);
-            caseOpen(c, window, c.data.big, QStringLiteral("  open a 50 MP JPEG"), 0);
+            caseOpen(c, window, c.data.alone, QStringLiteral("24 MP JPEG"), 0.6, 1.0);
+            caseOpen(c, window, c.data.big, QStringLiteral("50 MP JPEG"), 0, 0);
         }
         if (wanted("step"))
             caseStep(c, window);
+        if (wanted("burst"))
+            caseBurst(c, window);
         if (wanted("edit"))
             caseEdit(c, window);
         if (wanted("turn"))

@@ -3,11 +3,20 @@
 #include "imageio/imageio.h"
 #include "imageio/jobs.h"
 
+#include <QBuffer>
 #include <QFile>
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <vector>
+
+// exiv2 0.27 hands its images out in std::auto_ptr, which C++17 marks
+// deprecated; the warning is about the library's interface.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+#pragma GCC diagnostic pop
 
 namespace photos {
 namespace {
@@ -123,6 +132,36 @@ bool writeJpeg(const QString &path, int w, int h, int variant)
 {
     const QImage image = make(w, h, variant);
     return !image.isNull() && imageio::write(image, path, "jpeg", 92) && isSubsampled420(path);
+}
+
+bool addExifThumbnail(const QString &path)
+{
+    const QImage photo = imageio::decode(path);
+    if (photo.isNull())
+        return false;
+    const QImage small = photo.scaled(160, 160 * photo.height() / photo.width(), Qt::IgnoreAspectRatio,
+                                      Qt::SmoothTransformation);
+    QBuffer thumb;
+    thumb.open(QIODevice::WriteOnly);
+    if (!small.save(&thumb, "jpeg", 80))
+        return false;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Make"] = "Framzo bench";
+        exif["Exif.Image.Orientation"] = uint16_t(1);
+        Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte *>(thumb.data().constData()),
+                                                long(thumb.data().size()));
+        image->setExifData(exif);
+        image->writeMetadata();
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+#pragma GCC diagnostic pop
 }
 
 bool isSubsampled420(const QString &path)

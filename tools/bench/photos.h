@@ -17,6 +17,11 @@ QImage make(int w, int h, int variant);
 // chroma subsampling. Returns success.
 bool writeJpeg(const QString &path, int w, int h, int variant);
 
+// Adds what a camera puts into a photo for quick previews: an EXIF block
+// with a JPEG thumbnail 160 pixels wide, of the photo's own shape. Returns
+// success.
+bool addExifThumbnail(const QString &path);
+
 // True when the JPEG file at path is 4:2:0 (luma sampled 2x2, chroma 1x1).
 bool isSubsampled420(const QString &path);
 
