@@ -816,10 +816,14 @@ void Framzo::turnFrame()
 void Framzo::followPhotoOrientation()
 {
     Picture *pic = activePicture();
-    if (!mpAutoTurn->isChecked() || !pic || pic->image().isNull())
+    if (!mpAutoTurn->isChecked() || !pic)
+        return;
+    // The photo's size is known from its header before its pixels come.
+    const QSize size = pic->surface().image;
+    if (size.isEmpty())
         return;
     using framegeometry::Orientation;
-    const Orientation photo = framegeometry::orientationOf(pic->image().width(), pic->image().height());
+    const Orientation photo = framegeometry::orientationOf(size.width(), size.height());
     if (photo == Orientation::None)
         return; // a square photo takes either
     const bool swap = framegeometry::orientationOf(mpWidth->text(), mpHeight->text()) == framegeometry::opposite(photo);

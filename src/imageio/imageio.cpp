@@ -421,10 +421,6 @@ QImage decodeReducedFile(const QString &path, const std::function<QSize(const QS
 
     const QSize raw = reader.size(); // before orientation
     const QSize oriented = orientedSize(reader, raw);
-    // Refused as the full decode would be, even where the reader could
-    // decode at a reduced scale: what cannot be opened shows no preview.
-    if (!withinLimit(raw))
-        return {};
     QImage img;
     if (raw.isValid() && !raw.isEmpty() && reader.supportsOption(QImageIOHandler::ScaledSize)) {
         // The scaled size applies before orientation, so the wanted size is
