@@ -5,7 +5,6 @@
 #include "app/framzo.h"
 #include "browse/browsebar.h"
 #include "forms/uiframzo.h"
-#include "gallery/gallerycli.h"
 #include "gallery/gallerypages.h"
 #include "gallery/galleryrunner.h"
 #include "imageio/formats.h"
@@ -35,6 +34,7 @@
 using testutil::readAll;
 
 using testutil::childNamed;
+using testutil::galleryCli;
 namespace {
 
 // In the order a case-blind sort by name lists them.
@@ -90,20 +90,6 @@ QStringList brokenLinks(const QString &page, bool latin1)
 QString pageText(const QString &page)
 {
     return resolveReferences(QString::fromLatin1(readAll(page)));
-}
-
-// gallerycli::run on these arguments, as a shell would hand them over.
-int galleryCli(const QStringList &args)
-{
-    std::vector<QByteArray> storage;
-    storage.push_back("framzo");
-    for (const QString &a : args)
-        storage.push_back(QFile::encodeName(a));
-    std::vector<char *> argv;
-    for (QByteArray &s : storage)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    return gallerycli::run(int(storage.size()), argv.data());
 }
 
 QtMessageHandler previousHandler = nullptr;
