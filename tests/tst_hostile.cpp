@@ -471,6 +471,17 @@ private slots:
                                                 << QStringLiteral("23000 x 23000 pixels (529 million)");
         QTest::newRow("jpeg segment past the end") << longSegment << qint64(0) << QByteArray("jpeg")
                                                    << QStringLiteral("marker segment");
+        // 25 pixels of 3 bytes: rows of 75 bytes padded to 76.
+        const QByteArray bmp = encoded(testutil::makeImage(25, 16), "bmp");
+        QTest::newRow("bmp") << bmp << qint64(0) << QByteArray("bmp") << QString();
+        QTest::newRow("bmp top-down") << bmpSized(bmp, 25, -16) << qint64(0) << QByteArray("bmp") << QString();
+        QTest::newRow("bmp without its last row's padding")
+            << bmp.left(bmp.size() - 1) << qint64(0) << QByteArray("bmp") << QString();
+        QTest::newRow("bmp a row short") << bmp.left(bmp.size() - 76) << qint64(0) << QByteArray("bmp")
+                                         << QStringLiteral("25 x 16 pixels, which take at least 1215 bytes");
+        QTest::newRow("bmp declaring 167 million rows top-down")
+            << bmpSized(bmp, 1, -167772128) << qint64(0) << QByteArray("bmp")
+            << QStringLiteral("1 x 167772128 pixels");
         QTest::newRow("tga") << tgaSized(8, 4) << qint64(0) << QByteArray("tga") << QString();
         QTest::newRow("tga declaring more than it holds")
             << tgaSized(4112, 4112) << qint64(0) << QByteArray("tga")
