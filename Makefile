@@ -36,12 +36,15 @@ bench: build
 
 # Not part of test: mutated images of every format through the decode helpers
 # and the gallery, in the sanitizer build, for FUZZ_SECONDS; what went wrong
-# is kept in build-sanitize/fuzz.
+# is kept in build-sanitize/fuzz. FUZZ_SEED repeats a run's cases (CI uses a
+# fixed one, so that it checks the same cases every time); without it each
+# run draws its own.
 FUZZ_SECONDS ?= 60
+FUZZ_SEED ?=
 fuzz: deps
 	@cmake -S . -B build-sanitize -DFRAMZO_SANITIZE=ON >/dev/null
 	@cmake --build build-sanitize -j $(JOBS) --target framzo_fuzz
-	@build-sanitize/framzo_fuzz --seconds $(FUZZ_SECONDS) --out build-sanitize/fuzz
+	@build-sanitize/framzo_fuzz --seconds $(FUZZ_SECONDS) --out build-sanitize/fuzz $(if $(FUZZ_SEED),--seed $(FUZZ_SEED))
 
 deb:
 	@bash tools/make-deb.sh $(DEB_BUILD)
