@@ -3,7 +3,7 @@
 // from what the test prepared, and keeps what it was asked. Installed while
 // it lives.
 
-#include "forms/dialogs.h"
+#include "ui/forms/dialogs.h"
 
 #include <QDialog>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "testutil.h"
 
-#include "gallery/gallerycli.h"
+#include "core/gallery/gallerycli.h"
 
 #include <QDir>
 #include <QDirIterator>

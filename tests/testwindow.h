@@ -2,8 +2,8 @@
 // For tests that work on an image window: a shown main window with one image
 // open in it.
 
-#include "app/framzo.h"
-#include "picture/picture.h"
+#include "ui/app/framzo.h"
+#include "ui/picture/picture.h"
 
 #include <QTreeWidgetItem>
 #include <QtTest>

@@ -1,7 +1,7 @@
-#include "app/framzo.h"
-#include "app/helpview.h"
-#include "forms/uiabout.h"
-#include "images/mimesourcefactory.h"
+#include "ui/app/framzo.h"
+#include "ui/app/helpview.h"
+#include "ui/forms/uiabout.h"
+#include "ui/images/mimesourcefactory.h"
 
 #include <QDir>
 #include <QFile>

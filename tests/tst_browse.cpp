@@ -1,8 +1,8 @@
-#include "app/framzo.h"
-#include "browse/browsebar.h"
-#include "forms/elidedlabel.h"
-#include "forms/uiframzo.h"
-#include "images/mimesourcefactory.h"
+#include "ui/app/framzo.h"
+#include "ui/browse/browsebar.h"
+#include "ui/forms/elidedlabel.h"
+#include "ui/forms/uiframzo.h"
+#include "ui/images/mimesourcefactory.h"
 #include "testutil.h"
 #include "testwindow.h"
 

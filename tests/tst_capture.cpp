@@ -1,11 +1,11 @@
 // Capture as the user does it: a real main window and image window, the
 // frame dragged on the view, the Cut action, and the file that comes out.
-#include "app/framzo.h"
-#include "imageio/imageio.h"
-#include "images/mimesourcefactory.h"
-#include "picture/capture.h"
-#include "imageio/resolution.h"
-#include "picture/picture.h"
+#include "ui/app/framzo.h"
+#include "core/imageio/imageio.h"
+#include "ui/images/mimesourcefactory.h"
+#include "core/cut/capture.h"
+#include "core/imageio/resolution.h"
+#include "ui/picture/picture.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
 #include "testwindow.h"

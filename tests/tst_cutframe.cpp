@@ -1,9 +1,9 @@
 // The cut frame's arithmetic and the mapping of a frame onto image pixels,
 // without any window.
-#include "imageio/resolution.h"
-#include "picture/capture.h"
-#include "picture/cutframe.h"
-#include "picture/framegeometry.h"
+#include "core/imageio/resolution.h"
+#include "core/cut/capture.h"
+#include "core/cut/cutframe.h"
+#include "core/cut/framegeometry.h"
 
 #include <QtTest>
 

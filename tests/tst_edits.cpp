@@ -1,12 +1,12 @@
 // Rotation, inversion and colour adjustment: the pixel functions on their
 // own, and the edits as the user reaches them in an image window.
 
-#include "app/framzo.h"
-#include "imageio/imageio.h"
-#include "images/mimesourcefactory.h"
-#include "picture/colorpanel.h"
-#include "picture/imageedits.h"
-#include "picture/picture.h"
+#include "ui/app/framzo.h"
+#include "core/imageio/imageio.h"
+#include "ui/images/mimesourcefactory.h"
+#include "ui/picture/colorpanel.h"
+#include "core/photo/imageedits.h"
+#include "ui/picture/picture.h"
 #include "testutil.h"
 #include "testwindow.h"
 

@@ -6,12 +6,12 @@
 // over a file that changed on disk since it was read (not without asking),
 // and a delete of what is no longer a file.
 
-#include "app/framzo.h"
-#include "gallery/galleryrunner.h"
-#include "gallery/gallerycli.h"
-#include "imageio/imageio.h"
-#include "images/mimesourcefactory.h"
-#include "picture/picture.h"
+#include "ui/app/framzo.h"
+#include "core/gallery/galleryrunner.h"
+#include "core/gallery/gallerycli.h"
+#include "core/imageio/imageio.h"
+#include "ui/images/mimesourcefactory.h"
+#include "ui/picture/picture.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
 

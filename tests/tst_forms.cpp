@@ -1,7 +1,7 @@
 // The main window form: menus, accelerators, tool tips and the Cut bar's
 // visibility rules, where a typo or a wrong connection would go unnoticed.
-#include "app/framzo.h"
-#include "images/mimesourcefactory.h"
+#include "ui/app/framzo.h"
+#include "ui/images/mimesourcefactory.h"
 #include "testutil.h"
 
 #include <QAction>

@@ -2,8 +2,8 @@
 // refusals, names that need escaping, and that working on two images at once
 // writes the same bytes as one after the other.
 
-#include "gallery/gallerypages.h"
-#include "gallery/galleryrunner.h"
+#include "core/gallery/gallerypages.h"
+#include "core/gallery/galleryrunner.h"
 #include "testutil.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 // The gallery window: what a folder lists, navigation, choosing and removing
 // images, and that it writes the same gallery as the command line.
 
-#include "gallery/gallerycli.h"
-#include "gallery/html.h"
-#include "images/mimesourcefactory.h"
+#include "core/gallery/gallerycli.h"
+#include "ui/gallery/html.h"
+#include "ui/images/mimesourcefactory.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
 

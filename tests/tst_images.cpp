@@ -1,5 +1,5 @@
-#include "images/embeddedimages.h"
-#include "images/mimesourcefactory.h"
+#include "ui/images/embeddedimages.h"
+#include "ui/images/mimesourcefactory.h"
 
 #include <QPainter>
 #include <QtEndian>

@@ -4,7 +4,7 @@
 // thread, and nothing comes back to a receiver that is gone; the lane for
 // work ahead of need does not wait behind a busy shared pool.
 
-#include "imageio/jobs.h"
+#include "core/base/jobs.h"
 
 #include <QElapsedTimer>
 #include <QMutex>

@@ -1,11 +1,11 @@
 // The main window: opening windows one at a time and in batches, cascade,
 // the last folder, drops and the command line; what Esc and closing do with
 // unsaved edits and open popups; the Browse dock and the active window.
-#include "app/framzo.h"
-#include "gallery/html.h"
-#include "images/mimesourcefactory.h"
-#include "picture/colorpanel.h"
-#include "picture/picture.h"
+#include "ui/app/framzo.h"
+#include "ui/gallery/html.h"
+#include "ui/images/mimesourcefactory.h"
+#include "ui/picture/colorpanel.h"
+#include "ui/picture/picture.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
 

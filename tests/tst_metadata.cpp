@@ -4,13 +4,13 @@
 // The photos are made here: pixels encoded with TurboJPEG at a known quality
 // and subsampling, metadata written into them with exiv2.
 
-#include "app/framzo.h"
-#include "imageio/imageio.h"
-#include "imageio/jpegheader.h"
-#include "images/mimesourcefactory.h"
-#include "picture/capture.h"
-#include "picture/imageedits.h"
-#include "picture/picture.h"
+#include "ui/app/framzo.h"
+#include "core/imageio/imageio.h"
+#include "core/imageio/jpegheader.h"
+#include "ui/images/mimesourcefactory.h"
+#include "core/cut/capture.h"
+#include "core/photo/imageedits.h"
+#include "ui/picture/picture.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
 #include "testwindow.h"

@@ -1,10 +1,10 @@
 // Stepping through the folder of an image window, and deleting its file after
 // the question.
 
-#include "app/framzo.h"
-#include "imageio/imageio.h"
-#include "images/mimesourcefactory.h"
-#include "picture/picture.h"
+#include "ui/app/framzo.h"
+#include "core/imageio/imageio.h"
+#include "ui/images/mimesourcefactory.h"
+#include "ui/picture/picture.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
 #include "testwindow.h"

@@ -1,9 +1,9 @@
 // The image window: display arithmetic, the information line, the folder
 // list and the icon, with real files.
-#include "app/framzo.h"
-#include "imageio/imageio.h"
-#include "images/mimesourcefactory.h"
-#include "picture/picture.h"
+#include "ui/app/framzo.h"
+#include "core/imageio/imageio.h"
+#include "ui/images/mimesourcefactory.h"
+#include "ui/picture/picture.h"
 #include "testutil.h"
 #include "testwindow.h"
 

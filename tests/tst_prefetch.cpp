@@ -5,15 +5,15 @@
 // kept must be what a plain decode of the file on disk gives, also when a
 // neighbour changes, vanishes or the window moves elsewhere.
 
-#include "app/framzo.h"
-#include "imageio/imageio.h"
-#include "imageio/jobs.h"
-#include "imageio/jpegreader.h"
-#include "images/mimesourcefactory.h"
-#include "picture/picture.h"
-#include "picture/capture.h"
-#include "picture/displaycopy.h"
-#include "picture/prefetcher.h"
+#include "ui/app/framzo.h"
+#include "core/imageio/imageio.h"
+#include "core/base/jobs.h"
+#include "core/imageio/jpegreader.h"
+#include "ui/images/mimesourcefactory.h"
+#include "ui/picture/picture.h"
+#include "core/cut/capture.h"
+#include "core/photo/displaycopy.h"
+#include "core/photo/prefetcher.h"
 #include "testutil.h"
 #include "testwindow.h"
 

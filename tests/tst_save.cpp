@@ -1,11 +1,11 @@
 // Save and Save As: the naming and format rules, what lands on disk, what the
 // window shows afterwards, and failed writes that must not lose anything.
 
-#include "app/framzo.h"
-#include "imageio/imageio.h"
-#include "images/mimesourcefactory.h"
-#include "picture/picture.h"
-#include "picture/saveformats.h"
+#include "ui/app/framzo.h"
+#include "core/imageio/imageio.h"
+#include "ui/images/mimesourcefactory.h"
+#include "ui/picture/picture.h"
+#include "core/photo/saveformats.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
 #include "testwindow.h"

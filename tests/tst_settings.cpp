@@ -1,8 +1,8 @@
 // Settings kept between runs: read once at construction, written once at
 // destruction, in a per-user store that the test environment points at a
 // folder of its own.
-#include "app/framzo.h"
-#include "images/mimesourcefactory.h"
+#include "ui/app/framzo.h"
+#include "ui/images/mimesourcefactory.h"
 #include "testutil.h"
 
 #include <QCheckBox>

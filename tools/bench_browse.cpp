@@ -4,9 +4,9 @@
 // photo in the same run. Built on request: cmake --build B --target
 // bench_browse; run with QT_QPA_PLATFORM=offscreen.
 
-#include "browse/browsebar.h"
-#include "forms/uiframzo.h"
-#include "images/mimesourcefactory.h"
+#include "ui/browse/browsebar.h"
+#include "ui/forms/uiframzo.h"
+#include "ui/images/mimesourcefactory.h"
 #include "testutil.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 Every icon is simple pixel art drawn here in code, so the pictures can be
 changed and regenerated at will.  Outputs:
 
-  src/images/embeddedimages.cpp   the table of compressed image records
+  src/ui/images/embeddedimages.cpp   the table of compressed image records
   data/framzo.png                 the 64x64 desktop icon
   data/icons/framzo-N.png         the desktop icon at the other usual sizes
   --preview FILE                  optional: all icons enlarged on one sheet
@@ -747,7 +747,7 @@ def main(argv):
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     entries = collection()
     assert len(entries) == 32
-    write_cpp(os.path.join(root, "src", "images", "embeddedimages.cpp"), entries)
+    write_cpp(os.path.join(root, "src", "ui", "images", "embeddedimages.cpp"), entries)
     app_icon = draw_app_icon()
     write_png(os.path.join(root, "data", "framzo.png"), app_icon)
     for size in APP_ICON_SIZES:

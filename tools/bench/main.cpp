@@ -11,21 +11,21 @@
 // wall time of its process. Each figure is the median of N runs (default 5;
 // the gallery runs ceil(N/2) times), the two sides taking turns.
 
-#include "app/framzo.h"
-#include "browse/browsebar.h"
-#include "forms/dialogs.h"
-#include "forms/uiframzo.h"
-#include "gallery/galleryrunner.h"
-#include "gallery/html.h"
-#include "imageio/imageio.h"
-#include "images/mimesourcefactory.h"
+#include "ui/app/framzo.h"
+#include "ui/browse/browsebar.h"
+#include "ui/forms/dialogs.h"
+#include "ui/forms/uiframzo.h"
+#include "core/gallery/galleryrunner.h"
+#include "ui/gallery/html.h"
+#include "core/imageio/imageio.h"
+#include "ui/images/mimesourcefactory.h"
 #include "peers.h"
 #include "photos.h"
-#include "picture/capture.h"
-#include "picture/displaycopy.h"
-#include "picture/imageedits.h"
-#include "picture/picture.h"
-#include "picture/prefetcher.h"
+#include "core/cut/capture.h"
+#include "core/photo/displaycopy.h"
+#include "core/photo/imageedits.h"
+#include "ui/picture/picture.h"
+#include "core/photo/prefetcher.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "photos.h"
 
-#include "imageio/imageio.h"
-#include "imageio/jobs.h"
+#include "core/imageio/imageio.h"
+#include "core/base/jobs.h"
 
 #include <QBuffer>
 #include <QFile>

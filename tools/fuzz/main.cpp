@@ -18,8 +18,8 @@
 // or with 0 although the decode helper could not read the image (a failure
 // reported as success). The exit status is 0 when no case was wrong.
 
-#include "gallery/gallerycli.h"
-#include "imageio/imageio.h"
+#include "core/gallery/gallerycli.h"
+#include "core/imageio/imageio.h"
 #include "mutator.h"
 #include "seeds.h"
 

@@ -1,6 +1,6 @@
 #include "seeds.h"
 
-#include "imageio/jpegwriter.h"
+#include "core/imageio/jpegwriter.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,0 +1,138 @@
+#include "core/base/jobs.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMutex>
+#include <QPointer>
+#include <QThread>
+#include <QThreadPool>
+#include <QWaitCondition>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+namespace jobs {
+namespace {
+
+// What the lanes of one forEach share.
+struct Loop
+{
+    Loop(int n, const std::function<void(int)> &b, const std::function<bool(int, int)> &w,
+         const std::function<void(int)> &f)
+        : count(n), body(b), waitFor(w), finished(f)
+    {
+    }
+
+    const int count;
+    const std::function<void(int)> &body;
+    const std::function<bool(int, int)> &waitFor;
+    const std::function<void(int)> &finished;
+
+    QMutex mutex;
+    QWaitCondition changed; // a call finished
+    int next = 0;           // the call to start next
+    int done = 0;
+    QList<int> running;
+
+    bool mustWait(int i) const
+    {
+        return waitFor && std::any_of(running.cbegin(), running.cend(), [&](int j) { return waitFor(i, j); });
+    }
+
+    // One lane: takes the next call, in order, until there are none left.
+    void lane()
+    {
+        QMutexLocker lock(&mutex);
+        while (next < count) {
+            const int i = next;
+            if (mustWait(i)) {
+                changed.wait(&mutex);
+                continue;
+            }
+            ++next;
+            running << i;
+            lock.unlock();
+            body(i);
+            lock.relock();
+            running.removeOne(i);
+            ++done;
+            if (finished)
+                finished(done);
+            changed.wakeAll();
+        }
+    }
+};
+
+} // namespace
+
+QThreadPool *pool(Lane lane)
+{
+    if (lane == Lane::Shared)
+        return QThreadPool::globalInstance();
+    // Made on first use, from the GUI thread (which starts all work ahead).
+    static QPointer<QThreadPool> ahead;
+    if (!ahead) {
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return QThreadPool::globalInstance();
+        ahead = new QThreadPool(app);
+        ahead->setMaxThreadCount(1);
+    }
+    return ahead;
+}
+
+int cores()
+{
+    return qMax(1, QThread::idealThreadCount());
+}
+
+namespace {
+
+// The memory the system could hand out now without swapping, in bytes; -1
+// when it does not say.
+qint64 availableMemory()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (!meminfo.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : meminfo.readAll().split('\n')) {
+        if (line.startsWith("MemAvailable:")) {
+            bool ok = false;
+            const qint64 kb = line.mid(13).trimmed().split(' ').value(0).toLongLong(&ok);
+            return ok ? kb * 1024 : -1;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+int lanesWithin(qint64 bytesEach)
+{
+    const qint64 available = availableMemory();
+    if (available < 0 || bytesEach <= 0)
+        return cores();
+    return int(std::clamp<qint64>(available / 2 / bytesEach, 1, cores()));
+}
+
+void forEach(int count, int lanes, const std::function<void(int)> &body, const std::function<bool(int, int)> &waitFor,
+             const std::function<void(int)> &finished)
+{
+    if (count <= 0)
+        return;
+    Loop loop(count, body, waitFor, finished);
+    lanes = std::clamp(lanes, 1, count);
+    if (lanes == 1) {
+        loop.lane();
+        return;
+    }
+    // The calling thread takes a lane itself; the others go to pool threads
+    // that are free, so a loop started on a pool thread never waits for one.
+    std::vector<int> ids(static_cast<size_t>(lanes));
+    std::iota(ids.begin(), ids.end(), 0);
+    QtConcurrent::blockingMap(QThreadPool::globalInstance(), ids, [&loop](int) { loop.lane(); });
+}
+
+} // namespace jobs

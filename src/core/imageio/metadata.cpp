@@ -1,0 +1,286 @@
+#include "core/imageio/metadata.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+// exiv2 0.27 hands its images out in std::auto_ptr, which C++17 marks
+// deprecated; the warning is about the library's interface, not this file.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+
+#include <exception>
+
+struct Metadata::Data
+{
+    Exiv2::ExifData exif;
+    Exiv2::IptcData iptc;
+    Exiv2::XmpData xmp;
+    QByteArray icc;
+};
+
+namespace {
+
+// Once per process, before any thread reads metadata: the XMP toolkit must be
+// set up before it is used from two threads, and exiv2's warnings about
+// unusual files would only clutter the terminal.
+void setUp()
+{
+    static const bool done = [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize();
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+// The tags of a TIFF's first directory that describe how that file stores
+// its pixels (strips, tiles, samples, compression). They belong to the file
+// they came from and are made anew by the writer of the new one. The colour
+// profile among them is carried on its own.
+bool storageTag(const Exiv2::Exifdatum &datum)
+{
+    if (datum.groupName() != "Image")
+        return false;
+    switch (datum.tag()) {
+    case 0x00fe: // NewSubfileType
+    case 0x00ff: // SubfileType
+    case 0x0102: // BitsPerSample
+    case 0x0103: // Compression
+    case 0x0106: // PhotometricInterpretation
+    case 0x010a: // FillOrder
+    case 0x0111: // StripOffsets
+    case 0x0115: // SamplesPerPixel
+    case 0x0116: // RowsPerStrip
+    case 0x0117: // StripByteCounts
+    case 0x011c: // PlanarConfiguration
+    case 0x013d: // Predictor
+    case 0x0140: // ColorMap
+    case 0x0142: // TileWidth
+    case 0x0143: // TileLength
+    case 0x0144: // TileOffsets
+    case 0x0145: // TileByteCounts
+    case 0x014a: // SubIFDs
+    case 0x0152: // ExtraSamples
+    case 0x0153: // SampleFormat
+    case 0x015b: // JPEGTables
+    case 0x0201: // JPEGInterchangeFormat
+    case 0x0202: // JPEGInterchangeFormatLength
+    case 0x0212: // YCbCrSubSampling
+    case 0x8773: // InterColorProfile
+        return true;
+    default:
+        return false;
+    }
+}
+
+void setIfPresent(Exiv2::ExifData &exif, const char *key, uint32_t value)
+{
+    if (exif.findKey(Exiv2::ExifKey(key)) != exif.end())
+        exif[key] = value;
+}
+
+void setIfPresent(Exiv2::XmpData &xmp, const char *key, const std::string &value)
+{
+    if (xmp.findKey(Exiv2::XmpKey(key)) != xmp.end())
+        xmp[key] = value;
+}
+
+// The EXIF as it is true of the new file: upright, no thumbnail of the old
+// picture, the new size.
+Exiv2::ExifData adjusted(Exiv2::ExifData exif, const QSize &size)
+{
+    if (exif.empty())
+        return exif;
+    Exiv2::ExifThumb(exif).erase();
+    for (auto it = exif.begin(); it != exif.end();) {
+        if (storageTag(*it))
+            it = exif.erase(it);
+        else
+            ++it;
+    }
+    if (exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation")) != exif.end())
+        exif["Exif.Image.Orientation"] = uint16_t(1);
+    exif["Exif.Photo.PixelXDimension"] = uint32_t(size.width());
+    exif["Exif.Photo.PixelYDimension"] = uint32_t(size.height());
+    setIfPresent(exif, "Exif.Image.ImageWidth", uint32_t(size.width()));
+    setIfPresent(exif, "Exif.Image.ImageLength", uint32_t(size.height()));
+    return exif;
+}
+
+Exiv2::XmpData adjusted(Exiv2::XmpData xmp, const QSize &size)
+{
+    if (xmp.empty())
+        return xmp;
+    for (auto it = xmp.begin(); it != xmp.end();) {
+        if (it->key().rfind("Xmp.xmp.Thumbnails", 0) == 0)
+            it = xmp.erase(it);
+        else
+            ++it;
+    }
+    setIfPresent(xmp, "Xmp.tiff.Orientation", "1");
+    setIfPresent(xmp, "Xmp.exif.PixelXDimension", std::to_string(size.width()));
+    setIfPresent(xmp, "Xmp.exif.PixelYDimension", std::to_string(size.height()));
+    setIfPresent(xmp, "Xmp.tiff.ImageWidth", std::to_string(size.width()));
+    setIfPresent(xmp, "Xmp.tiff.ImageLength", std::to_string(size.height()));
+    return xmp;
+}
+
+} // namespace
+
+Metadata::Metadata() = default;
+Metadata::~Metadata() = default;
+Metadata::Metadata(Metadata &&other) noexcept = default;
+Metadata &Metadata::operator=(Metadata &&other) noexcept = default;
+
+Metadata Metadata::read(const QString &path)
+{
+    Metadata result;
+    // Regular files only: a FIFO named like a photo would block the read.
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return result;
+    setUp();
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), false);
+        if (!image.get())
+            return result;
+        image->readMetadata();
+        auto data = std::make_unique<Data>();
+        data->exif = image->exifData();
+        data->iptc = image->iptcData();
+        data->xmp = image->xmpData();
+        if (image->iccProfileDefined()) {
+            const Exiv2::DataBuf *icc = image->iccProfile();
+            data->icc = QByteArray(reinterpret_cast<const char *>(icc->pData_), icc->size_);
+        }
+        if (!data->exif.empty() || !data->iptc.empty() || !data->xmp.empty() || !data->icc.isEmpty())
+            result.d = std::move(data);
+    } catch (const std::exception &) {
+        // Unreadable metadata leaves the photo without it, nothing more.
+    }
+    return result;
+}
+
+bool Metadata::heldBy(const QByteArray &qtFormat)
+{
+    const QByteArray f = qtFormat.toLower();
+    return f == "jpeg" || f == "jpg" || f == "png" || f == "tiff" || f == "tif";
+}
+
+bool Metadata::isEmpty() const
+{
+    return !d;
+}
+
+int Metadata::orientation() const
+{
+    if (!d)
+        return 1;
+    const auto it = d->exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
+    if (it == d->exif.end() || it->count() < 1)
+        return 1;
+    const long value = it->toLong();
+    return value >= 1 && value <= 8 ? int(value) : 1;
+}
+
+QByteArray Metadata::iccProfile() const
+{
+    return d ? d->icc : QByteArray();
+}
+
+namespace {
+
+// The value of key when it is recorded as a number above 0.
+bool positive(const Exiv2::ExifData &exif, const char *key, double *value)
+{
+    const auto it = exif.findKey(Exiv2::ExifKey(key));
+    if (it == exif.end() || it->count() < 1)
+        return false;
+    const Exiv2::Rational r = it->toRational(0);
+    if (r.first <= 0 || r.second <= 0)
+        return false;
+    *value = double(r.first) / r.second;
+    return true;
+}
+
+} // namespace
+
+bool Metadata::exifResolution(double *x, double *y, int *unit) const
+{
+    if (!d)
+        return false;
+    try {
+        // Exif.Image is the main image's directory; the thumbnail's has its own.
+        const bool hasX = positive(d->exif, "Exif.Image.XResolution", x);
+        const bool hasY = positive(d->exif, "Exif.Image.YResolution", y);
+        if (!hasX && !hasY)
+            return false;
+        if (!hasX)
+            *x = *y;
+        if (!hasY)
+            *y = *x;
+        *unit = 2;
+        const auto it = d->exif.findKey(Exiv2::ExifKey("Exif.Image.ResolutionUnit"));
+        if (it != d->exif.end() && it->count() > 0)
+            *unit = int(it->toLong(0));
+        return true;
+    } catch (const std::exception &) {
+        return false; // a value of the wrong kind records nothing usable
+    }
+}
+
+QByteArray Metadata::exifThumbnail() const
+{
+    if (!d || d->exif.empty())
+        return {};
+    try {
+        const Exiv2::ExifThumbC thumb(d->exif);
+        if (std::string(thumb.mimeType()) != "image/jpeg")
+            return {};
+        const Exiv2::DataBuf data = thumb.copy();
+        if (!data.pData_ || data.size_ <= 0)
+            return {};
+        return QByteArray(reinterpret_cast<const char *>(data.pData_), data.size_);
+    } catch (const std::exception &) {
+        return {};
+    }
+}
+
+bool Metadata::writeInto(QByteArray &file, const QSize &pixelSize) const
+{
+    if (!d || file.isEmpty())
+        return false;
+    setUp();
+    try {
+        Exiv2::Image::AutoPtr image =
+            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(file.constData()), long(file.size()));
+        if (!image.get())
+            return false;
+        image->readMetadata();
+        image->setExifData(adjusted(d->exif, pixelSize));
+        image->setIptcData(d->iptc);
+        image->setXmpData(adjusted(d->xmp, pixelSize));
+        if (!d->icc.isEmpty() && image->imageType() != Exiv2::ImageType::png) {
+            Exiv2::DataBuf icc(reinterpret_cast<const Exiv2::byte *>(d->icc.constData()), long(d->icc.size()));
+            image->setIccProfile(icc, false);
+        }
+        image->writeMetadata();
+
+        Exiv2::BasicIo &io = image->io();
+        if (io.open() != 0)
+            return false;
+        const long size = long(io.size());
+        QByteArray out(size, Qt::Uninitialized);
+        io.seek(0, Exiv2::BasicIo::beg);
+        const long got = io.read(reinterpret_cast<Exiv2::byte *>(out.data()), size);
+        io.close();
+        if (got != size || size <= 0)
+            return false;
+        file = std::move(out);
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+#pragma GCC diagnostic pop

@@ -1,0 +1,69 @@
+#include "core/photo/displaycopy.h"
+
+#include "core/imageio/imageio.h"
+
+namespace displaycopy {
+
+QSize displaySize(int W, int H, int WW, int WH)
+{
+    if (W == 0 || H == 0)
+        return {0, 0};
+    int h = H;
+    if (H > WH - 120)
+        h = WH - 120;
+    int w = static_cast<int>(static_cast<double>(W) / H * h);
+    if (w > WW - 40) {
+        w = WW - 40;
+        h = static_cast<int>(static_cast<double>(H) / W * w);
+    }
+    return {w, h};
+}
+
+QSize copySize(const QSize &imageSize, const QSize &workspace)
+{
+    if (imageSize.isEmpty())
+        return {0, 0};
+    const QSize d = displaySize(imageSize.width(), imageSize.height(), workspace.width(), workspace.height());
+    const int w = d.width();
+    const int h = d.height();
+    const qint64 rw = qint64(h) * imageSize.width() / imageSize.height();
+    if (rw <= w)
+        return {int(rw), h};
+    return {w, int(qint64(w) * imageSize.height() / imageSize.width())};
+}
+
+QImage scaled(const QImage &image, const QSize &size)
+{
+    if (image.isNull() || size.width() <= 0 || size.height() <= 0)
+        return {};
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+Copy make(const QString &path, const QSize &workspace, bool keepFull)
+{
+    Copy c;
+    c.path = path;
+    c.stamp = FileStamp::of(path);
+    if (!c.stamp.exists)
+        return c;
+    QImage decoded;
+    if (imageio::detect(path) == "jpeg") {
+        decoded = imageio::decodeReduced(
+            path, [&workspace](const QSize &full) { return copySize(full, workspace); }, &c.fullSize, &c.format);
+    } else {
+        decoded = imageio::decode(path, &c.format);
+        c.fullSize = decoded.size();
+    }
+    // A file that changed while it was read may be half old, half new.
+    if (decoded.isNull() || c.fullSize.isEmpty() || FileStamp::of(path) != c.stamp)
+        return c;
+    c.depth = decoded.depth();
+    c.dotsPerMeter = QSize(decoded.dotsPerMeterX(), decoded.dotsPerMeterY());
+    c.copy = scaled(decoded, copySize(c.fullSize, workspace));
+    if (keepFull && c.format != "jpeg")
+        c.full = std::move(decoded);
+    c.ok = true;
+    return c;
+}
+
+} // namespace displaycopy

@@ -1,0 +1,51 @@
+#pragma once
+// The copy of a photo that an image window shows: fitted into the workspace
+// by the window's rule and scaled smoothly. It is made on a worker from a
+// reduced decode (a JPEG at 1/2, 1/4 or 1/8, the smallest that still covers
+// the copy), so that the photo is on screen before its full decode could
+// have finished. Such a copy averages the pixels a little differently from
+// one made from the full image (on a noisy 24 MP photo by up to 12 levels of
+// 255 in single pixels, 1.6 on average); the window puts the full decode's
+// own copy in its place as soon as that comes.
+
+#include "core/imageio/filestamp.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace displaycopy {
+
+// The display size for an image of W x H in a workspace of WW x WH: the
+// height limited to WH - 120, the width following the aspect ratio, then
+// limited to WW - 40 with the height following it; truncating arithmetic.
+// 0 x 0 for an empty image.
+QSize displaySize(int W, int H, int WW, int WH);
+
+// The size of the copy of an image of imageSize in that workspace: the
+// image fitted inside the display size, truncating.
+QSize copySize(const QSize &imageSize, const QSize &workspace);
+
+// image (full size or a reduced decode) smoothly scaled to size.
+QImage scaled(const QImage &image, const QSize &size);
+
+struct Copy
+{
+    QString path;
+    bool ok = false;     // false: the file could not be read as an image
+    QImage copy;         // the display copy
+    QSize fullSize;      // the photo at full resolution, upright
+    QByteArray format;   // Qt's name, as imageio::decode gives it
+    int depth = 0;       // bits per pixel of the full decode
+    QSize dotsPerMeter;  // the resolution of the full decode
+    QImage full;         // with keepFull, the full image of a format decoded whole anyway
+    FileStamp stamp;     // the file as it was while it was read
+};
+
+// Reads the file at path and makes its copy for a workspace of that size.
+// A JPEG is decoded at a reduced scale; other formats are decoded whole, and
+// with keepFull the full image comes along (it need not be decoded again).
+Copy make(const QString &path, const QSize &workspace, bool keepFull);
+
+} // namespace displaycopy
