@@ -182,7 +182,7 @@ private slots:
         QVERIFY(b.details(false));
     }
 
-    void listsByContent_data()
+    void listsImageFiles_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("writeAs"); // a Qt format, or empty for raw bytes
@@ -193,14 +193,16 @@ private slots:
         const QByteArray none;
         QTest::newRow("png named .jpg") << "shot.jpg" << QByteArray("png") << none << "PNG" << "iconPNG.bmp";
         QTest::newRow("jpeg") << "photo.JPG" << QByteArray("jpeg") << none << "JPEG" << "iconJPG.bmp";
-        QTest::newRow("bmp, no extension") << "picture" << QByteArray("bmp") << none << "BMP" << "iconBMP.bmp";
+        // The images of a folder are named so, as for Page Up: a picture
+        // without an image ending is not one of them.
+        QTest::newRow("bmp, no extension") << "picture" << QByteArray("bmp") << none << "" << "";
         QTest::newRow("tiff") << "scan.tif" << QByteArray("tiff") << none << "TIF" << "iconTIF.bmp";
         QTest::newRow("xpm") << "icon.xpm" << QByteArray("xpm") << none << "XPM" << "iconXPM.bmp";
         QTest::newRow("gif") << "anim.gif" << none << kGif << "GIF" << "pic.xpm";
         QTest::newRow("text named .jpg") << "fake.jpg" << none << QByteArray("no image\n") << "" << "";
         QTest::newRow("empty .png") << "empty.png" << none << none << "" << "";
     }
-    void listsByContent()
+    void listsImageFiles()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, writeAs);

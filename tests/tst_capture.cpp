@@ -2,6 +2,7 @@
 // frame dragged on the view, the Cut action, and the file that comes out.
 #include "ui/app/framzo.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "ui/images/mimesourcefactory.h"
 #include "core/cut/capture.h"
 #include "core/imageio/resolution.h"

@@ -10,6 +10,7 @@
 #include "core/gallery/galleryrunner.h"
 #include "core/gallery/gallerycli.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "ui/images/mimesourcefactory.h"
 #include "ui/picture/picture.h"
 #include "scripteddialogs.h"

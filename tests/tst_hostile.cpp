@@ -17,7 +17,9 @@
 #include "core/gallery/galleryrunner.h"
 #include "ui/gallery/html.h"
 #include "core/imageio/guard.h"
+#include "core/imageio/formats.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "ui/images/mimesourcefactory.h"
 #include "ui/picture/picture.h"
 #include "core/photo/prefetcher.h"
@@ -867,7 +869,7 @@ private slots:
                  }
              }},
             {"folder tree", [&](int i) {
-                 // Listed by content; selecting an unreadable one shows
+                 // Listed by name and content; selecting an unreadable one shows
                  // "Size: 0x0" and no preview; a double-click asks to open.
                  const QString path = hostilePath(i);
                  bar.openPath(caseFolder(i));
@@ -878,7 +880,7 @@ private slots:
                      return fault(i, "folder tree", QStringLiteral("folder not revealed"));
                  QTreeWidgetItem *item = childNamed(folder, mFiles.at(i).name);
                  const bool isImage = !mFiles.at(i).folder && !mFiles.at(i).fifo && !mFiles.at(i).bytes.isEmpty()
-                     && !imageio::detect(path).isEmpty();
+                     && formats::isImageName(mFiles.at(i).name) && !imageio::detect(path).isEmpty();
                  if (!mFiles.at(i).folder && bool(item) != isImage)
                      return fault(i, "folder tree", item ? QStringLiteral("listed") : QStringLiteral("not listed"));
                  if (!item)

@@ -6,6 +6,7 @@
 
 #include "ui/app/framzo.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "core/imageio/jpegheader.h"
 #include "ui/images/mimesourcefactory.h"
 #include "core/cut/capture.h"

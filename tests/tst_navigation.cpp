@@ -172,13 +172,14 @@ void TstNavigation::stepAtTheEndDropsEdits()
 
 void TstNavigation::fileNotInTheList()
 {
-    // A GIF is not listed: the window cannot step, and stays.
-    const QString gif = dir->filePath(QStringLiteral("d.gif"));
+    // A GIF under a name without an image ending is not listed: the window
+    // cannot step, and stays.
+    const QString gif = dir->filePath(QStringLiteral("d.image"));
     QVERIFY(testutil::writeBytes(gif, QByteArray::fromHex("47494638396102000100f00000ff000000000021f9040000000000"
                                                           "2c0000000002000100000202040a003b")));
     Picture *pic = open(gif);
     QVERIFY(pic);
-    QVERIFY(!pic->folderList().contains(QStringLiteral("d.gif")));
+    QVERIFY(!pic->folderList().contains(QStringLiteral("d.image")));
     QVERIFY(!pic->stepInFolder(1));
     QVERIFY(!pic->stepInFolder(-1));
     QCOMPARE(pic->path(), gif);

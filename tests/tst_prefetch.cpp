@@ -7,6 +7,7 @@
 
 #include "ui/app/framzo.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "core/base/jobs.h"
 #include "core/imageio/jpegreader.h"
 #include "ui/images/mimesourcefactory.h"

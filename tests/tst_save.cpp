@@ -3,6 +3,7 @@
 
 #include "ui/app/framzo.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "ui/images/mimesourcefactory.h"
 #include "ui/picture/picture.h"
 #include "core/photo/saveformats.h"

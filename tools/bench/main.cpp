@@ -18,6 +18,7 @@
 #include "core/gallery/galleryrunner.h"
 #include "ui/gallery/html.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "ui/images/mimesourcefactory.h"
 #include "peers.h"
 #include "photos.h"

@@ -1,6 +1,7 @@
 #include "photos.h"
 
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "core/base/jobs.h"
 
 #include <QBuffer>

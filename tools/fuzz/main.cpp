@@ -20,6 +20,7 @@
 
 #include "core/gallery/gallerycli.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "mutator.h"
 #include "seeds.h"
 

@@ -1,6 +1,7 @@
 #include "core/cut/capture.h"
 
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "core/base/pathutil.h"
 
 #include <QFileInfo>

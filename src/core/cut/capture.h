@@ -4,6 +4,7 @@
 // captureFrame() and opens what it wrote.
 
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 
 #include <QRect>
 #include <QSize>

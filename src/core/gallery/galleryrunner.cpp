@@ -2,6 +2,7 @@
 
 #include "core/gallery/gallerypages.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "core/base/pathutil.h"
 
 #include <QDir>

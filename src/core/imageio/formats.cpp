@@ -1,5 +1,7 @@
 #include "core/imageio/formats.h"
 
+#include <QDir>
+
 namespace formats {
 
 const QList<Format> &table()
@@ -12,6 +14,9 @@ const QList<Format> &table()
         {"png", "PNG", {".png", nullptr}, "iconPNG.bmp", "PNG (*.png)", true},
         {"tiff", "TIF", {".tif", ".tiff"}, "iconTIF.bmp", "TIFF (*.tif *.tiff)", true},
         {"xpm", "XPM", {".xpm", nullptr}, "iconXPM.bmp", "XPM (*.xpm)", false},
+        // Read, listed and stepped through; not offered by the save dialog.
+        {"gif", "GIF", {".gif", nullptr}, "pic.xpm", nullptr, true},
+        {"webp", "WEBP", {".webp", nullptr}, "pic.xpm", nullptr, true},
     };
     return rows;
 }
@@ -55,17 +60,7 @@ QString iconName(const QString &name)
     return QStringLiteral("pic.xpm");
 }
 
-QStringList endings()
-{
-    QStringList out;
-    for (const Format &row : table()) {
-        for (const char *ending : row.endings) {
-            if (ending)
-                out << QString::fromLatin1(ending);
-        }
-    }
-    return out;
-}
+namespace {
 
 QStringList namePatterns(Listing listing)
 {
@@ -79,6 +74,19 @@ QStringList namePatterns(Listing listing)
         }
     }
     return out;
+}
+
+} // namespace
+
+bool isImageName(const QString &name, Listing listing)
+{
+    return QDir::match(namePatterns(listing), name);
+}
+
+QStringList listImages(const QString &folder, Listing listing)
+{
+    const QDir dir(folder.isEmpty() ? QStringLiteral("/") : folder);
+    return dir.entryList(namePatterns(listing), QDir::Files, QDir::Name | QDir::IgnoreCase);
 }
 
 } // namespace formats

@@ -16,11 +16,12 @@ struct Format
     const char *name;        // the program's name: "JPEG"
     const char *endings[2];  // file endings, the usual one first; the second may be null
     const char *icon;        // embedded icon of a file in this format
-    const char *saveFilter;  // the save dialog's entry for it
+    const char *saveFilter;  // the save dialog's entry for it; null when not offered
     bool inGalleryListing;   // listed by the gallery window's folder view
 };
 
-// The five named formats, in the save dialog's order (JPEG first).
+// The formats read and listed: the five named ones first, in the save
+// dialog's order (JPEG first), then those only read.
 const QList<Format> &table();
 
 // Qt's format name -> the program's name: "JPEG", "PNG", "BMP", "TIF", "XPM";
@@ -35,13 +36,15 @@ QByteArray qtFormat(const QString &formatName);
 // so on, "pic.xpm" for anything else.
 QString iconName(const QString &formatName);
 
-// Every ending of the table with its dot (".jpg", ".jpeg", ...).
-QStringList endings();
-
-// Name patterns of the image files a folder listing shows ("*.jpg", ...),
-// matched ignoring letter case. The image window steps through all five
-// formats; the gallery window's folder view leaves XPM out.
+// Which files of a folder are its images: the one rule, used by Page Up
+// and Page Down, the folder tree and the gallery window alike. A file is an
+// image of its folder when its name ends in one of the table's endings,
+// ignoring letter case. The gallery window leaves out the formats no web
+// page shows (XPM).
 enum class Listing { ImageWindow, Gallery };
-QStringList namePatterns(Listing listing);
+bool isImageName(const QString &name, Listing listing = Listing::ImageWindow);
+// The image files of folder (names only; files, not folders named like an
+// image; hidden ones left out), sorted by name ignoring case.
+QStringList listImages(const QString &folder, Listing listing = Listing::ImageWindow);
 
 } // namespace formats

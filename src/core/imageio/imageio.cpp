@@ -1,140 +1,24 @@
 #include "core/imageio/imageio.h"
 
+#include "core/base/outofmemory.h"
 #include "core/imageio/guard.h"
+#include "core/imageio/largeimage.h"
 #include "core/imageio/jpegheader.h"
 #include "core/imageio/jpegreader.h"
-#include "core/imageio/jpegwriter.h"
 #include "core/imageio/metadata.h"
 #include "core/imageio/resolution.h"
 
 #include <QBuffer>
 #include <QColorSpace>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QMutex>
-#include <QSaveFile>
-#include <QTimer>
 #include <QTransform>
 
-#include <cstdlib>
 #include <cstring>
-#include <new>
-
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#endif
 
 namespace imageio {
 namespace {
-
-// Qt keeps the limit in one plain variable that every reader reads. It is
-// written once, by whichever thread reads an image first; the others wait
-// for that at the guard of the static, so no reader sees it change.
-void raiseLimit()
-{
-    static const bool raised = [] {
-        QImageReader::setAllocationLimit(kAllocationLimitMB);
-        return true;
-    }();
-    Q_UNUSED(raised);
-}
-
-// Below this many bytes an image is allocated the ordinary way.
-constexpr qsizetype kLargeImageBytes = 8 << 20;
-
-// The memory of one large image.
-struct LargeBlock
-{
-    void *memory = nullptr;
-    size_t bytes = 0;
-};
-
-// The memory of the large image let go last, kept for the next one: fresh
-// memory costs the system a quarter of a photo's decode to hand out (it is
-// cleared page by page as the decode first writes it), and stepping through
-// a camera's photos or writing a gallery asks for the same size again and
-// again. At most one block is kept, and only for a few seconds: a window
-// left on one photo holds that photo's memory alone.
-QMutex spareLock;
-LargeBlock spare;
-quint64 spareCount = 0; // counts the blocks kept, so that a late trim leaves a newer one
-constexpr int kSpareKeptMs = 3000;
-
-void trimSpare(quint64 which)
-{
-    LargeBlock gone;
-    {
-        QMutexLocker lock(&spareLock);
-        if (spareCount != which)
-            return;
-        gone = spare;
-        spare = LargeBlock();
-    }
-    std::free(gone.memory);
-}
-
-void freeLargeImage(void *info)
-{
-    auto *block = static_cast<LargeBlock *>(info);
-    LargeBlock previous;
-    quint64 which = 0;
-    {
-        QMutexLocker lock(&spareLock);
-        previous = spare;
-        spare = *block;
-        which = ++spareCount;
-    }
-    std::free(previous.memory);
-    delete block;
-    // The trim runs on the application's thread, whichever thread let the
-    // image go; without an application the block goes at once.
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app) {
-        trimSpare(which);
-        return;
-    }
-    QMetaObject::invokeMethod(
-        app, [which] { QTimer::singleShot(kSpareKeptMs, QCoreApplication::instance(), [which] { trimSpare(which); }); },
-        Qt::QueuedConnection);
-}
-
-// An empty w x h RGB32 image whose memory the system may back with large
-// pages. A photo of 24 megapixels is 96 MB: in ordinary 4 KB pages its first
-// writing costs some 23,000 page faults, as long as the decode itself takes
-// for a third of it; in 2 MB pages a few dozen. Null when the memory cannot be
-// had, and the caller then lets the reader allocate.
-QImage largeImage(const QSize &size)
-{
-    const qsizetype bytesPerLine = qsizetype(size.width()) * 4;
-    const qsizetype bytes = bytesPerLine * size.height();
-    if (size.isEmpty() || bytes < kLargeImageBytes || bytes / bytesPerLine != size.height())
-        return {};
-#ifdef Q_OS_LINUX
-    LargeBlock block;
-    {
-        // The block let go last, when it is not much larger than needed.
-        QMutexLocker lock(&spareLock);
-        if (spare.memory && spare.bytes >= size_t(bytes) && spare.bytes - size_t(bytes) <= size_t(bytes) / 4) {
-            block = spare;
-            spare = LargeBlock();
-        }
-    }
-    if (!block.memory) {
-        constexpr size_t kPage = 2 << 20;
-        if (posix_memalign(&block.memory, kPage, size_t(bytes)) != 0)
-            return {};
-        block.bytes = size_t(bytes);
-        madvise(block.memory, block.bytes, MADV_HUGEPAGE); // a hint; without it the pages are small
-    }
-    return QImage(static_cast<uchar *>(block.memory), size.width(), size.height(), bytesPerLine,
-                  QImage::Format_RGB32, freeLargeImage, new LargeBlock(block));
-#else
-    return {};
-#endif
-}
 
 // Not every reader keeps to the allocation limit (Qt 6.4's JPEG reader
 // allocates whatever its header declares), and some read what a header
@@ -331,15 +215,11 @@ QByteArray detectFormat(const QString &path)
 QImage decodeFile(const QString &path, QByteArray *format)
 {
     if (isJpegFile(path)) {
-        try {
-            JpegFile file;
-            if (readJpeg(path, file)) {
-                if (format)
-                    *format = "jpeg";
-                return file.shownSize.isValid() ? decodeJpeg(file, 1) : QImage();
-            }
-        } catch (const std::bad_alloc &) {
-            return {}; // a file too large to hold
+        JpegFile file;
+        if (readJpeg(path, file)) {
+            if (format)
+                *format = "jpeg";
+            return file.shownSize.isValid() ? decodeJpeg(file, 1) : QImage();
         }
     }
     raiseLimit();
@@ -385,25 +265,21 @@ QImage decodeReducedFile(const QString &path, const std::function<QSize(const QS
     if (fullSize)
         *fullSize = QSize();
     if (isJpegFile(path)) {
-        try {
-            JpegFile file;
-            if (readJpeg(path, file)) {
-                if (format)
-                    *format = "jpeg";
-                if (!file.shownSize.isValid())
-                    return {};
-                // The reduction applies to the picture as stored: the wanted
-                // size is turned with it.
-                QSize wanted = atLeast(file.shownSize);
-                if (file.orientation >= 5)
-                    wanted.transpose();
-                const QImage img = decodeJpeg(file, jpegreader::reductionFor(file.header.size, wanted));
-                if (!img.isNull() && fullSize)
-                    *fullSize = file.shownSize;
-                return img;
-            }
-        } catch (const std::bad_alloc &) {
-            return {};
+        JpegFile file;
+        if (readJpeg(path, file)) {
+            if (format)
+                *format = "jpeg";
+            if (!file.shownSize.isValid())
+                return {};
+            // The reduction applies to the picture as stored: the wanted
+            // size is turned with it.
+            QSize wanted = atLeast(file.shownSize);
+            if (file.orientation >= 5)
+                wanted.transpose();
+            const QImage img = decodeJpeg(file, jpegreader::reductionFor(file.header.size, wanted));
+            if (!img.isNull() && fullSize)
+                *fullSize = file.shownSize;
+            return img;
         }
     }
 
@@ -446,20 +322,16 @@ QImage decodePreviewFile(const QString &path, const QSize &bound, QSize *fullSiz
     if (fullSize)
         *fullSize = QSize();
     if (isJpegFile(path)) {
-        try {
-            JpegFile file;
-            if (readJpeg(path, file) && file.shownSize.isValid()) {
-                const QImage thumb = exifThumbnail(file, scaleMin(file.shownSize, bound));
-                if (!thumb.isNull()) {
-                    if (format)
-                        *format = "jpeg";
-                    if (fullSize)
-                        *fullSize = file.shownSize;
-                    return thumb;
-                }
+        JpegFile file;
+        if (readJpeg(path, file) && file.shownSize.isValid()) {
+            const QImage thumb = exifThumbnail(file, scaleMin(file.shownSize, bound));
+            if (!thumb.isNull()) {
+                if (format)
+                    *format = "jpeg";
+                if (fullSize)
+                    *fullSize = file.shownSize;
+                return thumb;
             }
-        } catch (const std::bad_alloc &) {
-            return {};
         }
     }
     return decodeReducedFile(
@@ -468,39 +340,36 @@ QImage decodePreviewFile(const QString &path, const QSize &bound, QSize *fullSiz
 
 } // namespace
 
-// A reader that runs out of memory throws std::bad_alloc from deep inside
-// the toolkit (a text image's line, a colour table); the file is then not an
-// image, like any other that cannot be read, instead of the end of the
-// program.
+namespace {
+
+// Every entry point runs behind the one out-of-memory guard: a reader that
+// runs out of memory leaves "not an image", with no format and no size.
+template <typename Work> auto guarded(Work work, QByteArray *format, QSize *fullSize = nullptr)
+{
+    return outofmemory::orElse(work, [&] {
+        if (format)
+            format->clear();
+        if (fullSize)
+            *fullSize = QSize();
+        return decltype(work())();
+    });
+}
+
+} // namespace
+
 QByteArray detect(const QString &path)
 {
-    try {
-        return detectFormat(path);
-    } catch (const std::bad_alloc &) {
-        return {};
-    }
+    return outofmemory::orEmpty([&] { return detectFormat(path); });
 }
 
 QImage decode(const QString &path, QByteArray *format)
 {
-    try {
-        return decodeFile(path, format);
-    } catch (const std::bad_alloc &) {
-        if (format)
-            format->clear();
-        return {};
-    }
+    return guarded([&] { return decodeFile(path, format); }, format);
 }
 
 QSize probeSize(const QString &path, QByteArray *format)
 {
-    try {
-        return probeFile(path, format);
-    } catch (const std::bad_alloc &) {
-        if (format)
-            format->clear();
-        return {};
-    }
+    return guarded([&] { return probeFile(path, format); }, format);
 }
 
 QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize, QByteArray *format)
@@ -511,28 +380,12 @@ QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize, Q
 QImage decodeReduced(const QString &path, const std::function<QSize(const QSize &)> &atLeast, QSize *fullSize,
                      QByteArray *format)
 {
-    try {
-        return decodeReducedFile(path, atLeast, fullSize, format);
-    } catch (const std::bad_alloc &) {
-        if (fullSize)
-            *fullSize = QSize();
-        if (format)
-            format->clear();
-        return {};
-    }
+    return guarded([&] { return decodeReducedFile(path, atLeast, fullSize, format); }, format, fullSize);
 }
 
 QImage decodePreview(const QString &path, const QSize &bound, QSize *fullSize, QByteArray *format)
 {
-    try {
-        return decodePreviewFile(path, bound, fullSize, format);
-    } catch (const std::bad_alloc &) {
-        if (fullSize)
-            *fullSize = QSize();
-        if (format)
-            format->clear();
-        return {};
-    }
+    return guarded([&] { return decodePreviewFile(path, bound, fullSize, format); }, format, fullSize);
 }
 
 QSize scaleMin(const QSize &size, const QSize &bound)
@@ -546,149 +399,6 @@ QSize scaleMin(const QSize &size, const QSize &bound)
     if (rw <= bound.width())
         return QSize(static_cast<int>(qMax<qint64>(1, rw)), bound.height());
     return QSize(bound.width(), static_cast<int>(qMax<qint64>(1, bound.width() * h0 / w0)));
-}
-
-QString refusedTarget(const QString &path)
-{
-    if (QFileInfo(path).isSymLink())
-        return QStringLiteral("%1 is a symbolic link; it is left as it is, and what it points to too").arg(path);
-    return {};
-}
-
-namespace {
-
-// QSaveFile follows a symbolic link at its name and replaces the link's
-// target: such a name is not opened at all.
-bool openSaved(QSaveFile &file)
-{
-    return refusedTarget(file.fileName()).isEmpty() && file.open(QIODevice::WriteOnly);
-}
-
-} // namespace
-
-bool write(const QImage &image, const QString &path, const QByteArray &qtFmt, int quality)
-{
-    if (image.isNull() || path.isEmpty())
-        return false;
-    QSaveFile file(path);
-    if (!openSaved(file))
-        return false;
-    QImageWriter writer(&file, qtFmt);
-    if (quality >= 0)
-        writer.setQuality(quality);
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return false;
-    }
-    return commitSaved(file);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    if (bytes.isEmpty() || path.isEmpty())
-        return false;
-    QSaveFile file(path);
-    if (!openSaved(file))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit(); // refused: removes the temporary file
-        return false;
-    }
-    return commitSaved(file);
-}
-
-namespace {
-
-// The source JPEG turned without decoding, when that gives exactly image:
-// the photo on disk must still be the one whose pixels were turned (same
-// size once turned), and its size must allow a perfect transform.
-QByteArray turnedLosslessly(const QImage &image, const PhotoSource &source, const jpegheader::Info &info,
-                            const Metadata &meta)
-{
-    if (source.quarterTurns < 0 || !info.valid)
-        return {};
-    const int orientation = meta.orientation();
-    QSize turned = info.size;
-    if ((orientation >= 5) != (source.quarterTurns % 2 == 1))
-        turned.transpose();
-    if (turned != image.size())
-        return {};
-    QFile file(source.path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return jpegwriter::transform(file.readAll(), orientation, source.quarterTurns, info.progressive);
-}
-
-QByteArray encodedJpeg(const QImage &image, const PhotoSource &source, const PhotoOptions &options,
-                       const Metadata &meta)
-{
-    const jpegheader::Info info = source.path.isEmpty() ? jpegheader::Info() : jpegheader::read(source.path);
-    const QByteArray turned = turnedLosslessly(image, source, info, meta);
-    if (!turned.isEmpty())
-        return turned;
-    int quality = 95;
-    jpegheader::Subsampling subsampling = jpegheader::Subsampling::S444;
-    if (info.valid) {
-        subsampling = info.subsampling;
-        if (info.quality > 0)
-            quality = info.quality;
-    }
-    if (options.jpegQuality >= 1 && options.jpegQuality <= 100)
-        quality = options.jpegQuality;
-    return jpegwriter::encode(image, quality, subsampling);
-}
-
-} // namespace
-
-bool writePhoto(const QImage &image, const QString &path, const QByteArray &qtFormat, const PhotoSource &source,
-                const PhotoOptions &options)
-{
-    if (image.isNull() || path.isEmpty())
-        return false;
-    QByteArray format = qtFormat.toLower();
-    if (format == "jpg")
-        format = "jpeg";
-    else if (format == "tif")
-        format = "tiff";
-    const Metadata meta = Metadata::heldBy(format) ? Metadata::read(source.path) : Metadata();
-
-    QByteArray bytes;
-    if (format == "jpeg") {
-        bytes = encodedJpeg(image, source, options, meta);
-    } else if (meta.isEmpty()) {
-        return write(image, path, format); // nothing to add: straight to the file
-    } else {
-        // Qt's writers put the profile of the image's colour space into the
-        // file under its proper name; a decode that applied an EXIF
-        // orientation has lost it.
-        QImage profiled = image;
-        const QColorSpace space = QColorSpace::fromIccProfile(meta.iccProfile());
-        if (space.isValid() && image.colorSpace() != space)
-            profiled.setColorSpace(space);
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, format);
-        if (!writer.write(profiled))
-            return false;
-    }
-    if (bytes.isEmpty())
-        return false;
-    // Metadata that cannot be written there leaves the photo without it.
-    meta.writeInto(bytes, image.size());
-    return writeFile(path, bytes);
-}
-
-bool commitSaved(QSaveFile &file)
-{
-    // A link put at the name while the file was written: QSaveFile may have
-    // taken its target for the file to replace.
-    if (!file.flush() || file.error() != QFileDevice::NoError || !refusedTarget(file.fileName()).isEmpty()) {
-        file.cancelWriting();
-        file.commit(); // refused: removes the temporary file
-        return false;
-    }
-    return file.commit();
 }
 
 } // namespace imageio

@@ -1,8 +1,8 @@
 #pragma once
-// The one place where Framzo reads and writes image files and names formats.
-// Every window, the folder tree, the gallery and capture go through here, so
-// that format detection, EXIF orientation and the size limit are the same
-// everywhere.
+// The one place where Framzo reads image files. Every window, the folder
+// tree, the gallery and capture go through here, so that format detection,
+// EXIF orientation and the size limit are the same everywhere. Writing is
+// imagewrite.h's.
 
 #include <QByteArray>
 #include <QImage>
@@ -10,8 +10,6 @@
 #include <QString>
 
 #include <functional>
-
-class QSaveFile;
 
 namespace imageio {
 
@@ -61,62 +59,6 @@ QImage decodePreview(const QString &path, const QSize &bound, QSize *fullSize = 
 // height; neither is less than 1 (1000 x 2 in 200 x 150 gives 200 x 1). An
 // empty size or bound gives QSize(0, 0).
 QSize scaleMin(const QSize &size, const QSize &bound);
-
-// Why nothing may be written at path, for the user; empty when it may be.
-// A symbolic link stands there: a writer would write through it, replacing
-// whatever file it points to (anywhere) or creating the one a dangling link
-// names. Every writer here refuses such a path and leaves the link and its
-// target as they are.
-QString refusedTarget(const QString &path);
-
-// Writes image to path in the given Qt format through QSaveFile, so that a
-// failed or interrupted write never leaves a half-written file where a good
-// one stood. quality -1 takes the format's default. Returns success; false
-// also for a refused target (refusedTarget).
-bool write(const QImage &image, const QString &path, const QByteArray &qtFormat, int quality = -1);
-
-// Writes bytes (not empty) to path as write() writes an image.
-bool writeFile(const QString &path, const QByteArray &bytes);
-
-// How the photos the program makes (cuts, saved photos) are written.
-struct PhotoOptions
-{
-    // The quality of the JPEGs it encodes, 1..100; 0 takes the source's own,
-    // estimated from a JPEG source's quantisation tables, and 95 for a source
-    // in another format.
-    int jpegQuality = 0;
-};
-
-// Where the pixels of a photo to be written came from.
-struct PhotoSource
-{
-    QString path; // the file they were decoded from; empty when none
-    // The quarter turns clockwise when they are the only change made to the
-    // decoded pixels (0: none at all); -1 when the pixels were changed
-    // otherwise (cut, inverted, colours adjusted).
-    int quarterTurns = -1;
-};
-
-// Writes image, derived from the photo source, to path in the given Qt
-// format, as write() does, keeping what the photo was: its EXIF, IPTC, XMP
-// and colour profile go along where the format holds them (JPEG, PNG, TIFF),
-// with the orientation set to 1 (the pixels are upright), the embedded
-// thumbnail dropped and the new pixel size recorded; its resolution stays.
-// A JPEG is encoded with the source's quality and chroma subsampling (a
-// JPEG source) or quality 95 and full colour (any other), unless options
-// fix the quality. A JPEG whose only change is quarter turns is turned
-// without decoding when its size allows a perfect transform. A source whose
-// metadata cannot be read still gives the photo, without metadata.
-bool writePhoto(const QImage &image, const QString &path, const QByteArray &qtFormat, const PhotoSource &source,
-                const PhotoOptions &options = {});
-
-// Commits file (open for writing) only when everything written reached the
-// disk and no symbolic link has appeared at its name meanwhile; otherwise
-// discards the temporary file, so the old file stays, and returns false.
-// Qt 6.4's QSaveFile::commit() misses a write that fails as its buffer is
-// flushed (a full disk) and would put the short file in place of the good
-// one. Every QSaveFile of the program ends through here.
-bool commitSaved(QSaveFile &file);
 
 // The allocation limit in megabytes that every reader of the program allows
 // (Qt's default 128 MB would refuse a 36-megapixel photo). It is set once for

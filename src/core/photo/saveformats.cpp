@@ -9,16 +9,22 @@ namespace saveformats {
 QString filterString()
 {
     QStringList filters;
-    for (const formats::Format &row : formats::table())
-        filters << QString::fromLatin1(row.saveFilter);
+    for (const formats::Format &row : formats::table()) {
+        if (row.saveFilter)
+            filters << QString::fromLatin1(row.saveFilter);
+    }
     return filters.join(QStringLiteral(";;"));
 }
 
 QString proposedName(const QString &path)
 {
-    for (const QString &ending : formats::endings()) {
-        if (path.endsWith(ending, Qt::CaseInsensitive))
-            return path.left(path.lastIndexOf(QLatin1Char('.')));
+    // Only the endings of the formats the dialog offers: any other stays, so
+    // that the name still says what the photo was.
+    for (const formats::Format &row : formats::table()) {
+        for (const char *ending : row.endings) {
+            if (row.saveFilter && ending && path.endsWith(QLatin1String(ending), Qt::CaseInsensitive))
+                return path.left(path.lastIndexOf(QLatin1Char('.')));
+        }
     }
     return path;
 }
@@ -29,7 +35,7 @@ Target target(const QString &chosenName, const QString &chosenFilter)
     // No filter chosen is the dialog's first one.
     const QString filter = chosenFilter.isEmpty() ? QString::fromLatin1(rows.first().saveFilter) : chosenFilter;
     for (const formats::Format &row : rows) {
-        if (filter != QLatin1String(row.saveFilter))
+        if (!row.saveFilter || filter != QLatin1String(row.saveFilter))
             continue;
         for (const char *ending : row.endings) {
             if (ending && chosenName.endsWith(QLatin1String(ending), Qt::CaseInsensitive))

@@ -5,6 +5,7 @@
 
 #include "ui/forms/uiframzo.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "core/cut/capture.h"
 #include "core/cut/cutsettings.h"
 

@@ -236,14 +236,20 @@ void BrowseBar::listDir(QTreeWidgetItem *parent, const QString &dir)
                  QDir::Dirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot);
     const QFileInfoList entries = d.entryInfoList();
 
-    // Files are probed by content (only the header is read). A large folder
-    // is probed on all cores: the header reads are most of its listing time.
-    QStringList files;
-    for (const QFileInfo &entry : entries) {
+    // The images of a folder are the files the format table names, as for
+    // Page Up and the gallery window; each is then probed by content (only
+    // the header is read) for the format it shows, and one that holds no
+    // image is left out. A large folder is probed on all cores: the header
+    // reads are most of its listing time.
+    const auto isImage = [](const QFileInfo &entry) {
         // An empty file holds no image. Skipping those without opening them
         // also keeps the probe away from the pseudo-files of /proc and /sys,
         // which report no size and may block a reader (/proc/kmsg).
-        if (!entry.isDir() && entry.size() > 0)
+        return !entry.isDir() && entry.size() > 0 && formats::isImageName(entry.fileName());
+    };
+    QStringList files;
+    for (const QFileInfo &entry : entries) {
+        if (isImage(entry))
             files << entry.filePath();
     }
     const auto probe = [&files](int i) { return formats::formatName(imageio::detect(files.at(i))); };
@@ -263,7 +269,7 @@ void BrowseBar::listDir(QTreeWidgetItem *parent, const QString &dir)
             items.append(item);
             continue;
         }
-        if (entry.size() == 0)
+        if (!isImage(entry))
             continue;
         const QString format = formats.at(nextFile++);
         if (format.isEmpty())

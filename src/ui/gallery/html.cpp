@@ -141,8 +141,7 @@ void Html::listDir()
             item->setToolTip(name);
             mpDir->addItem(item);
         }
-        mList = mpCurDir->entryList(formats::namePatterns(formats::Listing::Gallery), QDir::Files,
-                                    QDir::Name | QDir::IgnoreCase);
+        mList = formats::listImages(mPath, formats::Listing::Gallery);
     }
 
     // Every image is listed at once, under an empty icon; the icons are made

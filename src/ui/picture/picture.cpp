@@ -103,10 +103,7 @@ QString Picture::infoLine(const QString &path, const QSize &size, int depth, con
 
 QStringList Picture::listFolder(const QString &folder)
 {
-    static const QStringList filters = formats::namePatterns(formats::Listing::ImageWindow);
-    QDir dir(folder.isEmpty() ? QStringLiteral("/") : folder);
-    // Files only: a folder named like an image is not something to show.
-    return dir.entryList(filters, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    return formats::listImages(folder);
 }
 
 bool Picture::readFile(const QString &path)

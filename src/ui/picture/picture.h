@@ -15,6 +15,7 @@
 
 #include "core/imageio/filestamp.h"
 #include "core/imageio/imageio.h"
+#include "core/imageio/imagewrite.h"
 #include "core/cut/capture.h"
 #include "core/cut/cutframe.h"
 
