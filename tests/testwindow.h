@@ -5,6 +5,8 @@
 #include "ui/app/framzo.h"
 #include "ui/picture/picture.h"
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTreeWidgetItem>
 #include <QtTest>
 #include <memory>
@@ -12,10 +14,25 @@
 namespace testutil {
 
 // Waits until the image window has shown and decoded the photo it was last
-// asked for, as a user sees it (the decodes run off the GUI thread).
+// asked for, and ended every write and command it was given, as a user
+// sees it (the decodes and writes run off the GUI thread).
 inline bool waitLoaded(Picture *pic)
 {
-    return pic && QTest::qWaitFor([pic] { return !pic->isLoading(); });
+    return pic && QTest::qWaitFor([pic] { return !pic->isBusy(); });
+}
+
+// Waits until every image window of main has ended what it was given:
+// decodes, writes (cuts, saves) and the commands waiting for them.
+inline bool settle(const Framzo &main)
+{
+    return QTest::qWaitFor([&main] {
+        const QList<QMdiSubWindow *> windows = main.mpWorkspace->subWindowList();
+        for (QMdiSubWindow *sub : windows) {
+            if (auto *pic = qobject_cast<Picture *>(sub->widget()); pic && pic->isBusy())
+                return false;
+        }
+        return true;
+    });
 }
 
 // Replaces main with a new, shown main window and opens path in it. Returns

@@ -98,8 +98,6 @@ void TstAbout::aboutForm()
     QCOMPARE(left->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
     QCOMPARE(row->itemAt(1)->widget(), ok);
 
-    UiAbout named(nullptr, "custom");
-    QCOMPARE(named.objectName(), QStringLiteral("custom"));
 }
 
 void TstAbout::aboutCloses_data()

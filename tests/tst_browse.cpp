@@ -89,7 +89,7 @@ void doubleClickItem(QTreeWidget *tree, QTreeWidgetItem *it)
 struct Browser
 {
     std::unique_ptr<UiFramzo> form = std::make_unique<UiFramzo>();
-    std::unique_ptr<BrowseBar> bar = std::make_unique<BrowseBar>(form.get(), "Browse");
+    std::unique_ptr<BrowseBar> bar = std::make_unique<BrowseBar>(form.get());
 
     QTreeWidget *tree() const { return form->mpTree; }
     QTreeWidgetItem *drive() const { return bar->computerItem()->child(0); }

@@ -301,6 +301,7 @@ private slots:
         QVERIFY(QRect(QPoint(0, 0), source.size()).contains(rect));
 
         main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
         const QString out = mCutDir + "/" + name;
         QVERIFY(QFileInfo::exists(out));
         QCOMPARE(imageio::detect(out), format);
@@ -366,6 +367,7 @@ private slots:
 
         QSignalSpy writing(pic, &Picture::writing);
         main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
         const QString out = mCutDir + "/photo.jpg";
         if (expected.isEmpty()) {
             QVERIFY(!QFileInfo::exists(out));
@@ -408,6 +410,7 @@ private slots:
         toCorner(pic);
         const QString readout = main->cutReadout();
         main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
         const QSize cut = writtenSize(mCutDir + "/photo.jpg");
         QVERIFY(cut.width() > 100);
         QVERIFY(cut.width() <= photo.width() && cut.height() <= photo.height());
@@ -472,6 +475,7 @@ private slots:
                                                         .arg(after.height()).arg(canvas.width()).arg(canvas.height())));
 
         main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
         const QRect rect = expectedRect(pic);
         QVERIFY(portrait.rect().contains(rect));
         const QImage written(mCutDir + (turn ? "/a.png" : "/b.png"));
@@ -561,6 +565,7 @@ private slots:
         QVERIFY(main);
         drag(main->activePicture(), QPoint(28, 28), QPoint(80, 60));
         main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
         QCOMPARE(imageio::detect(mCutDir + "/photo.jpg"), QByteArray("png"));
     }
 
@@ -573,9 +578,16 @@ private slots:
         drag(main->activePicture(), QPoint(28, 28), QPoint(80, 60));
         main->mpShowCut->setChecked(false);
         main->capturePath.clear();
-        mDialogs.folders = {QString(), QString(), mCutDir}; // cancelled twice
+        // Cancelled: nothing is cut, and the status bar says why; the next
+        // Return asks again.
+        mDialogs.folders = {QString(), mCutDir};
         main->mpGenerate->trigger();
-        QCOMPARE(mDialogs.foldersAsked, 3);
+        QCOMPARE(mDialogs.foldersAsked, 1);
+        QVERIFY(main->capturePath.isEmpty());
+        QCOMPARE(main->statusBar()->currentMessage(), QStringLiteral("Nothing cut: no capture folder was chosen"));
+        main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
+        QCOMPARE(mDialogs.foldersAsked, 2);
         QCOMPARE(mDialogs.folderCaption, QStringLiteral("Choose a directory where Framzo should save the captured images."));
         QCOMPARE(main->capturePath, mCutDir);
         QVERIFY(QDir(mCutDir).isEmpty());
@@ -587,6 +599,7 @@ private slots:
         Framzo main;
         main.capturePath.clear();
         mDialogs.folders = {QString(), mCutDir};
+        main.mpGenerate->trigger();
         main.mpGenerate->trigger();
         QCOMPARE(mDialogs.foldersAsked, 2);
         QCOMPARE(main.capturePath, mCutDir);
@@ -608,6 +621,7 @@ private slots:
         Picture *pic = main->activePicture();
         drag(pic, QPoint(28, 28), QPoint(80, 60));
         main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
         QCOMPARE(fileBytes(src), before);
         QCOMPARE(fileBytes(mCutDir + "/a_1.png"), QByteArray("taken"));
         const QString out = mCutDir + "/a_2.png";
@@ -624,8 +638,10 @@ private slots:
         Picture *pic = main->activePicture();
         drag(pic, QPoint(28, 28), QPoint(80, 60));
         pic->captureTo(mCutDir);
+        QVERIFY(testutil::waitLoaded(pic));
         drag(pic, QPoint(76, 56), QPoint(40, 30));
         pic->captureTo(mCutDir);
+        QVERIFY(testutil::waitLoaded(pic));
         QCOMPARE(QDir(mCutDir).entryList(QDir::Files), QStringList{"a.png"});
         QCOMPARE(QImage(mCutDir + "/a.png").size(), expectedRect(pic).size());
     }
@@ -664,6 +680,7 @@ private slots:
             }
         }
         main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
         cutDir.setPermissions(permissions);
         QCOMPARE(fileBytes(mCutDir + "/" + name), QByteArray("earlier capture"));
         QCOMPARE(QDir(mCutDir).entryList(QDir::Files | QDir::Hidden).size(), 1);
@@ -698,7 +715,7 @@ private slots:
         QVERIFY(main);
         if (askFolder) {
             main->capturePath.clear();
-            mDialogs.folders = {QString(), mCutDir}; // cancelled once
+            mDialogs.folders = {mCutDir};
         }
         Picture *pic = main->activePicture();
         drag(pic, QPoint(28, 28), QPoint(161, 97));
@@ -708,9 +725,10 @@ private slots:
 
         QVERIFY(QTest::qWaitForWindowActive(main.get()));
         QTest::keyClick(main.get(), Qt::Key_Return, Qt::ShiftModifier);
+        QVERIFY(testutil::settle(*main));
         const QString out = mCutDir + "/" + from;
         QCOMPARE(QImage(out).convertToFormat(QImage::Format_RGB32), framed);
-        QCOMPARE(mDialogs.foldersAsked, askFolder ? 2 : 0);
+        QCOMPARE(mDialogs.foldersAsked, askFolder ? 1 : 0);
         // No window opened; this one went on.
         QCOMPARE(windowCount(*main), 1);
         QCOMPARE(main->activePicture(), pic);
@@ -721,6 +739,7 @@ private slots:
         QCOMPARE(main->statusBar()->currentMessage(), message);
         // The Edit menu's entry does the same.
         main->mpCutNext->trigger();
+        QVERIFY(testutil::settle(*main));
         QCOMPARE(QDir(mCutDir).entryList(QDir::Files).size(), next == from ? 1 : 2);
         QCOMPARE(windowCount(*main), 1);
     }
@@ -733,11 +752,13 @@ private slots:
         QVERIFY(main);
         Picture *pic = main->activePicture();
         main->mpCutNext->trigger(); // never dragged: nothing to cut, and nothing skipped
+        QVERIFY(testutil::settle(*main));
         QCOMPARE(pic->path(), mSrcDir + "/a.png");
         QVERIFY(!main->statusBar()->currentMessage().isEmpty());
         drag(pic, QPoint(28, 28), QPoint(80, 60));
         main->mpShowCut->setChecked(false);
         main->mpCutNext->trigger();
+        QVERIFY(testutil::settle(*main));
         QCOMPARE(pic->path(), mSrcDir + "/a.png");
         QVERIFY(QDir(mCutDir).isEmpty());
     }
@@ -767,6 +788,7 @@ private slots:
         drag(main->activePicture(), QPoint(28, 28), QPoint(80, 60));
         for (int i = 0; i < 3; ++i)
             main->mpCutNext->trigger();
+            QVERIFY(testutil::settle(*main));
         QCOMPARE(QDir(mCutDir).entryList(QDir::Files, QDir::Name), after);
         for (const QString &name : before) {
             if (keep)
@@ -775,6 +797,7 @@ private slots:
         QCOMPARE(QImage(mCutDir + "/" + after.last()).size(), expectedRect(main->activePicture()).size());
         // Return numbers the same way, and opens the cut.
         main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
         QCOMPARE(QDir(mCutDir).entryList(QDir::Files).size(), after.size() + (keep ? 1 : 0));
         QCOMPARE(windowCount(*main), 2);
     }
@@ -949,6 +972,7 @@ private slots:
         auto main = openOn(src);
         QVERIFY(main);
         main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
         QVERIFY(QDir(mCutDir).isEmpty());
         QCOMPARE(windowCount(*main), 1);
         QVERIFY(!main->statusBar()->currentMessage().isEmpty());

@@ -15,6 +15,7 @@
 #include "ui/picture/picture.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
+#include "testwindow.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -156,7 +157,7 @@ class TstFaults : public QObject
         main.mpFit->setChecked(false);
         main.newChildWin(path);
         Picture *pic = main.activePicture();
-        if (!pic)
+        if (!pic || !testutil::waitLoaded(pic))
             return nullptr;
         QWidget *vp = pic->view()->viewport();
         QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(4, 4));
@@ -286,14 +287,17 @@ private slots:
             case Op::Capture:
                 QVERIFY(pic->frameState().frameWidth > 0);
                 pic->captureTo(main.capturePath);
+                QVERIFY(testutil::waitLoaded(pic));
                 break;
             case Op::Save:
                 pic->saveInPlace();
+                QVERIFY(testutil::waitLoaded(pic));
                 break;
             case Op::SaveAs:
                 mDialogs.saveName = target + "/existing";
                 mDialogs.saveFilter = QStringLiteral("PNG (*.png)");
                 pic->saveAs();
+                QVERIFY(testutil::waitLoaded(pic));
                 break;
             case Op::Gallery:
                 break;
@@ -399,6 +403,7 @@ private slots:
                 pic->saveInPlace();
             else
                 pic->saveAs();
+            QVERIFY(testutil::waitLoaded(pic));
             message = main.statusBar()->currentMessage();
             QCOMPARE(main.mpWorkspace->subWindowList().size(), 1);
         }
@@ -450,6 +455,7 @@ private slots:
         Picture *pic = openWithFrame(main, cuts + "/photo.png");
         QVERIFY(pic);
         pic->captureTo(main.capturePath);
+        QVERIFY(testutil::waitLoaded(pic));
         QVERIFY(QFileInfo(cuts + "/photo_2.png").isFile());
         QVERIFY(!QFileInfo::exists(base.filePath("nowhere.png")));
         QVERIFY(QFileInfo(cuts + "/photo_1.png").isSymLink());
@@ -575,7 +581,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         main.newChildWin(photo);
         Picture *pic = main.activePicture();
-        QVERIFY(pic);
+        QVERIFY(testutil::waitLoaded(pic));
         pic->rotateBy(90.0);
         if (change == "rewritten") {
             QFile file(photo);
@@ -596,6 +602,7 @@ private slots:
         mDialogs.reset();
         mDialogs.replaceChangedAnswer = answer;
         pic->saveInPlace();
+        QVERIFY(testutil::waitLoaded(pic));
         QCOMPARE(mDialogs.replaceChangedAsked, asked ? 1 : 0);
         if (asked)
             QCOMPARE(mDialogs.replaceChangedPath, photo);

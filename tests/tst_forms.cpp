@@ -1,5 +1,6 @@
 // The main window form: menus, accelerators, tool tips and the Cut bar's
 // visibility rules, where a typo or a wrong connection would go unnoticed.
+#include "ui/app/cutbar.h"
 #include "ui/app/framzo.h"
 #include "ui/images/mimesourcefactory.h"
 #include "testutil.h"
@@ -59,8 +60,8 @@ private slots:
             titles << a->text();
         QCOMPARE(titles, QStringList({"&File", "&Edit", "&Tools", "&Window", "&Help"}));
         QCOMPARE(itemTexts(form.menuById(2)), QStringList({"&Open...", "Save", "Save As", "Delete", "|", "E&xit"}));
-        QCOMPARE(itemTexts(form.menuById(3)), QStringList({"Rotate Left", "Rotate Right", "|", "Cu&t", "Cut and &Next",
-                                                           "Choose Target", "Keep Earlier Cuts"}));
+        QCOMPARE(itemTexts(form.menuById(3)), QStringList({"&Undo", "&Redo", "|", "Rotate Left", "Rotate Right", "|", "Cu&t",
+                                                           "Cut and &Next", "Choose Target", "Keep Earlier Cuts"}));
         QVERIFY(form.mpKeepCuts->isCheckable());
         QVERIFY(!form.mpKeepCuts->isChecked());
         QCOMPARE(itemTexts(form.menuById(4)), QStringList({"Create Html File", "|", "File", "Edit", "Cut"}));
@@ -107,6 +108,7 @@ private slots:
         QCOMPARE(form.mpNext->toolTip(), QStringLiteral("next picture [Page Up]"));
         QCOMPARE(form.mpColor->toolTip(), QStringLiteral("colors"));
         QCOMPARE(form.mpNegative->toolTip(), QStringLiteral("Invert Colors"));
+        new CutBar(&form); // fills the colour and preset lists
         QCOMPARE(form.mpFrameColor->count(), 5);
         QCOMPARE(form.mpFrameColor->itemText(2), QStringLiteral("red"));
         QCOMPARE(form.mpFrameColor->currentIndex(), 0);

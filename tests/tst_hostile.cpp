@@ -799,7 +799,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&main));
 
         UiFramzo form;
-        BrowseBar bar(&form, "Browse");
+        BrowseBar bar(&form);
         QSignalSpy opened(&bar, &BrowseBar::OpenImg);
 
         QStringList faults;
@@ -971,6 +971,7 @@ private slots:
                  const bool shows = !pic->image().isNull()
                      && QImageWriter::supportedImageFormats().contains(imageio::detect(path));
                  pic->captureTo(main.capturePath);
+                 QVERIFY(testutil::waitLoaded(pic));
                  const QString cut = main.capturePath + QLatin1Char('/') + mFiles.at(i).name;
                  if (QFileInfo::exists(cut) != shows)
                      fault(i, "capture", QStringLiteral("cut written: %1").arg(QFileInfo::exists(cut)));

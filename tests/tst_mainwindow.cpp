@@ -7,6 +7,7 @@
 #include "ui/picture/colorpanel.h"
 #include "ui/picture/picture.h"
 #include "scripteddialogs.h"
+#include "testwindow.h"
 #include "testutil.h"
 
 #include <QAbstractButton>
@@ -302,6 +303,7 @@ private slots:
         main.newChildWin(photo);
         Picture *pic = main.activePicture();
         QVERIFY(pic && pic->path() == photo);
+        QVERIFY(testutil::waitLoaded(pic));
         if (edit == "turn")
             pic->rotateBy(90.0);
         else if (edit == "turn back") {

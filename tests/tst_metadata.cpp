@@ -294,6 +294,7 @@ void TstMetadata::keepsMetadata()
         if (action == Action::SaveAfterTurn) {
             pic->rotateBy(90);
             pic->saveInPlace();
+            QVERIFY(testutil::waitLoaded(pic));
             written = source;
         } else {
             if (action == Action::SaveAsJpegAfterInvert)
@@ -303,6 +304,7 @@ void TstMetadata::keepsMetadata()
                                  : action == Action::SaveAsTiff ? QStringLiteral("TIFF (*.tif *.tiff)")
                                                                 : QStringLiteral("Jpeg (*.jpg *jpeg)");
             pic->saveAs();
+            QVERIFY(testutil::waitLoaded(pic));
             written = pic->path();
             QVERIFY(written != source);
         }
@@ -477,6 +479,7 @@ void TstMetadata::losslessTurn()
         pic->rotateBy(90.0 * turns);
     }
     pic->saveInPlace();
+    QVERIFY(testutil::waitLoaded(pic));
     const QImage expected = imageedits::rotated(shown, 90.0 * turns);
     QCOMPARE(pic->image().size(), expected.size()); // reloaded from the saved file
 

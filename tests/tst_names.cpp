@@ -148,7 +148,7 @@ private slots:
     void folderTree()
     {
         UiFramzo form;
-        BrowseBar bar(&form, "Browse");
+        BrowseBar bar(&form);
         QSignalSpy opened(&bar, &BrowseBar::OpenImg);
         bar.openPath(mFolder);
         QTreeWidgetItem *folder = bar.computerItem()->child(0);
@@ -232,6 +232,7 @@ private slots:
             QTest::mouseMove(vp, QPoint(6, 6));
             QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(6, 6));
             pic->captureTo(main->capturePath);
+            QVERIFY(testutil::waitLoaded(pic));
             const QString cut = main->capturePath + QLatin1Char('/') + name;
             QVERIFY2(!imageio::decode(cut).isNull(), qPrintable(name));
             // The cut opens in a window of its own.
@@ -256,6 +257,7 @@ private slots:
         mDialogs.saveName = target + QStringLiteral("/-Ünïcødé #2 & <x>");
         mDialogs.saveFilter = QStringLiteral("PNG (*.png)");
         pic->saveAs();
+        QVERIFY(testutil::waitLoaded(pic));
         const QString written = mDialogs.saveName + QStringLiteral(".png");
         QCOMPARE(pic->path(), written);
         QCOMPARE(imageio::decode(written).convertToFormat(QImage::Format_RGB32),

@@ -71,7 +71,7 @@ private slots:
         main.newChildWin(path);
         Picture *pic = main.activePicture();
         QVERIFY(testutil::waitLoaded(pic));
-        QCOMPARE(pic->windowTitle(),
+        QCOMPARE(pic->information(),
                  QStringLiteral("Path: %1 Size: 40x30 pixel    Colordepth: 32bit    Resolution: %2 dpi").arg(path, dpi));
     }
 
@@ -164,7 +164,7 @@ private slots:
         QVERIFY(testutil::writeBytes(bad, QByteArray("\xff\xd8\xff\xe0 truncated", 14)));
         Framzo main;
         main.show();
-        auto pic = std::make_unique<Picture>(main.mpWorkspace, "Picture", Qt::Widget);
+        auto pic = std::make_unique<Picture>(main.mpWorkspace);
         // A new window on a broken file: zeros, no resize, no crash.
         pic->loadImage(bad);
         QVERIFY(pic->image().isNull());
@@ -189,7 +189,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir("sub"));
         QVERIFY(testutil::writeImage(dir.filePath("sub/a.png"), 10, 10, "png"));
         Framzo main;
-        auto pic = std::make_unique<Picture>(main.mpWorkspace, "Picture", Qt::Widget);
+        auto pic = std::make_unique<Picture>(main.mpWorkspace);
         QString windowsStyle = dir.path() + "\\sub\\a.png";
         pic->loadImage(windowsStyle);
         QCOMPARE(pic->path(), dir.filePath("sub/a.png"));

@@ -606,6 +606,7 @@ void TstPrefetch::actionsRightAfterOpeningUseTheFullImage()
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(300, 200));
         QVERIFY(pic->isLoading());
         main->mpGenerate->trigger();
+        QVERIFY(testutil::settle(*main));
         const QRect rect = pic->frameState().imageRect(pic->surface());
         QVERIFY(rect.width() > 400 && rect.height() > 200);
         // The very file a cut of the full image gives.
@@ -622,6 +623,7 @@ void TstPrefetch::actionsRightAfterOpeningUseTheFullImage()
     } else {
         main->mpRot90->trigger();
         main->mpSave->trigger();
+        QVERIFY(testutil::settle(*main));
         QVERIFY(testutil::waitLoaded(pic));
         // Turned without a new encode: the file holds the turned photo.
         QCOMPARE(imageio::decode(photo).size(), QSize(1600, 2400));

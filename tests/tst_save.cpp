@@ -168,6 +168,7 @@ void TstSave::saveAsWritesAndFollows()
     answers.saveName = dir.filePath(QStringLiteral("other/") + typed);
     answers.saveFilter = filter;
     main->mpSaveAs->trigger();
+    QVERIFY(testutil::settle(*main));
 
     QCOMPARE(answers.savesAsked, 1);
     QCOMPARE(answers.saveStart, dir.filePath(QStringLiteral("a")));
@@ -200,6 +201,7 @@ void TstSave::saveAsCancelled()
     answers.saveName.clear();
     answers.saveFilter = kPng;
     main->mpSaveAs->trigger();
+    QVERIFY(testutil::settle(*main));
     QCOMPARE(answers.savesAsked, 1);
     QCOMPARE(pic->path(), a);
     QCOMPARE(pic->image().size(), QSize(20, 30));
@@ -215,6 +217,7 @@ void TstSave::saveFollowsTheContent()
     QVERIFY(pic);
     pic->rotateBy(270.0);
     main->mpSave->trigger();
+    QVERIFY(testutil::settle(*main));
     QCOMPARE(imageio::detect(x), QByteArray("png"));
     const QImage onDisk(x);
     QCOMPARE(onDisk.size(), QSize(20, 30));
@@ -237,6 +240,7 @@ void TstSave::saveAfterAdjustment()
     QVERIFY(pic);
     pic->adjustColors(-10, 0, 0, -10);
     main->mpSave->trigger();
+    QVERIFY(testutil::settle(*main));
     QCOMPARE(QImage(p).pixel(0, 0), qRgb(255, 20, 138));
     QCOMPARE(pic->image().pixel(0, 0), qRgb(255, 20, 138));
     int r = 1, g = 1, b = 1, a = 1;
@@ -290,10 +294,12 @@ void TstSave::failedSaveKeepsEverything()
         answers.saveName = dir.filePath(QStringLiteral("gone/b"));
         answers.saveFilter = kPng;
         main->mpSaveAs->trigger();
+        QVERIFY(testutil::settle(*main));
         QCOMPARE(answers.savesAsked, 1);
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
     } else {
         main->mpSave->trigger();
+        QVERIFY(testutil::settle(*main));
     }
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
@@ -313,7 +319,9 @@ void TstSave::nothingWithoutImageWindow()
     QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     answers.saveName = QStringLiteral("/nonexistent/b");
     main->mpSaveAs->trigger();
+    QVERIFY(testutil::settle(*main));
     main->mpSave->trigger();
+    QVERIFY(testutil::settle(*main));
     QCOMPARE(answers.savesAsked, 0);
     QVERIFY(status().isEmpty());
 }
@@ -337,6 +345,7 @@ void TstSave::noSaveOverAnUnreadableFile()
     QCOMPARE(pic->path(), broken);
     QCOMPARE(pic->image().size(), QSize(40, 30));
     main->mpSave->trigger();
+    QVERIFY(testutil::settle(*main));
     QCOMPARE(readAll(broken), brokenBytes);
     QVERIFY(status().contains(broken));
 }

@@ -77,7 +77,7 @@ int main(int argc, char **argv)
     UiFramzo form;
     form.resize(1000, 800);
     form.show();
-    BrowseBar bar(&form, "Browse");
+    BrowseBar bar(&form);
     bar.openPath(root.path());
     QTreeWidgetItem *many = bar.computerItem()->child(0);
     for (const QString &part : dir.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {

@@ -606,7 +606,7 @@ void caseList(Context &c)
     UiFramzo form;
     form.resize(1000, 800);
     form.show();
-    BrowseBar bar(&form, "Browse");
+    BrowseBar bar(&form);
     const QString folder = QFileInfo(c.data.treeFolder).absoluteFilePath();
     bar.openPath(folder);
     QTreeWidgetItem *item = bar.computerItem()->child(0);

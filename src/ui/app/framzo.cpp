@@ -1,22 +1,24 @@
 #include "ui/app/framzo.h"
 
+#include "core/base/pathutil.h"
+#include "core/cut/framegeometry.h"
+#include "core/imageio/imageio.h"
+#include "core/photo/photo.h"
+#include "ui/app/cutbar.h"
 #include "ui/app/helpview.h"
 #include "ui/app/windowplacement.h"
 #include "ui/browse/browsebar.h"
 #include "ui/forms/dialogs.h"
 #include "ui/forms/uiabout.h"
 #include "ui/gallery/html.h"
-#include "core/imageio/imageio.h"
-#include "core/base/pathutil.h"
 #include "ui/picture/colorpanel.h"
-#include "core/cut/cutpresets.h"
-#include "core/cut/framegeometry.h"
 #include "ui/picture/picture.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
@@ -26,31 +28,28 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QToolButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMimeData>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
+#include <QUndoStack>
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <iterator>
 #include <utility>
 
 #ifndef FRAMZO_HELP_INSTALL_DIR
 #define FRAMZO_HELP_INSTALL_DIR "share/framzo/help"
 #endif
 
-Framzo::Framzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
-    : UiFramzo(parent, name, flags)
+Framzo::Framzo(QWidget *parent) : UiFramzo(parent)
 {
+    setObjectName(QStringLiteral("Framzo"));
     // Hidden first, so that hiding does not start the folder tree.
     mpBrowseDock->hide();
     mDockToBrowse = connect(mpBrowseDock, &QDockWidget::visibilityChanged, this, &Framzo::browse);
@@ -71,10 +70,37 @@ Framzo::Framzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
                        static_cast<QWidget *>(mpWidth)})
         setCutWidgetHidden(w, true);
 
+    mCutBar = new CutBar(this);
+    mpJpegQuality = new QAction(tr("JPEG Quality..."), this);
+    mpJpegQuality->setObjectName(QStringLiteral("mpJpegQuality"));
+    if (QMenu *edit = menuById(3)) {
+        edit->addSeparator();
+        edit->addAction(mpJpegQuality);
+    }
+    createConnections();
+
+    mCutReadout = new QLabel(statusBar());
+    mCutReadout->setObjectName(QStringLiteral("cutReadout"));
+    statusBar()->addPermanentWidget(mCutReadout);
+
+    // Keys pressed while a popup is open, and the Browse dock's hiding.
+    qApp->installEventFilter(this);
+
+    setAcceptDrops(true);
+    const QRect g = geometry();
+    setGeometry(g.x(), g.y(), 800, 600);
+
+    loadSettings();
+    updateActions();
+}
+
+void Framzo::createConnections()
+{
     // Window-wide keys. A key that an action already carries (Ctrl+O, Return,
     // Ctrl+S) is not registered again: two shortcuts on one key would make
     // the key ambiguous and neither would fire.
     auto key = [this](const QKeySequence &seq) { return new QShortcut(seq, this); };
+    auto imageKey = [this, key](const QKeySequence &seq) { return mImageKeys.append(key(seq)), mImageKeys.last(); };
     connect(key(QKeySequence(Qt::Key_Escape)), &QShortcut::activated, this, &QWidget::close);
     connect(mpGetPath, &QAction::triggered, this, &Framzo::browse);
     connect(mpGenerate, &QAction::triggered, this, &Framzo::capture);
@@ -83,15 +109,15 @@ Framzo::Framzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(mpChooseTarget, &QAction::triggered, this, &Framzo::setCapturePath);
     connect(mpNext, &QToolButton::clicked, this, &Framzo::nextImg);
     connect(mpPrev, &QToolButton::clicked, this, &Framzo::prevImg);
-    connect(key(QKeySequence(Qt::Key_PageUp)), &QShortcut::activated, this, &Framzo::nextImg);
-    connect(key(QKeySequence(Qt::Key_PageDown)), &QShortcut::activated, this, &Framzo::prevImg);
+    connect(imageKey(QKeySequence(Qt::Key_PageUp)), &QShortcut::activated, this, &Framzo::nextImg);
+    connect(imageKey(QKeySequence(Qt::Key_PageDown)), &QShortcut::activated, this, &Framzo::prevImg);
     connect(mpRot90, &QAction::triggered, this, &Framzo::rotate90);
     connect(mpRot270, &QAction::triggered, this, &Framzo::rotate270);
     connect(mpSave, &QAction::triggered, this, &Framzo::saveImage);
     connect(mpSaveAs, &QAction::triggered, this, &Framzo::saveImageAs);
     connect(mpDelete, &QAction::triggered, this, &Framzo::askDeleteImg);
-    connect(key(QKeySequence(Qt::CTRL | Qt::Key_D)), &QShortcut::activated, this, &Framzo::askDeleteImg);
-    connect(key(QKeySequence(Qt::Key_Delete)), &QShortcut::activated, this, &Framzo::askDeleteImg);
+    connect(imageKey(QKeySequence(Qt::CTRL | Qt::Key_D)), &QShortcut::activated, this, &Framzo::askDeleteImg);
+    connect(imageKey(QKeySequence(Qt::Key_Delete)), &QShortcut::activated, this, &Framzo::askDeleteImg);
     connect(mpAbout, &QAction::triggered, this, &Framzo::showAboutDlg);
     connect(mpHtml, &QAction::triggered, this, &Framzo::showHtml);
     connect(mpHelp, &QAction::triggered, this, &Framzo::showHelpDlg);
@@ -105,34 +131,21 @@ Framzo::Framzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     connect(mpFileBar, &QToolBar::visibilityChanged, mpShowFile, &QAction::setChecked);
     connect(mpEditBar, &QToolBar::visibilityChanged, mpShowEdit, &QAction::setChecked);
     connect(mpCutBar, &QToolBar::visibilityChanged, mpShowCut, &QAction::setChecked);
-    connect(mpWidth, &QLineEdit::textChanged, this, &Framzo::updateCutSettings);
-    connect(mpHeight, &QLineEdit::textChanged, this, &Framzo::updateCutSettings);
-    connect(mpFit, &QCheckBox::toggled, this, &Framzo::updateCutSettings);
-    connect(mpFree, &QCheckBox::toggled, this, &Framzo::updateCutSettings);
-    connect(mpFrameColor, &QComboBox::currentIndexChanged, this, &Framzo::updateCutSettings);
-    setUpBatchCutting();
-
-    mpJpegQuality = new QAction(tr("JPEG Quality..."), this);
-    mpJpegQuality->setObjectName(QStringLiteral("mpJpegQuality"));
-    if (QMenu *edit = menuById(3)) {
-        edit->addSeparator();
-        edit->addAction(mpJpegQuality);
-    }
+    connect(mpUndo, &QAction::triggered, this, [this] { withActive([](Picture *pic) { pic->undo(); }); });
+    connect(mpRedo, &QAction::triggered, this, [this] { withActive([](Picture *pic) { pic->redo(); }); });
+    connect(mpCutNext, &QAction::triggered, this, &Framzo::cutAndNext);
+    // The keypad's Enter, as for Return.
+    connect(key(QKeySequence(Qt::SHIFT | Qt::Key_Enter)), &QShortcut::activated, this, &Framzo::cutAndNext);
     connect(mpJpegQuality, &QAction::triggered, this, &Framzo::askJpegQuality);
-
-    mCutReadout = new QLabel(statusBar());
-    mCutReadout->setObjectName(QStringLiteral("cutReadout"));
-    statusBar()->addPermanentWidget(mCutReadout);
-    connect(mpWorkspace, &QMdiArea::subWindowActivated, this, &Framzo::showCutReadout);
-
-    // Keys pressed while a popup is open, and the Browse dock's hiding.
-    qApp->installEventFilter(this);
-
-    setAcceptDrops(true);
-    const QRect g = geometry();
-    setGeometry(g.x(), g.y(), 800, 600);
-
-    loadSettings();
+    connect(mCutBar, &CutBar::changed, this, &Framzo::updateCutSettings);
+    connect(mCutBar, &CutBar::reshaped, this, &Framzo::reshapeFrames);
+    connect(mCutBar, &CutBar::turned, this, &Framzo::turnFrames);
+    connect(mCutBar, &CutBar::autoTurnOn, this, &Framzo::followPhotoOrientation);
+    connect(mpWorkspace, &QMdiArea::subWindowActivated, this, [this] {
+        updateActions();
+        showCutReadout();
+        followPhotoOrientation();
+    });
 }
 
 Framzo::~Framzo()
@@ -166,12 +179,15 @@ void Framzo::showCutReadout()
 
 void Framzo::showWriting(const QString &message)
 {
-    if (message.isEmpty()) {
+    if (message.isEmpty())
         statusBar()->clearMessage();
-        return;
-    }
-    statusBar()->showMessage(message);
-    statusBar()->repaint();
+    else
+        statusBar()->showMessage(message);
+}
+
+CutSettings Framzo::cutSettings() const
+{
+    return mCutBar->settings();
 }
 
 // ---- settings ---------------------------------------------------------------
@@ -224,16 +240,8 @@ void Framzo::loadSettings()
         setWindowState(windowState() | Qt::WindowMaximized);
 
     s.beginGroup(QStringLiteral("/CutSettings"));
-    mpFit->setChecked(s.value(QStringLiteral("/Fit"), mpFit->isChecked()).toBool());
-    mpFree->setChecked(s.value(QStringLiteral("/Free"), mpFree->isChecked()).toBool());
-    mpWidth->setText(s.value(QStringLiteral("/Width"), mpWidth->text()).toString());
-    mpHeight->setText(s.value(QStringLiteral("/Height"), mpHeight->text()).toString());
-    // The index in the colour list; one the list does not have is ignored.
-    bool ok = false;
-    const int colour = s.value(QStringLiteral("/FrameColor"), mpFrameColor->currentIndex()).toInt(&ok);
-    if (ok && colour >= 0 && colour < mpFrameColor->count())
-        mpFrameColor->setCurrentIndex(colour);
-    loadBatchSettings(s);
+    mCutBar->load(s);
+    mpKeepCuts->setChecked(s.value(QStringLiteral("/KeepEarlierCuts"), false).toBool());
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/ToolSettings"));
@@ -270,12 +278,8 @@ void Framzo::saveSettings()
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/CutSettings"));
-    s.setValue(QStringLiteral("/Fit"), mpFit->isChecked());
-    s.setValue(QStringLiteral("/Free"), mpFree->isChecked());
-    s.setValue(QStringLiteral("/Width"), mpWidth->text());
-    s.setValue(QStringLiteral("/Height"), mpHeight->text());
-    s.setValue(QStringLiteral("/FrameColor"), mpFrameColor->currentIndex());
-    saveBatchSettings(s);
+    mCutBar->save(s);
+    s.setValue(QStringLiteral("/KeepEarlierCuts"), mpKeepCuts->isChecked());
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/ToolSettings"));
@@ -286,7 +290,7 @@ void Framzo::saveSettings()
     s.sync();
 }
 
-// ---- opening windows --------------------------------------------------------
+// ---- opening and placing windows -------------------------------------------------
 
 void Framzo::openArguments(const QStringList &args)
 {
@@ -317,18 +321,12 @@ void Framzo::newChildWin(QString path)
         return;
     mLastPath = pathutil::beforeLastSlash(path);
 
-    auto *pic = new Picture(mpWorkspace, "Picture", Qt::SubWindow);
+    auto *pic = new Picture(mpWorkspace);
     pic->setAttribute(Qt::WA_DeleteOnClose);
     pic->setCutSettings(cutSettings());
     pic->setPhotoOptions(mPhotoOptions);
-    connect(pic, &Picture::cutWritten, this, &Framzo::newChildWin);
-    connect(pic, &Picture::failure, this, &Framzo::reportFailure);
-    connect(pic, &Picture::writing, this, &Framzo::showWriting);
-    connect(pic, &Picture::cutReadoutChanged, this, &Framzo::showCutReadout);
-    connectBatchCutting(pic);
+    connectPicture(pic);
     pic->showFrame(mpShowCut->isChecked());
-    connect(mpShowCut, &QAction::toggled, pic, &Picture::showFrame);
-    connect(mpCutBar, &QToolBar::visibilityChanged, pic, &Picture::showFrame);
 
     const bool first = mBatchIntoEmpty || mpWorkspace->subWindowList().isEmpty();
     QMdiSubWindow *sub = mpWorkspace->addSubWindow(pic);
@@ -339,75 +337,52 @@ void Framzo::newChildWin(QString path)
     // The frame (and the main window's corner, while maximised) shows the
     // format icon of the photo shown, which may change on Page Up.
     connect(pic, &QWidget::windowIconChanged, sub, &QWidget::setWindowIcon);
+    connect(sub, &QObject::destroyed, this, &Framzo::updateActions, Qt::QueuedConnection);
+    // Loaded before it is maximised, so that the window has its own size to
+    // go back to when the workspace restores it.
+    pic->loadImage(path);
     if (first) {
-        // Loaded before it is maximised, so that the window has its own
-        // size to go back to when the workspace restores it.
-        pic->loadImage(path);
         sub->showMaximized();
     } else {
-        pic->loadImage(path);
         sub->show();
         cascade();
     }
+    updateActions();
 }
 
-CutSettings Framzo::cutSettings() const
+void Framzo::connectPicture(Picture *pic)
 {
-    // The colour list's entries, in order.
-    static const QColor colours[] = {QColor(0, 0, 0), QColor(255, 255, 255), QColor(255, 0, 0),
-                                     QColor(0, 255, 0), QColor(0, 0, 255)};
-    CutSettings s;
-    s.widthText = mpWidth->text();
-    s.heightText = mpHeight->text();
-    s.useDpi = mpFit->isChecked();
-    s.free = mpFree->isChecked();
-    const int index = mpFrameColor->currentIndex();
-    if (index >= 0 && index < int(std::size(colours)))
-        s.frameColor = colours[index];
-    return s;
+    connect(pic, &Picture::cutWritten, this, &Framzo::newChildWin);
+    connect(pic, &Picture::failure, this, &Framzo::reportFailure);
+    connect(pic, &Picture::writing, this, &Framzo::showWriting);
+    connect(pic, &Picture::cutReadoutChanged, this, &Framzo::showCutReadout);
+    connect(pic, &Picture::editsChanged, this, &Framzo::updateActions);
+    connect(pic, &Picture::laidOut, this, [this, pic] { fitImageWindow(pic); });
+    connect(pic, &Picture::cutDone, this, [this, pic](const capture::Result &r) { cutDoneForNext(pic, r); });
+    connect(pic, &Picture::turnRequested, mCutBar, &CutBar::turn);
+    // Windows opened or stepped while another one is active wait until
+    // they are activated themselves.
+    connect(pic, &Picture::imageShown, this, [this, pic] {
+        if (pic == activePicture())
+            followPhotoOrientation();
+    });
+    connect(mpShowCut, &QAction::toggled, pic, &Picture::showFrame);
+    connect(mpCutBar, &QToolBar::visibilityChanged, pic, &Picture::showFrame);
 }
 
-void Framzo::updateCutSettings()
+void Framzo::fitImageWindow(Picture *pic)
 {
-    if (mFillingFields)
+    auto *sub = qobject_cast<QMdiSubWindow *>(pic->parentWidget());
+    if (!sub || sub->isMaximized() || sub->isMinimized())
         return;
-    const CutSettings s = cutSettings();
-    const QList<QMdiSubWindow *> windows = mpWorkspace->subWindowList();
-    for (QMdiSubWindow *sub : windows) {
-        if (auto *pic = qobject_cast<Picture *>(sub->widget()))
-            pic->setCutSettings(s);
-    }
-}
-
-void Framzo::updatePhotoOptions()
-{
-    const QList<QMdiSubWindow *> windows = mpWorkspace->subWindowList();
-    for (QMdiSubWindow *sub : windows) {
-        if (auto *pic = qobject_cast<Picture *>(sub->widget()))
-            pic->setPhotoOptions(mPhotoOptions);
-    }
-}
-
-void Framzo::askJpegQuality()
-{
-    int quality = mPhotoOptions.jpegQuality;
-    if (!Dialogs::instance()->askNumber(this, tr("JPEG Quality"),
-                                        tr("Quality of the JPEGs written, 1 to 100.\n"
-                                           "0 keeps the quality of each source photo."),
-                                        &quality, 0, 100))
-        return;
-    mPhotoOptions.jpegQuality = quality;
-    updatePhotoOptions();
-}
-
-Picture *Framzo::activePicture() const
-{
-    QMdiSubWindow *sub = mpWorkspace->currentSubWindow();
-    if (!sub)
-        sub = mpWorkspace->activeSubWindow();
-    if (!sub || !sub->widget() || sub->widget()->objectName() != QLatin1String("Picture"))
-        return nullptr;
-    return qobject_cast<Picture *>(sub->widget());
+    const QMargins m = sub->contentsMargins();
+    const QSize size = pic->baseSize() + QSize(m.left() + m.right(), m.top() + m.bottom());
+    // It stays where it was put, moved back only as far as it must to lie
+    // inside the workspace.
+    const QSize room = mpWorkspace->viewport()->size();
+    const QPoint at(qMax(0, qMin(sub->x(), room.width() - size.width())),
+                    qMax(0, qMin(sub->y(), room.height() - size.height())));
+    sub->setGeometry(QRect(at, size));
 }
 
 void Framzo::cascade()
@@ -430,11 +405,78 @@ void Framzo::tile()
     mpWorkspace->tileSubWindows();
 }
 
+Picture *Framzo::activePicture() const
+{
+    QMdiSubWindow *sub = mpWorkspace->currentSubWindow();
+    if (!sub)
+        sub = mpWorkspace->activeSubWindow();
+    if (!sub || !sub->widget() || sub->widget()->objectName() != QLatin1String("Picture"))
+        return nullptr;
+    return qobject_cast<Picture *>(sub->widget());
+}
+
+QList<Picture *> Framzo::pictures() const
+{
+    QList<Picture *> out;
+    const QList<QMdiSubWindow *> windows = mpWorkspace->subWindowList();
+    for (QMdiSubWindow *sub : windows) {
+        if (auto *pic = qobject_cast<Picture *>(sub->widget()))
+            out << pic;
+    }
+    return out;
+}
+
+void Framzo::updateActions()
+{
+    const Picture *pic = activePicture();
+    const bool on = pic != nullptr;
+    for (QAction *a : {mpSave, mpSaveAs, mpRot90, mpRot270, mpDelete, mpCutNext})
+        a->setEnabled(on);
+    for (QWidget *w : {mpPrev, mpNext, mpColor, mpNegative})
+        w->setEnabled(on);
+    for (QShortcut *k : std::as_const(mImageKeys))
+        k->setEnabled(on);
+    mpUndo->setEnabled(on && pic->photo()->undoStack()->canUndo());
+    mpRedo->setEnabled(on && pic->photo()->undoStack()->canRedo());
+}
+
+void Framzo::withActive(const std::function<void(Picture *)> &command)
+{
+    if (Picture *pic = activePicture())
+        command(pic);
+}
+
+void Framzo::updateCutSettings(const CutSettings &settings)
+{
+    for (Picture *pic : pictures())
+        pic->setCutSettings(settings);
+}
+
+void Framzo::updatePhotoOptions()
+{
+    for (Picture *pic : pictures())
+        pic->setPhotoOptions(mPhotoOptions);
+}
+
+void Framzo::askJpegQuality()
+{
+    int quality = mPhotoOptions.jpegQuality;
+    if (!Dialogs::instance()->askNumber(this, tr("JPEG Quality"),
+                                        tr("Quality of the JPEGs written, 1 to 100.\n"
+                                           "0 keeps the quality of each source photo."),
+                                        &quality, 0, 100))
+        return;
+    mPhotoOptions.jpegQuality = quality;
+    updatePhotoOptions();
+}
+
+// ---- the Browse dock and the gallery window ---------------------------------------
+
 void Framzo::browse()
 {
     if (!mpBrowseBar) {
         mpBrowseDock->setFeatures(QDockWidget::DockWidgetClosable);
-        mpBrowseBar = new BrowseBar(this, "Browse");
+        mpBrowseBar = new BrowseBar(this);
         disconnect(mDockToBrowse);
         connect(mpBrowseBar, &BrowseBar::OpenImg, this, &Framzo::newChildWin);
         mpBrowseDock->show();
@@ -463,7 +505,7 @@ void Framzo::leaveBrowseDock()
 
 void Framzo::showHtml()
 {
-    auto *html = new Html(capturePath, nullptr, "Html");
+    auto *html = new Html(capturePath);
     QMdiSubWindow *sub = mpWorkspace->addSubWindow(html);
     sub->show();
 }
@@ -510,51 +552,16 @@ void Framzo::showHelpDlg()
 
 // ---- closing ----------------------------------------------------------------
 
-QList<Picture *> Framzo::pictures() const
-{
-    QList<Picture *> out;
-    const QList<QMdiSubWindow *> windows = mpWorkspace->subWindowList();
-    for (QMdiSubWindow *sub : windows) {
-        if (auto *pic = qobject_cast<Picture *>(sub->widget()))
-            out << pic;
-    }
-    return out;
-}
-
 void Framzo::closeEvent(QCloseEvent *event)
 {
-    QList<Picture *> edited;
-    QStringList paths;
-    for (Picture *pic : pictures()) {
-        if (pic->hasUnsavedEdits()) {
-            edited << pic;
-            paths << pic->path();
-        }
-    }
-    if (!edited.isEmpty()) {
-        switch (Dialogs::instance()->askUnsaved(this, paths)) {
-        case Dialogs::Unsaved::Save: {
-            Picture *failed = nullptr;
-            for (Picture *pic : std::as_const(edited)) {
-                pic->saveInPlace();
-                if (pic->hasUnsavedEdits() && !failed)
-                    failed = pic;
-            }
-            if (failed) {
-                // It said why in the status bar; it stays open, in front,
-                // with its edits.
-                mpWorkspace->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(failed->parentWidget()));
-                event->ignore();
-                return;
-            }
-            break;
-        }
-        case Dialogs::Unsaved::Discard:
-            break;
-        case Dialogs::Unsaved::Cancel:
-            event->ignore();
-            return;
-        }
+    Picture *failed = nullptr;
+    if (!Picture::maybeSave(this, pictures(), &failed)) {
+        // A save that failed said why in the status bar; its window stays
+        // open, in front, with its edits.
+        if (failed)
+            mpWorkspace->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(failed->parentWidget()));
+        event->ignore();
+        return;
     }
     UiFramzo::closeEvent(event);
 }
@@ -608,73 +615,72 @@ void Framzo::dropEvent(QDropEvent *event)
 
 // ---- image commands: routed to the active image window ----------------------
 
-void Framzo::capture()
-{
-    // A capture needs somewhere to go: ask until a folder is chosen, even
-    // when there is nothing to cut yet.
-    while (capturePath.isEmpty())
-        setCapturePath();
-    if (Picture *pic = activePicture())
-        pic->captureTo(capturePath, cutNaming());
-}
-
-void Framzo::setCapturePath()
+bool Framzo::setCapturePath()
 {
     const QString folder = Dialogs::instance()->chooseFolder(
         this, capturePath, tr("Choose a directory where Framzo should save the captured images."));
     if (!folder.isEmpty())
         capturePath = folder;
+    return !folder.isEmpty();
+}
+
+bool Framzo::ensureCapturePath()
+{
+    if (!capturePath.isEmpty() || setCapturePath())
+        return true;
+    statusBar()->showMessage(tr("Nothing cut: no capture folder was chosen"));
+    return false;
+}
+
+void Framzo::capture()
+{
+    // A capture needs somewhere to go: the folder is asked for even when
+    // there is nothing to cut yet.
+    if (ensureCapturePath())
+        withActive([this](Picture *pic) { pic->captureTo(capturePath, cutNaming()); });
 }
 
 void Framzo::nextImg()
 {
-    if (Picture *pic = activePicture())
-        pic->stepInFolder(1);
+    withActive([](Picture *pic) { pic->stepInFolder(1); });
 }
 
 void Framzo::prevImg()
 {
-    if (Picture *pic = activePicture())
-        pic->stepInFolder(-1);
+    withActive([](Picture *pic) { pic->stepInFolder(-1); });
 }
 
 void Framzo::rotate90()
 {
-    if (Picture *pic = activePicture())
-        pic->rotateBy(90.0);
+    withActive([](Picture *pic) { pic->rotateBy(90.0); });
 }
 
 void Framzo::rotate270()
 {
-    if (Picture *pic = activePicture())
-        pic->rotateBy(270.0);
+    withActive([](Picture *pic) { pic->rotateBy(270.0); });
 }
 
 void Framzo::saveImage()
 {
-    if (Picture *pic = activePicture())
-        pic->saveInPlace();
+    withActive([](Picture *pic) { pic->saveInPlace(); });
 }
 
 void Framzo::saveImageAs()
 {
-    if (Picture *pic = activePicture())
-        pic->saveAs();
+    withActive([](Picture *pic) { pic->saveAs(); });
 }
 
 void Framzo::deleteImg()
 {
-    if (Picture *pic = activePicture())
-        pic->deleteFile();
+    withActive([](Picture *pic) { pic->deleteFile(); });
 }
 
 void Framzo::askDeleteImg()
 {
-    Picture *pic = activePicture();
-    if (!pic)
-        return;
-    if (Dialogs::instance()->confirmDelete(this, pic->path()))
-        deleteImg();
+    withActive([this](Picture *pic) {
+        if (Dialogs::instance()->confirmDelete(this, pic->path()))
+            deleteImg();
+    });
 }
 
 ColorPanel *Framzo::currentColorPanel() const
@@ -684,18 +690,17 @@ ColorPanel *Framzo::currentColorPanel() const
 
 void Framzo::openColor()
 {
-    Picture *pic = activePicture();
-    if (!pic)
-        return;
-    ColorPanel::Offsets start;
-    pic->colorSettings(start.red, start.green, start.blue, start.all);
-    if (colorPanel)
-        colorPanel->close();
-    // A popup at the pointer; it deletes itself when it closes.
-    colorPanel = new ColorPanel(this, start);
-    connect(colorPanel, &ColorPanel::showRequested, this, &Framzo::changeColor);
-    colorPanel->move(QCursor::pos());
-    colorPanel->show();
+    withActive([this](Picture *pic) {
+        ColorPanel::Offsets start;
+        pic->colorSettings(start.red, start.green, start.blue, start.all);
+        if (colorPanel)
+            colorPanel->close();
+        // A popup at the pointer; it deletes itself when it closes.
+        colorPanel = new ColorPanel(this, start);
+        connect(colorPanel, &ColorPanel::showRequested, this, &Framzo::changeColor);
+        colorPanel->move(QCursor::pos());
+        colorPanel->show();
+    });
 }
 
 int Framzo::changeColor()
@@ -709,58 +714,11 @@ int Framzo::changeColor()
 
 int Framzo::invertColor()
 {
-    if (Picture *pic = activePicture())
-        return pic->invertColors();
+    withActive([](Picture *pic) { pic->invertColors(); });
     return 0;
 }
 
 // ---- cutting one photo after another ----------------------------------------
-
-void Framzo::setUpBatchCutting()
-{
-    // Hidden with the numbers they turn while "free" is checked (the form
-    // starts with it checked).
-    setCutWidgetHidden(mpTurn, mpFree->isChecked());
-    setCutWidgetHidden(mpAutoTurn, mpFree->isChecked());
-    connect(mpCutNext, &QAction::triggered, this, &Framzo::cutAndNext);
-    // The keypad's Enter, as for Return.
-    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Enter), this), &QShortcut::activated, this,
-            &Framzo::cutAndNext);
-    connect(mpTurn, &QToolButton::clicked, this, &Framzo::turnFrame);
-    connect(mpPresets, &QComboBox::activated, this, &Framzo::choosePreset);
-    connect(mpAutoTurn, &QCheckBox::toggled, this, [this](bool on) {
-        if (on)
-            followPhotoOrientation();
-    });
-    connect(mpWidth, &QLineEdit::textChanged, this, &Framzo::showPreset);
-    connect(mpHeight, &QLineEdit::textChanged, this, &Framzo::showPreset);
-    connect(mpFit, &QCheckBox::toggled, this, &Framzo::showPreset);
-    connect(mpWorkspace, &QMdiArea::subWindowActivated, this, &Framzo::followPhotoOrientation);
-    showPreset();
-}
-
-void Framzo::connectBatchCutting(Picture *pic)
-{
-    connect(pic, &Picture::turnRequested, this, &Framzo::turnFrame);
-    // Windows opened or stepped while another one is active wait until
-    // they are activated themselves.
-    connect(pic, &Picture::imageShown, this, [this, pic] {
-        if (pic == activePicture())
-            followPhotoOrientation();
-    });
-}
-
-void Framzo::loadBatchSettings(QSettings &s)
-{
-    mpAutoTurn->setChecked(s.value(QStringLiteral("/AutoTurn"), false).toBool());
-    mpKeepCuts->setChecked(s.value(QStringLiteral("/KeepEarlierCuts"), false).toBool());
-}
-
-void Framzo::saveBatchSettings(QSettings &s) const
-{
-    s.setValue(QStringLiteral("/AutoTurn"), mpAutoTurn->isChecked());
-    s.setValue(QStringLiteral("/KeepEarlierCuts"), mpKeepCuts->isChecked());
-}
 
 capture::Naming Framzo::cutNaming() const
 {
@@ -770,16 +728,19 @@ capture::Naming Framzo::cutNaming() const
 void Framzo::cutAndNext()
 {
     // The first use asks for the capture folder as Return does.
-    while (capturePath.isEmpty())
-        setCapturePath();
-    Picture *pic = activePicture();
-    if (!pic)
+    if (!ensureCapturePath())
         return;
-    if (!pic->frameState().shown) {
-        statusBar()->showMessage(tr("Nothing cut: the frame is hidden with the Cut bar"));
-        return;
-    }
-    const capture::Result result = pic->cutInto(capturePath, cutNaming());
+    withActive([this](Picture *pic) {
+        if (!pic->frameState().shown) {
+            statusBar()->showMessage(tr("Nothing cut: the frame is hidden with the Cut bar"));
+            return;
+        }
+        pic->cutAndNext(capturePath, cutNaming());
+    });
+}
+
+void Framzo::cutDoneForNext(Picture *pic, const capture::Result &result)
+{
     if (result.path.isEmpty())
         return; // the failure is in the status bar; the photo stays, so that nothing is skipped
     QString message = tr("Cut %1 x %2 written to %3")
@@ -793,78 +754,38 @@ void Framzo::cutAndNext()
     statusBar()->showMessage(message);
 }
 
-void Framzo::swapSizeFields()
+void Framzo::turnFrames(const CutSettings &settings)
 {
-    const QSignalBlocker blockWidth(mpWidth);
-    const QSignalBlocker blockHeight(mpHeight);
-    const QString width = mpWidth->text();
-    mpWidth->setText(mpHeight->text());
-    mpHeight->setText(width);
-}
-
-void Framzo::turnFrame()
-{
-    swapSizeFields();
-    const CutSettings s = cutSettings();
     Picture *active = activePicture();
     // The other windows' frames follow the fields only where they lay the
     // other way.
     for (Picture *pic : pictures())
-        pic->turnFrame(s, pic == active);
+        pic->turnFrame(settings, pic == active);
+}
+
+void Framzo::reshapeFrames(const CutSettings &settings)
+{
+    for (Picture *pic : pictures())
+        pic->reshapeFrame(settings);
+    followPhotoOrientation();
 }
 
 void Framzo::followPhotoOrientation()
 {
     Picture *pic = activePicture();
-    if (!mpAutoTurn->isChecked() || !pic)
+    if (!mCutBar->autoTurn() || !pic)
         return;
-    // The photo's size is known from its header before its pixels come.
-    const QSize size = pic->surface().image;
-    if (size.isEmpty())
+    // The photo's size is known from its header before its pixels come; a
+    // square photo takes either way.
+    const QSize photo = pic->surface().image;
+    if (photo.isEmpty() || framegeometry::orientationOf(photo.width(), photo.height()) == framegeometry::Orientation::None)
         return;
-    using framegeometry::Orientation;
-    const Orientation photo = framegeometry::orientationOf(size.width(), size.height());
-    if (photo == Orientation::None)
-        return; // a square photo takes either
-    const bool swap = framegeometry::orientationOf(mpWidth->text(), mpHeight->text()) == framegeometry::opposite(photo);
-    if (swap)
-        swapSizeFields();
-    const CutSettings s = cutSettings();
-    if (!swap) {
+    const bool swapped = mCutBar->turnTo(photo);
+    const CutSettings s = mCutBar->settings();
+    if (!swapped) {
         pic->turnFrame(s, false); // a frame the user shaped the other way
         return;
     }
     for (Picture *p : pictures())
         p->turnFrame(s, false);
-}
-
-void Framzo::choosePreset(int index)
-{
-    bool ok = false;
-    const int preset = mpPresets->itemData(index).toInt(&ok);
-    if (!ok || preset < 0 || preset >= cutpresets::all().size()) {
-        showPreset(); // "custom" fills nothing
-        return;
-    }
-    const CutSettings s = cutpresets::applied(cutpresets::all().at(preset), cutSettings());
-    mFillingFields = true;
-    // "free" first: it hides "use dpi" while it is checked.
-    mpFree->setChecked(s.free);
-    mpFit->setChecked(s.useDpi);
-    mpWidth->setText(s.widthText);
-    mpHeight->setText(s.heightText);
-    mFillingFields = false;
-    const CutSettings now = cutSettings();
-    for (Picture *pic : pictures())
-        pic->reshapeFrame(now);
-    followPhotoOrientation();
-    showPreset();
-}
-
-void Framzo::showPreset()
-{
-    if (mFillingFields)
-        return;
-    const int index = mpPresets->findData(cutpresets::find(cutSettings()));
-    mpPresets->setCurrentIndex(qMax(0, index));
 }

@@ -1,33 +1,34 @@
 #pragma once
 // The main window: the workspace of image and gallery windows, the
 // window-wide shortcuts, the routing of image commands to the active image
-// window, drag and drop, and the settings kept between runs.
+// window, where image windows lie in the workspace, drag and drop, and the
+// settings kept between runs.
 
-#include "ui/forms/uiframzo.h"
-#include "core/imageio/imageio.h"
-#include "core/imageio/imagewrite.h"
 #include "core/cut/capture.h"
 #include "core/cut/cutsettings.h"
+#include "core/imageio/imagewrite.h"
+#include "ui/forms/uiframzo.h"
 
 #include <QPointer>
 #include <QString>
 #include <memory>
 
 class BrowseBar;
+class ColorPanel;
+class CutBar;
 class Picture;
-class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
+class QLabel;
 class QSettings;
 class QShortcut;
-class ColorPanel;
 
 class Framzo : public UiFramzo
 {
     Q_OBJECT
 
 public:
-    explicit Framzo(QWidget *parent = nullptr, const char *name = nullptr, Qt::WindowFlags flags = Qt::Window);
+    explicit Framzo(QWidget *parent = nullptr);
     ~Framzo() override;
 
     QMdiArea *mpWorkspace = nullptr;
@@ -79,7 +80,8 @@ public slots:
 
 private slots:
     void capture();
-    void setCapturePath();
+    // Asks for the capture folder; true when one was chosen.
+    bool setCapturePath();
     void nextImg();
     void prevImg();
     void rotate90();
@@ -101,11 +103,6 @@ private slots:
     // Shift+Return: cuts as capture() does, opens nothing, says what was
     // written where, and shows the next photo of the folder.
     void cutAndNext();
-    // The turn button and the key O: the size fields swap, and the frame of
-    // the active image window turns with them.
-    void turnFrame();
-    // A preset chosen from the Cut bar's list (its item index).
-    void choosePreset(int index);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -117,49 +114,59 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The keys and the actions' slots, each on one line.
+    void createConnections();
     void loadSettings();
     void saveSettings();
     void openBatch(const QStringList &paths);
-    // Hands the Cut bar's settings to every image window.
-    void updateCutSettings();
-    // Hands the photo options to every image window.
+    // Makes sure there is a capture folder, asking for one while there is
+    // none. False when the question was cancelled: nothing is cut then.
+    bool ensureCapturePath();
+    // Runs command on the active image window, if there is one.
+    void withActive(const std::function<void(Picture *)> &command);
+    // Actions that need an image window are enabled while there is one.
+    void updateActions();
+    // Sizes an image window around its contents where it lies (the one
+    // owner of the image windows' geometry, with cascade()).
+    void fitImageWindow(Picture *pic);
+    // Hands the Cut bar's settings, or the photo options, to every image
+    // window.
+    void updateCutSettings(const CutSettings &settings);
     void updatePhotoOptions();
     // Shows the active image window's readout of its cut.
     void showCutReadout();
-    // Shows what a long write is doing, at once (the write keeps the event
-    // loop waiting), or takes the line away when message is empty.
+    // Shows what a long write is doing, or takes the line away when message
+    // is empty.
     void showWriting(const QString &message);
     // Moves the keyboard focus out of the Browse dock into the active
     // workspace window, as the dock hides.
     void leaveBrowseDock();
     // The image windows, in the workspace's order.
     QList<Picture *> pictures() const;
+    // Connects a new image window to the main window.
+    void connectPicture(Picture *pic);
 
-    // Cutting one photo after another: the connections of the Cut and Next
-    // action, the presets, the turn button and "auto" (made once), and those
-    // of each new image window.
-    void setUpBatchCutting();
-    void connectBatchCutting(Picture *pic);
-    void loadBatchSettings(QSettings &s);
-    void saveBatchSettings(QSettings &s) const;
-    // The preset list shows the preset the Cut bar's fields stand for.
-    void showPreset();
-    // With "auto" on, turns the size fields, and the frame, to the active
-    // image window's photo.
+    // Cutting one photo after another.
+    void cutDoneForNext(Picture *pic, const capture::Result &result);
+    // The turn button and the key O: the frame of the active image window
+    // turns with the numbers; the others where they lie the other way.
+    void turnFrames(const CutSettings &settings);
+    // A preset chosen: every frame takes its shape.
+    void reshapeFrames(const CutSettings &settings);
+    // With "auto" on, turns the numbers, and the frame, to the active image
+    // window's photo.
     void followPhotoOrientation();
-    // Swaps the two size fields, handing nothing on: the caller does.
-    void swapSizeFields();
     capture::Naming cutNaming() const;
 
     std::unique_ptr<QSettings> mpSettings;
+    CutBar *mCutBar = nullptr;
     imageio::PhotoOptions mPhotoOptions;
     QMetaObject::Connection mDockToBrowse;
+    // Keys that act on the active image window, enabled with its actions.
+    QList<QShortcut *> mImageKeys;
     // Windows opened in one go into an empty workspace all open maximised:
     // set while such a batch is being opened.
     bool mBatchIntoEmpty = false;
-    // Set while a preset fills the Cut bar: its fields and boxes change one
-    // after another, and the windows get the result once.
-    bool mFillingFields = false;
     // The colour panel built last; it deletes itself when it closes.
     QPointer<ColorPanel> colorPanel;
     // Lasting, so that the messages that come and go do not hide it.

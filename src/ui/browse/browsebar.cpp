@@ -99,7 +99,7 @@ const QString kKeyImage = QStringLiteral("3");
 const QString BrowseBar::kDirOpenName = QStringLiteral("folder-open");
 const QString BrowseBar::kDirClosedName = QStringLiteral("folder-closed");
 
-BrowseBar::BrowseBar(UiFramzo *mainWindow, const char *)
+BrowseBar::BrowseBar(UiFramzo *mainWindow)
     : QObject(nullptr), mpMain(mainWindow), mDirOpen(kDirOpenXpm), mDirClosed(kDirClosedXpm)
 {
     if (!mpMain)

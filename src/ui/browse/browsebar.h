@@ -22,9 +22,9 @@ class BrowseBar : public QObject
     Q_OBJECT
 
 public:
-    // The name is not used; the controller has no parent object and lives
-    // as long as the program. Without a main window it does nothing.
-    explicit BrowseBar(UiFramzo *mainWindow, const char *name = nullptr);
+    // The controller has no parent object and lives as long as the program.
+    // Without a main window it does nothing.
+    explicit BrowseBar(UiFramzo *mainWindow);
     ~BrowseBar() override;
 
     // Every tree item keeps the name of its icon here (Name column): a name

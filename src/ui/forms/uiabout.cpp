@@ -9,11 +9,9 @@
 #include <QSpacerItem>
 #include <QVBoxLayout>
 
-UiAbout::UiAbout(QWidget *parent, const char *name, bool modal, Qt::WindowFlags flags)
-    : QDialog(parent, flags)
+UiAbout::UiAbout(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(name ? QString::fromUtf8(name) : QStringLiteral("UiAbout"));
-    setModal(modal);
+    setObjectName(QStringLiteral("UiAbout"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setMaximumSize(32000, 32000);
     setWindowIcon(fromMimeSource(QStringLiteral("icon.bmp")));

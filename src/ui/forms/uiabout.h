@@ -13,8 +13,7 @@ class UiAbout : public QDialog
 {
     Q_OBJECT
 public:
-    explicit UiAbout(QWidget *parent = nullptr, const char *name = nullptr, bool modal = false,
-                     Qt::WindowFlags flags = {});
+    explicit UiAbout(QWidget *parent = nullptr);
 
     QLabel *textLabel1 = nullptr;
     QPushButton *mpAboutOk = nullptr;

@@ -3,7 +3,6 @@
 #include "ui/forms/elidedlabel.h"
 #include "ui/forms/foldertree.h"
 #include "ui/images/mimesourcefactory.h"
-#include "core/cut/cutpresets.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -56,11 +55,10 @@ QAction *holderOf(QToolBar *bar, QWidget *widget)
 
 } // namespace
 
-UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
-    : QMainWindow(parent, flags)
+UiFramzo::UiFramzo(QWidget *parent) : QMainWindow(parent, Qt::Window)
 {
     statusBar();
-    setObjectName(name ? QString::fromLatin1(name) : QStringLiteral("UiFramzo"));
+    setObjectName(QStringLiteral("UiFramzo"));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     setMinimumSize(131, 168);
     setWindowIcon(QIcon(fromMimeSource(QStringLiteral("icon16.bmp"))));
@@ -90,6 +88,8 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     mpCutNext = makeAction(this, "mpCutNext");
     mpKeepCuts = makeAction(this, "mpKeepCuts");
     mpKeepCuts->setCheckable(true);
+    mpUndo = makeAction(this, "mpUndo");
+    mpRedo = makeAction(this, "mpRedo");
     for (QAction *a : {mpShowFile, mpShowEdit, mpShowCut}) {
         a->setCheckable(true);
         a->setChecked(true);
@@ -246,7 +246,8 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
         mMenus.insert(id, menu);
     };
     addMenu(2, {mpGetPath, mpSave, mpSaveAs, mpDelete, nullptr, mpQuit});
-    addMenu(3, {mpRot270, mpRot90, nullptr, mpGenerate, mpCutNext, mpChooseTarget, mpKeepCuts});
+    addMenu(3, {mpUndo, mpRedo, nullptr, mpRot270, mpRot90, nullptr, mpGenerate, mpCutNext, mpChooseTarget,
+                mpKeepCuts});
     addMenu(4, {mpHtml, nullptr, mpShowFile, mpShowEdit, mpShowCut});
     addMenu(5, {mpCascade, mpTile});
     // Help first, then About: F1 reaches the help pages from the menu.
@@ -257,14 +258,7 @@ UiFramzo::UiFramzo(QWidget *parent, const char *name, Qt::WindowFlags flags)
     resize(QSize(717, 495).expandedTo(minimumSizeHint()));
 
     // Internal connections.
-    connect(mpGetPath, &QAction::triggered, this, &UiFramzo::fileOpen);
-    connect(mpSave, &QAction::triggered, this, &UiFramzo::fileSave);
-    connect(mpQuit, &QAction::triggered, this, &UiFramzo::fileExit);
-    connect(mpRot270, &QAction::triggered, this, &UiFramzo::editUndo);
-    connect(mpRot90, &QAction::triggered, this, &UiFramzo::editRedo);
-    connect(mpGenerate, &QAction::triggered, this, &UiFramzo::editCut);
     connect(mpQuit, &QAction::triggered, this, &QWidget::close);
-    connect(mpAbout, &QAction::triggered, this, &UiFramzo::helpAbout);
     // The turn button and "auto" belong to the two numbers: they show with them.
     for (QWidget *w :
          {static_cast<QWidget *>(mpFit), static_cast<QWidget *>(mpLabelCm), static_cast<QWidget *>(mpLabelX),
@@ -321,6 +315,10 @@ void UiFramzo::languageChange()
     set(mpChooseTarget, tr("Choose Target"), {}, {}, QKeySequence());
     set(mpKeepCuts, tr("Keep Earlier Cuts"), {},
         tr("a cut of the same name as an earlier one is written as name_1, name_2, ..."), QKeySequence());
+    set(mpUndo, tr("Undo"), tr("&Undo"), tr("Undo the last edit (Ctrl+Z)"), QKeySequence(tr("Ctrl+Z")));
+    set(mpRedo, tr("Redo"), tr("&Redo"), tr("Redo the edit undone last (Ctrl+Shift+Z, Ctrl+Y)"),
+        QKeySequence(tr("Ctrl+Shift+Z")));
+    mpRedo->setShortcuts({QKeySequence(tr("Ctrl+Shift+Z")), QKeySequence(tr("Ctrl+Y"))});
     set(mpHtml, tr("Create Html Gallery"), tr("Create Html File"), {}, QKeySequence());
     set(mpShowFile, tr("File"), tr("File"), {}, QKeySequence());
     set(mpShowEdit, tr("Edit"), tr("Edit"), {}, QKeySequence());
@@ -354,23 +352,9 @@ void UiFramzo::languageChange()
     mpLabelCm->setText(tr("cm"));
     mpFit->setText(tr("use dpi"));
     mpFree->setText(tr("free"));
+    // The entries of the colour and preset lists are the Cut bar's (CutBar).
     mpFrameColor->setToolTip(tr("frame color"));
-    mpFrameColor->clear();
-    mpFrameColor->addItem(QIcon(fromMimeSource(QStringLiteral("black.bmp"))), tr("black"));
-    mpFrameColor->addItem(QIcon(fromMimeSource(QStringLiteral("white.bmp"))), tr("white"));
-    mpFrameColor->addItem(QIcon(fromMimeSource(QStringLiteral("red.bmp"))), tr("red"));
-    mpFrameColor->addItem(QIcon(fromMimeSource(QStringLiteral("green.bmp"))), tr("green"));
-    mpFrameColor->addItem(QIcon(fromMimeSource(QStringLiteral("blue.bmp"))), tr("blue"));
-
     mpPresets->setToolTip(tr("print sizes and ratios"));
-    mpPresets->clear();
-    mpPresets->addItem(tr("custom"), -1);
-    const QList<cutpresets::Preset> &presets = cutpresets::all();
-    for (int i = 0; i < presets.size(); ++i) {
-        if (i > 0 && presets.at(i).centimetres != presets.at(i - 1).centimetres)
-            mpPresets->insertSeparator(mpPresets->count());
-        mpPresets->addItem(cutpresets::label(presets.at(i)), i);
-    }
     mpTurn->setText(tr("turn"));
     mpTurn->setToolTip(tr("turn the frame: the two numbers swap [O]"));
     mpAutoTurn->setText(tr("auto"));
@@ -386,19 +370,3 @@ void UiFramzo::languageChange()
         if (QMenu *m = menuById(id))
             m->setTitle(tr(titles[id - 2]));
 }
-
-void UiFramzo::fileNew() {}
-void UiFramzo::fileOpen() {}
-void UiFramzo::fileSave() {}
-void UiFramzo::fileSaveAs() {}
-void UiFramzo::filePrint() {}
-void UiFramzo::fileExit() {}
-void UiFramzo::editUndo() {}
-void UiFramzo::editRedo() {}
-void UiFramzo::editCut() {}
-void UiFramzo::editCopy() {}
-void UiFramzo::editPaste() {}
-void UiFramzo::editFind() {}
-void UiFramzo::helpIndex() {}
-void UiFramzo::helpContents() {}
-void UiFramzo::helpAbout() {}

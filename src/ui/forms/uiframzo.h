@@ -22,8 +22,7 @@ class UiFramzo : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit UiFramzo(QWidget *parent = nullptr, const char *name = nullptr,
-                      Qt::WindowFlags flags = Qt::Window);
+    explicit UiFramzo(QWidget *parent = nullptr);
     ~UiFramzo() override;
 
     // Actions, in creation order.
@@ -48,6 +47,9 @@ public:
     QAction *mpCutNext;
     // Checkable: a cut never replaces an earlier one of the same name.
     QAction *mpKeepCuts;
+    // Undo and Redo of the active image window's edits.
+    QAction *mpUndo;
+    QAction *mpRedo;
 
     // The bars (no object names) and the Browse dock.
     QToolBar *mpFileBar;
@@ -92,24 +94,6 @@ public:
     // Shows or hides one of the cut settings widgets. A widget on a tool bar
     // is shown and hidden through the bar's action for it.
     void setCutWidgetHidden(QWidget *widget, bool hidden);
-
-public slots:
-    // Placeholders kept from the form; they do nothing.
-    virtual void fileNew();
-    virtual void fileOpen();
-    virtual void fileSave();
-    virtual void fileSaveAs();
-    virtual void filePrint();
-    virtual void fileExit();
-    virtual void editUndo();
-    virtual void editRedo();
-    virtual void editCut();
-    virtual void editCopy();
-    virtual void editPaste();
-    virtual void editFind();
-    virtual void helpIndex();
-    virtual void helpContents();
-    virtual void helpAbout();
 
 protected slots:
     virtual void languageChange();

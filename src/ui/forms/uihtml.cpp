@@ -69,10 +69,9 @@ QListWidget *makeIconView(QWidget *parent, const char *name)
 
 } // namespace
 
-UiHtml::UiHtml(QWidget *parent, const char *name, Qt::WindowFlags flags)
-    : QWidget(parent, flags)
+UiHtml::UiHtml(QWidget *parent) : QWidget(parent)
 {
-    setObjectName(name ? QString::fromLatin1(name) : QStringLiteral("UiHtml"));
+    setObjectName(QStringLiteral("UiHtml"));
     setWindowIcon(QIcon(fromMimeSource(QStringLiteral("html.bmp"))));
     setMinimumSize(600, 320);
     setMaximumSize(32767, 32767);

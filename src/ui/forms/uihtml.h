@@ -17,7 +17,7 @@ class UiHtml : public QWidget
     Q_OBJECT
 
 public:
-    explicit UiHtml(QWidget *parent = nullptr, const char *name = nullptr, Qt::WindowFlags flags = {});
+    explicit UiHtml(QWidget *parent = nullptr);
     ~UiHtml() override;
 
     // Left: the folder being browsed.

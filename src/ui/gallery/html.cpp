@@ -45,10 +45,9 @@ QImage folderIcon(const QString &path)
 
 } // namespace
 
-Html::Html(const QString &startFolder, QWidget *parent, const char *name)
-    : UiHtml(parent, name)
+Html::Html(const QString &startFolder, QWidget *parent) : UiHtml(parent)
 {
-    setObjectName(QString::fromLatin1(name ? name : "Html"));
+    setObjectName(QStringLiteral("Html"));
     QPixmap blank(kIconBox);
     blank.fill(Qt::transparent);
     mPlaceholder = QIcon(blank);

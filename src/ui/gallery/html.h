@@ -24,7 +24,7 @@ public:
     // startFolder: the folder shown first (the main window's capture folder);
     // everything after its last "/" is dropped. Without a "/" no folder is
     // shown and generating does nothing until one is chosen.
-    explicit Html(const QString &startFolder, QWidget *parent = nullptr, const char *name = "Html");
+    explicit Html(const QString &startFolder, QWidget *parent = nullptr);
     ~Html() override;
 
     // Data of the entries of both icon views.
