@@ -109,8 +109,15 @@ private slots:
         }
         main.newChildWin(mC);
         QCOMPARE(windows(main).size(), 3);
-        for (QMdiSubWindow *sub : windows(main))
+        // Cascaded, and still so once their pixels have come: no window
+        // lies on top of another.
+        QVERIFY(testutil::settle(main));
+        QSet<QPoint> corners;
+        for (QMdiSubWindow *sub : windows(main)) {
             QCOMPARE(sub->size(), frameFor(sub));
+            corners.insert(sub->pos());
+        }
+        QCOMPARE(corners.size(), 3);
     }
 
     void batchIntoEmptyWorkspaceIsAllMaximised()
