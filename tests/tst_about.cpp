@@ -144,7 +144,7 @@ void TstAbout::helpPath()
 {
     QFETCH(QString, program);
     QFETCH(QString, help);
-    QCOMPARE(Framzo::helpPathFor(program), help);
+    QCOMPARE(HelpView::pathFor(program), help);
 }
 
 void TstAbout::centring_data()
@@ -175,7 +175,7 @@ void TstAbout::helpViewMissingFile()
     QVERIFY(dir.isValid());
     QPointer<QTextBrowser> browser;
     {
-        HelpView view(Framzo::helpPathFor(dir.path() + QStringLiteral("/nowhere/framzo")));
+        HelpView view(HelpView::pathFor(dir.path() + QStringLiteral("/nowhere/framzo")));
         browser = view.browser();
     }
     // The viewer outlives the HelpView that opened it.

@@ -788,7 +788,7 @@ private slots:
         drag(main->activePicture(), QPoint(28, 28), QPoint(80, 60));
         for (int i = 0; i < 3; ++i)
             main->mpCutNext->trigger();
-            QVERIFY(testutil::settle(*main));
+        QVERIFY(testutil::settle(*main));
         QCOMPARE(QDir(mCutDir).entryList(QDir::Files, QDir::Name), after);
         for (const QString &name : before) {
             if (keep)

@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(form.mpNext->toolTip(), QStringLiteral("next picture [Page Up]"));
         QCOMPARE(form.mpColor->toolTip(), QStringLiteral("colors"));
         QCOMPARE(form.mpNegative->toolTip(), QStringLiteral("Invert Colors"));
-        new CutBar(&form); // fills the colour and preset lists
+        new CutBar(&form, [] { return QList<Picture *>(); }, [] { return nullptr; }); // fills the lists
         QCOMPARE(form.mpFrameColor->count(), 5);
         QCOMPARE(form.mpFrameColor->itemText(2), QStringLiteral("red"));
         QCOMPARE(form.mpFrameColor->currentIndex(), 0);

@@ -4,10 +4,12 @@
 #include "core/cut/framegeometry.h"
 #include "ui/forms/uiframzo.h"
 #include "ui/images/mimesourcefactory.h"
+#include "ui/picture/picture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -34,11 +36,16 @@ const FrameColour kColours[] = {
 
 } // namespace
 
-CutBar::CutBar(UiFramzo *form) : QObject(form), mForm(form)
+CutBar::CutBar(UiFramzo *form, std::function<QList<Picture *>()> pictures, std::function<Picture *()> active)
+    : QObject(form), mForm(form), mPictures(std::move(pictures)), mActive(std::move(active))
 {
     fillLists();
-    // Hidden with the numbers they turn while "free" is checked (the form
-    // starts with it checked).
+    // The numbers and their unit show while "free" is off (the form starts
+    // with it checked), and so do turn and auto, which turn them.
+    for (QWidget *w : {static_cast<QWidget *>(form->mpFit), static_cast<QWidget *>(form->mpLabelCm),
+                       static_cast<QWidget *>(form->mpLabelX), static_cast<QWidget *>(form->mpHeight),
+                       static_cast<QWidget *>(form->mpWidth)})
+        form->setCutWidgetHidden(w, true);
     form->setCutWidgetHidden(form->mpTurn, form->mpFree->isChecked());
     form->setCutWidgetHidden(form->mpAutoTurn, form->mpFree->isChecked());
 
@@ -51,7 +58,7 @@ CutBar::CutBar(UiFramzo *form) : QObject(form), mForm(form)
     connect(form->mpPresets, &QComboBox::activated, this, &CutBar::choosePreset);
     connect(form->mpAutoTurn, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
-            emit autoTurnOn();
+            followPhoto();
     });
     showPreset();
 }
@@ -98,7 +105,9 @@ void CutBar::tellChanged()
     if (mFilling)
         return;
     showPreset();
-    emit changed(settings());
+    const CutSettings s = settings();
+    for (Picture *pic : mPictures())
+        pic->setCutSettings(s);
 }
 
 void CutBar::swapFields()
@@ -113,22 +122,35 @@ void CutBar::swapFields()
 void CutBar::turn()
 {
     swapFields();
-    emit turned(settings());
+    const CutSettings s = settings();
+    Picture *active = mActive();
+    for (Picture *pic : mPictures())
+        pic->turnFrame(s, pic == active);
 }
 
-bool CutBar::turnTo(const QSize &photo)
+void CutBar::followPhoto()
 {
     using framegeometry::Orientation;
-    if (!autoTurn() || photo.isEmpty())
-        return false;
-    const Orientation wanted = framegeometry::orientationOf(photo.width(), photo.height());
+    Picture *pic = mActive();
+    if (!autoTurn() || !pic)
+        return;
+    // The photo's size is known from its header before its pixels come; a
+    // square photo takes either way.
+    const QSize photo = pic->surface().image;
+    const Orientation wanted = photo.isEmpty() ? Orientation::None : framegeometry::orientationOf(photo.width(), photo.height());
     if (wanted == Orientation::None)
-        return false; // a square photo takes either
-    const Orientation now = framegeometry::orientationOf(mForm->mpWidth->text(), mForm->mpHeight->text());
-    if (now != framegeometry::opposite(wanted))
-        return false;
-    swapFields();
-    return true;
+        return;
+    const bool swap = framegeometry::orientationOf(mForm->mpWidth->text(), mForm->mpHeight->text())
+        == framegeometry::opposite(wanted);
+    if (swap)
+        swapFields();
+    const CutSettings s = settings();
+    if (!swap) {
+        pic->turnFrame(s, false); // a frame the user shaped the other way
+        return;
+    }
+    for (Picture *p : mPictures())
+        p->turnFrame(s, false);
 }
 
 void CutBar::choosePreset(int index)
@@ -148,7 +170,10 @@ void CutBar::choosePreset(int index)
     mForm->mpHeight->setText(s.heightText);
     mFilling = false;
     showPreset();
-    emit reshaped(settings());
+    const CutSettings now = settings();
+    for (Picture *pic : mPictures())
+        pic->reshapeFrame(now);
+    followPhoto();
 }
 
 void CutBar::showPreset()

@@ -1,15 +1,20 @@
 #pragma once
 // What the Cut bar does: its two numbers, "use dpi" and "free", the list of
 // presets, the frame colours, the turn button and "auto". It reads the
-// form's widgets into one CutSettings value and tells when that changed;
-// the main window hands the value to every image window. The form only
+// form's widgets into one CutSettings value and hands it to every image
+// window whenever it changes: typed numbers wait for the next drag, a
+// preset reshapes the frames at once, a turn turns them. The form only
 // builds the widgets.
 
 #include "core/cut/cutsettings.h"
 
+#include <QList>
 #include <QObject>
 #include <QSize>
 
+#include <functional>
+
+class Picture;
 class QSettings;
 class UiFramzo;
 
@@ -19,34 +24,26 @@ class CutBar : public QObject
 
 public:
     // Fills the form's preset and colour lists and takes over its Cut bar.
-    explicit CutBar(UiFramzo *form);
+    // pictures() gives the image windows, active() the one in front.
+    CutBar(UiFramzo *form, std::function<QList<Picture *>()> pictures, std::function<Picture *()> active);
 
     // What the bar says now.
     CutSettings settings() const;
     bool autoTurn() const;
 
-    // With "auto" on, turns the two numbers to a photo of that size: a
-    // portrait frame on a portrait photo. True when they were swapped.
-    bool turnTo(const QSize &photo);
+    // With "auto" on, turns the two numbers, and the frames, to the active
+    // window's photo: a portrait frame on a portrait photo.
+    void followPhoto();
 
     // The bar's part of the settings store (the current group): the
     // numbers, the boxes, the colour and "auto".
     void load(QSettings &store);
     void save(QSettings &store) const;
 
-signals:
-    // The numbers, the boxes or the colour were changed.
-    void changed(const CutSettings &settings);
-    // A preset was chosen: the frames take its shape at once.
-    void reshaped(const CutSettings &settings);
-    // The turn button or the key O swapped the numbers: the frame of the
-    // active window turns with them.
-    void turned(const CutSettings &settings);
-    // "auto" was switched on: the frame turns to the active photo.
-    void autoTurnOn();
-
 public slots:
-    // The turn button and the key O.
+    // The turn button and the key O: the numbers swap, and the frame of the
+    // active window turns with them; the others where they lie the other
+    // way.
     void turn();
 
 private:
@@ -59,6 +56,8 @@ private:
     void swapFields();
 
     UiFramzo *mForm;
+    std::function<QList<Picture *>()> mPictures;
+    std::function<Picture *()> mActive;
     // Set while a preset fills the bar: its fields and boxes change one
     // after another, and the windows get the result once.
     bool mFilling = false;

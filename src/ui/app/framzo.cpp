@@ -1,12 +1,12 @@
 #include "ui/app/framzo.h"
 
 #include "core/base/pathutil.h"
-#include "core/cut/framegeometry.h"
 #include "core/imageio/imageio.h"
 #include "core/photo/photo.h"
 #include "ui/app/cutbar.h"
 #include "ui/app/helpview.h"
-#include "ui/app/windowplacement.h"
+#include "ui/app/imagewindows.h"
+#include "ui/app/mainsettings.h"
 #include "ui/browse/browsebar.h"
 #include "ui/forms/dialogs.h"
 #include "ui/forms/uiabout.h"
@@ -15,13 +15,8 @@
 #include "ui/picture/picture.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QCursor>
-#include <QDir>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -43,10 +38,6 @@
 
 #include <utility>
 
-#ifndef FRAMZO_HELP_INSTALL_DIR
-#define FRAMZO_HELP_INSTALL_DIR "share/framzo/help"
-#endif
-
 Framzo::Framzo(QWidget *parent) : UiFramzo(parent)
 {
     setObjectName(QStringLiteral("Framzo"));
@@ -65,12 +56,8 @@ Framzo::Framzo(QWidget *parent) : UiFramzo(parent)
     boxLayout->addWidget(mpWorkspace);
     setCentralWidget(box);
 
-    for (QWidget *w : {static_cast<QWidget *>(mpFit), static_cast<QWidget *>(mpLabelCm),
-                       static_cast<QWidget *>(mpLabelX), static_cast<QWidget *>(mpHeight),
-                       static_cast<QWidget *>(mpWidth)})
-        setCutWidgetHidden(w, true);
-
-    mCutBar = new CutBar(this);
+    mCutBar = new CutBar(
+        this, [this] { return imagewindows::all(mpWorkspace); }, [this] { return activePicture(); });
     mpJpegQuality = new QAction(tr("JPEG Quality..."), this);
     mpJpegQuality->setObjectName(QStringLiteral("mpJpegQuality"));
     if (QMenu *edit = menuById(3)) {
@@ -137,14 +124,10 @@ void Framzo::createConnections()
     // The keypad's Enter, as for Return.
     connect(key(QKeySequence(Qt::SHIFT | Qt::Key_Enter)), &QShortcut::activated, this, &Framzo::cutAndNext);
     connect(mpJpegQuality, &QAction::triggered, this, &Framzo::askJpegQuality);
-    connect(mCutBar, &CutBar::changed, this, &Framzo::updateCutSettings);
-    connect(mCutBar, &CutBar::reshaped, this, &Framzo::reshapeFrames);
-    connect(mCutBar, &CutBar::turned, this, &Framzo::turnFrames);
-    connect(mCutBar, &CutBar::autoTurnOn, this, &Framzo::followPhotoOrientation);
     connect(mpWorkspace, &QMdiArea::subWindowActivated, this, [this] {
         updateActions();
         showCutReadout();
-        followPhotoOrientation();
+        mCutBar->followPhoto();
     });
 }
 
@@ -192,102 +175,25 @@ CutSettings Framzo::cutSettings() const
 
 // ---- settings ---------------------------------------------------------------
 
-namespace {
-
-// The per-user store (it falls back to the machine-wide one for reading):
-// an ordinary user cannot write the machine-wide store.
-std::unique_ptr<QSettings> openStore()
-{
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QStringLiteral("Ketra"), QStringLiteral("Framzo"));
-}
-
-} // namespace
-
 void Framzo::loadSettings()
 {
-    mpSettings = openStore();
-    QSettings &s = *mpSettings;
-
-    // The client geometry is kept, so a restored window keeps its place
-    // whatever the size of the platform's frame.
-    const QRect g = geometry();
-    s.beginGroup(QStringLiteral("/AppSettings"));
-    mLastPath = s.value(QStringLiteral("/LastPath"), QString()).toString();
-    capturePath = s.value(QStringLiteral("/CapturePath"), QString()).toString();
-    const bool maximised = s.value(QStringLiteral("/Maximized"), false).toBool();
-    // Put on the screens there are now, in 64 bits: the store may hold
-    // anything, and a window of 32767 x 32767 or one off every screen is no
-    // use. The geometry put right goes back to the store.
-    const QRect placed = windowplacement::placed(s.value(QStringLiteral("/PosX"), g.x()).toLongLong(),
-                                                 s.value(QStringLiteral("/PosY"), g.y()).toLongLong(),
-                                                 s.value(QStringLiteral("/SizeX"), g.width()).toLongLong(),
-                                                 s.value(QStringLiteral("/SizeY"), g.height()).toLongLong(),
-                                                 windowplacement::screens(), g.size());
-    for (const auto &[key, value] : {std::pair{"/PosX", placed.x()}, std::pair{"/PosY", placed.y()},
-                                     std::pair{"/SizeX", placed.width()}, std::pair{"/SizeY", placed.height()}}) {
-        if (s.contains(QLatin1String(key)) && s.value(QLatin1String(key)).toLongLong() != value)
-            s.setValue(QLatin1String(key), value);
-    }
-    // 1..100 fixes the quality of the JPEGs written; 0 (and anything out of
-    // range) takes each source's own.
-    const int quality = s.value(QStringLiteral("/JpegQuality"), 0).toInt();
-    mPhotoOptions.jpegQuality = quality >= 1 && quality <= 100 ? quality : 0;
-    mBrowseWidth = qMax(0, s.value(QStringLiteral("/BrowseWidth"), 0).toInt());
-    s.endGroup();
-    setGeometry(placed);
-    if (maximised)
-        setWindowState(windowState() | Qt::WindowMaximized);
-
-    s.beginGroup(QStringLiteral("/CutSettings"));
-    mCutBar->load(s);
-    mpKeepCuts->setChecked(s.value(QStringLiteral("/KeepEarlierCuts"), false).toBool());
-    s.endGroup();
-
-    s.beginGroup(QStringLiteral("/ToolSettings"));
-    mpShowFile->setChecked(s.value(QStringLiteral("/FileBar"), mpShowFile->isChecked()).toBool());
-    mpShowEdit->setChecked(s.value(QStringLiteral("/EditBar"), mpShowEdit->isChecked()).toBool());
-    mpShowCut->setChecked(s.value(QStringLiteral("/CutBar"), mpShowCut->isChecked()).toBool());
-    s.endGroup();
+    mpSettings = MainSettings::openStore();
+    const MainSettings m = MainSettings::load(*mpSettings, *this, *mCutBar);
+    mLastPath = m.lastPath;
+    capturePath = m.capturePath;
+    mPhotoOptions.jpegQuality = m.jpegQuality;
+    mBrowseWidth = m.browseWidth;
 }
 
 void Framzo::saveSettings()
 {
     if (!mpSettings)
-        mpSettings = openStore();
-    QSettings &s = *mpSettings;
-
-    s.beginGroup(QStringLiteral("/AppSettings"));
-    s.setValue(QStringLiteral("/LastPath"), mLastPath);
-    s.setValue(QStringLiteral("/CapturePath"), capturePath);
-    s.setValue(QStringLiteral("/JpegQuality"), mPhotoOptions.jpegQuality);
+        mpSettings = MainSettings::openStore();
     // The width the user gave the dock; hidden, it still has it.
     if (mpBrowseBar)
         mBrowseWidth = mpBrowseDock->width();
-    if (mBrowseWidth > 0)
-        s.setValue(QStringLiteral("/BrowseWidth"), mBrowseWidth);
-    const bool maximised = isMaximized();
-    s.setValue(QStringLiteral("/Maximized"), maximised);
-    if (!maximised) {
-        const QRect g = geometry();
-        s.setValue(QStringLiteral("/PosX"), g.x());
-        s.setValue(QStringLiteral("/PosY"), g.y());
-        s.setValue(QStringLiteral("/SizeX"), g.width());
-        s.setValue(QStringLiteral("/SizeY"), g.height());
-    }
-    s.endGroup();
-
-    s.beginGroup(QStringLiteral("/CutSettings"));
-    mCutBar->save(s);
-    s.setValue(QStringLiteral("/KeepEarlierCuts"), mpKeepCuts->isChecked());
-    s.endGroup();
-
-    s.beginGroup(QStringLiteral("/ToolSettings"));
-    s.setValue(QStringLiteral("/FileBar"), mpShowFile->isChecked());
-    s.setValue(QStringLiteral("/EditBar"), mpShowEdit->isChecked());
-    s.setValue(QStringLiteral("/CutBar"), mpShowCut->isChecked());
-    s.endGroup();
-    s.sync();
+    const MainSettings m{mLastPath, capturePath, mPhotoOptions.jpegQuality, mBrowseWidth};
+    m.save(*mpSettings, *this, *mCutBar);
 }
 
 // ---- opening and placing windows -------------------------------------------------
@@ -357,47 +263,22 @@ void Framzo::connectPicture(Picture *pic)
     connect(pic, &Picture::writing, this, &Framzo::showWriting);
     connect(pic, &Picture::cutReadoutChanged, this, &Framzo::showCutReadout);
     connect(pic, &Picture::editsChanged, this, &Framzo::updateActions);
-    connect(pic, &Picture::laidOut, this, [this, pic] { fitImageWindow(pic); });
+    connect(pic, &Picture::laidOut, this, [this, pic] { imagewindows::fit(mpWorkspace, pic); });
     connect(pic, &Picture::cutDone, this, [this, pic](const capture::Result &r) { cutDoneForNext(pic, r); });
     connect(pic, &Picture::turnRequested, mCutBar, &CutBar::turn);
     // Windows opened or stepped while another one is active wait until
     // they are activated themselves.
     connect(pic, &Picture::imageShown, this, [this, pic] {
         if (pic == activePicture())
-            followPhotoOrientation();
+            mCutBar->followPhoto();
     });
     connect(mpShowCut, &QAction::toggled, pic, &Picture::showFrame);
     connect(mpCutBar, &QToolBar::visibilityChanged, pic, &Picture::showFrame);
 }
 
-void Framzo::fitImageWindow(Picture *pic)
-{
-    auto *sub = qobject_cast<QMdiSubWindow *>(pic->parentWidget());
-    if (!sub || sub->isMaximized() || sub->isMinimized())
-        return;
-    const QMargins m = sub->contentsMargins();
-    const QSize size = pic->baseSize() + QSize(m.left() + m.right(), m.top() + m.bottom());
-    // It stays where it was put, moved back only as far as it must to lie
-    // inside the workspace.
-    const QSize room = mpWorkspace->viewport()->size();
-    const QPoint at(qMax(0, qMin(sub->x(), room.width() - size.width())),
-                    qMax(0, qMin(sub->y(), room.height() - size.height())));
-    sub->setGeometry(QRect(at, size));
-}
-
 void Framzo::cascade()
 {
-    const QList<QMdiSubWindow *> list = mpWorkspace->subWindowList(QMdiArea::StackingOrder);
-    if (list.size() < 2)
-        return;
-    mpWorkspace->cascadeSubWindows();
-    for (QMdiSubWindow *sub : list) {
-        QWidget *w = sub->widget();
-        if (!w || w->objectName() != QLatin1String("Picture"))
-            continue;
-        const QMargins m = sub->contentsMargins();
-        sub->resize(w->baseSize() + QSize(m.left() + m.right(), m.top() + m.bottom()));
-    }
+    imagewindows::cascade(mpWorkspace);
 }
 
 void Framzo::tile()
@@ -407,23 +288,7 @@ void Framzo::tile()
 
 Picture *Framzo::activePicture() const
 {
-    QMdiSubWindow *sub = mpWorkspace->currentSubWindow();
-    if (!sub)
-        sub = mpWorkspace->activeSubWindow();
-    if (!sub || !sub->widget() || sub->widget()->objectName() != QLatin1String("Picture"))
-        return nullptr;
-    return qobject_cast<Picture *>(sub->widget());
-}
-
-QList<Picture *> Framzo::pictures() const
-{
-    QList<Picture *> out;
-    const QList<QMdiSubWindow *> windows = mpWorkspace->subWindowList();
-    for (QMdiSubWindow *sub : windows) {
-        if (auto *pic = qobject_cast<Picture *>(sub->widget()))
-            out << pic;
-    }
-    return out;
+    return imagewindows::active(mpWorkspace);
 }
 
 void Framzo::updateActions()
@@ -446,15 +311,9 @@ void Framzo::withActive(const std::function<void(Picture *)> &command)
         command(pic);
 }
 
-void Framzo::updateCutSettings(const CutSettings &settings)
-{
-    for (Picture *pic : pictures())
-        pic->setCutSettings(settings);
-}
-
 void Framzo::updatePhotoOptions()
 {
-    for (Picture *pic : pictures())
+    for (Picture *pic : imagewindows::all(mpWorkspace))
         pic->setPhotoOptions(mPhotoOptions);
 }
 
@@ -512,25 +371,6 @@ void Framzo::showHtml()
 
 // ---- help and about ---------------------------------------------------------
 
-QString Framzo::helpPathFor(const QString &progPath)
-{
-    return pathutil::beforeLastSlash(pathutil::slashes(progPath)) + QStringLiteral("/help/open.html");
-}
-
-QString Framzo::helpFile() const
-{
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {
-        appDir + QStringLiteral("/help/open.html"),
-        QDir::cleanPath(appDir + QStringLiteral("/../") + QStringLiteral(FRAMZO_HELP_INSTALL_DIR))
-            + QStringLiteral("/open.html"),
-    };
-    for (const QString &c : candidates)
-        if (QFileInfo::exists(c))
-            return c;
-    return helpPathFor(mProgPath);
-}
-
 int Framzo::centredX(int x, int windowWidth, int dialogWidth)
 {
     return x + windowWidth / 2 - dialogWidth / 2;
@@ -547,7 +387,7 @@ void Framzo::showAboutDlg()
 
 void Framzo::showHelpDlg()
 {
-    HelpView view(helpFile());
+    HelpView view(HelpView::locate(mProgPath));
 }
 
 // ---- closing ----------------------------------------------------------------
@@ -555,7 +395,7 @@ void Framzo::showHelpDlg()
 void Framzo::closeEvent(QCloseEvent *event)
 {
     Picture *failed = nullptr;
-    if (!Picture::maybeSave(this, pictures(), &failed)) {
+    if (!Picture::maybeSave(this, imagewindows::all(mpWorkspace), &failed)) {
         // A save that failed said why in the status bar; its window stays
         // open, in front, with its edits.
         if (failed)
@@ -752,40 +592,4 @@ void Framzo::cutDoneForNext(Picture *pic, const capture::Result &result)
     else
         message += tr("; this is the last photo of the folder");
     statusBar()->showMessage(message);
-}
-
-void Framzo::turnFrames(const CutSettings &settings)
-{
-    Picture *active = activePicture();
-    // The other windows' frames follow the fields only where they lay the
-    // other way.
-    for (Picture *pic : pictures())
-        pic->turnFrame(settings, pic == active);
-}
-
-void Framzo::reshapeFrames(const CutSettings &settings)
-{
-    for (Picture *pic : pictures())
-        pic->reshapeFrame(settings);
-    followPhotoOrientation();
-}
-
-void Framzo::followPhotoOrientation()
-{
-    Picture *pic = activePicture();
-    if (!mCutBar->autoTurn() || !pic)
-        return;
-    // The photo's size is known from its header before its pixels come; a
-    // square photo takes either way.
-    const QSize photo = pic->surface().image;
-    if (photo.isEmpty() || framegeometry::orientationOf(photo.width(), photo.height()) == framegeometry::Orientation::None)
-        return;
-    const bool swapped = mCutBar->turnTo(photo);
-    const CutSettings s = mCutBar->settings();
-    if (!swapped) {
-        pic->turnFrame(s, false); // a frame the user shaped the other way
-        return;
-    }
-    for (Picture *p : pictures())
-        p->turnFrame(s, false);
 }

@@ -45,13 +45,6 @@ public:
     // window when it is a "Picture", else null.
     Picture *activePicture() const;
 
-    // The help file path derived from a program path: backslashes become
-    // "/", the program's folder (nothing removed when there is no "/") plus
-    // "/help/open.html".
-    static QString helpPathFor(const QString &progPath);
-    // Where the help file is looked for, first match wins: next to the
-    // running program, then the installed data folder, then helpPathFor().
-    QString helpFile() const;
     // x of a dialog of width dialogWidth centred over a window at x with
     // width windowWidth (halves truncated).
     static int centredX(int x, int windowWidth, int dialogWidth);
@@ -126,12 +119,7 @@ private:
     void withActive(const std::function<void(Picture *)> &command);
     // Actions that need an image window are enabled while there is one.
     void updateActions();
-    // Sizes an image window around its contents where it lies (the one
-    // owner of the image windows' geometry, with cascade()).
-    void fitImageWindow(Picture *pic);
-    // Hands the Cut bar's settings, or the photo options, to every image
-    // window.
-    void updateCutSettings(const CutSettings &settings);
+    // Hands the photo options to every image window.
     void updatePhotoOptions();
     // Shows the active image window's readout of its cut.
     void showCutReadout();
@@ -141,21 +129,11 @@ private:
     // Moves the keyboard focus out of the Browse dock into the active
     // workspace window, as the dock hides.
     void leaveBrowseDock();
-    // The image windows, in the workspace's order.
-    QList<Picture *> pictures() const;
     // Connects a new image window to the main window.
     void connectPicture(Picture *pic);
 
     // Cutting one photo after another.
     void cutDoneForNext(Picture *pic, const capture::Result &result);
-    // The turn button and the key O: the frame of the active image window
-    // turns with the numbers; the others where they lie the other way.
-    void turnFrames(const CutSettings &settings);
-    // A preset chosen: every frame takes its shape.
-    void reshapeFrames(const CutSettings &settings);
-    // With "auto" on, turns the numbers, and the frame, to the active image
-    // window's photo.
-    void followPhotoOrientation();
     capture::Naming cutNaming() const;
 
     std::unique_ptr<QSettings> mpSettings;

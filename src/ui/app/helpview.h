@@ -13,6 +13,14 @@ public:
     explicit HelpView(const QString &helpFile);
     QTextBrowser *browser() const { return mpBrowser; }
 
+    // The help file path derived from a program path: backslashes become
+    // "/", the program's folder (nothing removed when there is no "/") plus
+    // "/help/open.html".
+    static QString pathFor(const QString &progPath);
+    // Where the help file is looked for, first match wins: next to the
+    // running program, then the installed data folder, then pathFor().
+    static QString locate(const QString &progPath);
+
 private:
     QTextBrowser *mpBrowser = nullptr;
 };
