@@ -157,43 +157,48 @@ bool CutFrame::move(int px, int py, const Settings &settings, const Surface &sur
         if (resizing) {
             if (!parseRatio(settings.widthText, &rw) || !parseRatio(settings.heightText, &rh))
                 return false;
-            if (settings.free) {
-                w = static_cast<int>(px - frameX);
-                if (w < rw)
-                    w = rw;
-                if (CW < w + frameX)
-                    w = frameWidth;
-                h = static_cast<int>(py - frameY);
-                if (h < rh)
-                    h = rh;
-                if (CH < h + frameY) {
-                    // Past the lower edge: the whole previous size stays, not
-                    // only the height.
-                    w = frameWidth;
-                    h = frameHeight;
-                }
-                if (w != frameWidth || h != frameHeight)
-                    mRatio = QSize(); // the shape is the user's now
-            } else {
-                // Whole multiples of the ratio: the width steps with the
-                // height, so that the frame keeps its shape exactly.
-                int k = qMax(1, static_cast<int>(px - frameX) / rw);
-                if (CW < double(k) * rw + frameX)
-                    k = qMax(1, frameWidth / rw);
-                if (CH < double(k) * rh + frameY) {
-                    w = frameWidth;
-                    h = frameHeight;
-                } else {
-                    w = k * rw;
-                    h = k * rh;
-                    mRatio = QSize(rw, rh);
-                }
-            }
+            const QSize size = resized(px, py, QSize(rw, rh), settings.free, surface.canvas);
+            w = size.width();
+            h = size.height();
         }
     }
 
     apply(x, y, w, h, surface.canvas);
     return true;
+}
+
+QSize CutFrame::resized(int px, int py, QSize ratio, bool free, QSize canvas)
+{
+    const int rw = ratio.width();
+    const int rh = ratio.height();
+    if (free) {
+        int w = static_cast<int>(px - frameX);
+        if (w < rw)
+            w = rw;
+        if (canvas.width() < w + frameX)
+            w = frameWidth;
+        int h = static_cast<int>(py - frameY);
+        if (h < rh)
+            h = rh;
+        if (canvas.height() < h + frameY) {
+            // Past the lower edge: the whole previous size stays, not only
+            // the height.
+            w = frameWidth;
+            h = frameHeight;
+        }
+        if (w != frameWidth || h != frameHeight)
+            mRatio = QSize(); // the shape is the user's now
+        return {w, h};
+    }
+    // Whole multiples of the ratio: the width steps with the height, so that
+    // the frame keeps its shape exactly.
+    int k = qMax(1, static_cast<int>(px - frameX) / rw);
+    if (canvas.width() < double(k) * rw + frameX)
+        k = qMax(1, frameWidth / rw);
+    if (canvas.height() < double(k) * rh + frameY)
+        return {frameWidth, frameHeight};
+    mRatio = ratio;
+    return {k * rw, k * rh};
 }
 
 bool CutFrame::fit(const Settings &settings, const Surface &surface)

@@ -170,6 +170,10 @@ private:
     // returns the canvas size (0 by 0 when it does not fit the photo).
     // False when a size field does not give a number.
     bool centimetreSize(const Settings &settings, const Surface &surface, int *w, int *h);
+    // The size a drag of the handle to (px, py) gives a frame of that ratio
+    // on canvas: freely (never below one step, the size before where it
+    // would leave the canvas), or in whole multiples of the ratio.
+    QSize resized(int px, int py, QSize ratio, bool free, QSize canvas);
     // Stores a layout and keeps the frame on the canvas.
     void apply(double x, double y, int w, int h, QSize canvas);
     // Gives the frame the size w x h, lets fit() finish it for settings and

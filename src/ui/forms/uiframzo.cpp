@@ -67,7 +67,32 @@ UiFramzo::UiFramzo(QWidget *parent) : QMainWindow(parent, Qt::Window)
     setToolButtonStyle(Qt::ToolButtonIconOnly);
     setDockOptions(dockOptions() & ~QMainWindow::AnimatedDocks);
 
-    // Actions.
+    createActions();
+    createBars();
+    createCutBar();
+    createCutBoxes();
+    createBrowseDock();
+    createMenus();
+    languageChange();
+
+    resize(QSize(717, 495).expandedTo(minimumSizeHint()));
+
+    // Internal connections.
+    connect(mpQuit, &QAction::triggered, this, &QWidget::close);
+    // The turn button and "auto" belong to the two numbers: they show with them.
+    for (QWidget *w :
+         {static_cast<QWidget *>(mpFit), static_cast<QWidget *>(mpLabelCm), static_cast<QWidget *>(mpLabelX),
+          static_cast<QWidget *>(mpHeight), static_cast<QWidget *>(mpWidth), static_cast<QWidget *>(mpTurn),
+          static_cast<QWidget *>(mpAutoTurn)}) {
+        QAction *holder = holderOf(mpCutBar, w);
+        connect(mpFree, &QCheckBox::toggled, holder, [holder](bool on) { holder->setVisible(!on); });
+    }
+    QAction *freeHolder = holderOf(mpCutBar, mpFree);
+    connect(mpFit, &QCheckBox::toggled, freeHolder, [freeHolder](bool on) { freeHolder->setVisible(!on); });
+}
+
+void UiFramzo::createActions()
+{
     mpGetPath = makeAction(this, "mpGetPath", "fileopen");
     mpSave = makeAction(this, "mpSave", "filesave");
     mpQuit = makeAction(this, "mpQuit", "close.bmp");
@@ -94,8 +119,10 @@ UiFramzo::UiFramzo(QWidget *parent) : QMainWindow(parent, Qt::Window)
         a->setCheckable(true);
         a->setChecked(true);
     }
+}
 
-    // File bar.
+void UiFramzo::createBars()
+{
     mpFileBar = new QToolBar(this);
     addToolBar(Qt::TopToolBarArea, mpFileBar);
     mpFileBar->addAction(mpGetPath);
@@ -117,8 +144,10 @@ UiFramzo::UiFramzo(QWidget *parent) : QMainWindow(parent, Qt::Window)
     mpEditBar->addSeparator();
     mpEditBar->addAction(mpRot270);
     mpEditBar->addAction(mpRot90);
+}
 
-    // Cut bar with the cut settings.
+void UiFramzo::createCutBar()
+{
     mpCutBar = new QToolBar(this);
     addToolBar(Qt::TopToolBarArea, mpCutBar);
     mpCutBar->addAction(mpGenerate);
@@ -169,6 +198,10 @@ UiFramzo::UiFramzo(QWidget *parent) : QMainWindow(parent, Qt::Window)
     mpLabelCm->setFont(f12);
     bindVisibility(mpCutBar, mpLabelCm);
 
+}
+
+void UiFramzo::createCutBoxes()
+{
     mpTurn = new QToolButton(mpCutBar);
     mpTurn->setObjectName(QStringLiteral("mpTurn"));
     mpTurn->setAutoRaise(true);
@@ -192,8 +225,10 @@ UiFramzo::UiFramzo(QWidget *parent) : QMainWindow(parent, Qt::Window)
     mpFrameColor->setObjectName(QStringLiteral("mpFrameColor"));
     mpFrameColor->setEditable(false);
     bindVisibility(mpCutBar, mpFrameColor);
+}
 
-    // Browse dock.
+void UiFramzo::createBrowseDock()
+{
     mpBrowseDock = new QDockWidget(this);
     mpBrowseDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetClosable);
     auto *browseBox = new QWidget(mpBrowseDock);
@@ -228,8 +263,11 @@ UiFramzo::UiFramzo(QWidget *parent) : QMainWindow(parent, Qt::Window)
     mpLabelType = addDetail("mpLabelType");
     mpBrowseDock->setWidget(browseBox);
     addDockWidget(Qt::LeftDockWidgetArea, mpBrowseDock);
+}
 
-    // Menus, inserted with empty titles; languageChange() names them by id.
+void UiFramzo::createMenus()
+{
+    // Inserted with empty titles; languageChange() names them by id.
     auto *bar = new QMenuBar(this);
     bar->setObjectName(QStringLiteral("MenuBar"));
     setMenuBar(bar);
@@ -252,23 +290,6 @@ UiFramzo::UiFramzo(QWidget *parent) : QMainWindow(parent, Qt::Window)
     addMenu(5, {mpCascade, mpTile});
     // Help first, then About: F1 reaches the help pages from the menu.
     addMenu(6, {mpHelp, mpAbout});
-
-    languageChange();
-
-    resize(QSize(717, 495).expandedTo(minimumSizeHint()));
-
-    // Internal connections.
-    connect(mpQuit, &QAction::triggered, this, &QWidget::close);
-    // The turn button and "auto" belong to the two numbers: they show with them.
-    for (QWidget *w :
-         {static_cast<QWidget *>(mpFit), static_cast<QWidget *>(mpLabelCm), static_cast<QWidget *>(mpLabelX),
-          static_cast<QWidget *>(mpHeight), static_cast<QWidget *>(mpWidth), static_cast<QWidget *>(mpTurn),
-          static_cast<QWidget *>(mpAutoTurn)}) {
-        QAction *holder = holderOf(mpCutBar, w);
-        connect(mpFree, &QCheckBox::toggled, holder, [holder](bool on) { holder->setVisible(!on); });
-    }
-    QAction *freeHolder = holderOf(mpCutBar, mpFree);
-    connect(mpFit, &QCheckBox::toggled, freeHolder, [freeHolder](bool on) { freeHolder->setVisible(!on); });
 }
 
 UiFramzo::~UiFramzo() = default;
@@ -284,10 +305,8 @@ void UiFramzo::setCutWidgetHidden(QWidget *widget, bool hidden)
         holder->setVisible(!hidden);
 }
 
-void UiFramzo::languageChange()
+void UiFramzo::actionTexts()
 {
-    setWindowTitle(tr("Framzo"));
-
     // Qt keeps one text per action: the menu text goes to text(), the short
     // text to iconText() (tool buttons), and the tool tip falls back to it.
     auto set = [](QAction *a, const QString &text, const QString &menuText, const QString &tip,
@@ -327,6 +346,12 @@ void UiFramzo::languageChange()
     set(mpTile, tr("&Tile"), tr("&Tile"), {}, QKeySequence());
     set(mpAbout, tr("About"), tr("About"), {}, QKeySequence());
     set(mpHelp, tr("Help"), tr("Help"), {}, QKeySequence(tr("F1")));
+}
+
+void UiFramzo::languageChange()
+{
+    setWindowTitle(tr("Framzo"));
+    actionTexts();
 
     mpPrev->setText(QString());
     mpPrev->setToolTip(tr("last picture  [Page Down]"));

@@ -99,5 +99,16 @@ protected slots:
     virtual void languageChange();
 
 private:
+    void createActions();
+    void createBars();
+    // The Cut bar: its label, the presets and the two numbers, then turn,
+    // auto, use dpi, free and the frame colour.
+    void createCutBar();
+    void createCutBoxes();
+    void createBrowseDock();
+    void createMenus();
+    // languageChange()'s texts of the actions.
+    void actionTexts();
+
     QMap<int, QMenu *> mMenus;
 };
