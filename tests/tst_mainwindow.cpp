@@ -2,12 +2,14 @@
 // the last folder, drops and the command line; what Esc and closing do with
 // unsaved edits and open popups; the Browse dock and the active window.
 #include "ui/app/framzo.h"
+#include "ui/browse/browsebar.h"
 #include "ui/gallery/html.h"
 #include "ui/images/mimesourcefactory.h"
 #include "ui/picture/colorpanel.h"
 #include "ui/picture/picture.h"
 #include "scripteddialogs.h"
 #include "testutil.h"
+#include "testwindow.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -469,6 +471,8 @@ private slots:
             for (const QString &p : {mA, mB, mC})
                 main.newChildWin(p);
         }
+        for (Picture *pic : main.findChildren<Picture *>())
+            QVERIFY(testutil::waitLoaded(pic));
         main.mpWorkspace->setActiveSubWindow(main.mpWorkspace->subWindowList().at(1));
         QMdiSubWindow *active = main.mpWorkspace->activeSubWindow();
         QCOMPARE(qobject_cast<Picture *>(active->widget())->path(), mB);
@@ -484,6 +488,7 @@ private slots:
         }
         QVERIFY(file);
         main.mpTree->setCurrentItem(file);
+        QTRY_VERIFY(!main.mpBrowseBar->isPreviewing());
         QTRY_COMPARE(QApplication::focusWidget(), main.mpTree);
         QCOMPARE(main.mpWorkspace->activeSubWindow(), active);
 
@@ -497,7 +502,7 @@ private slots:
             pressOn(main.windowHandle(), Qt::Key_O, Qt::ControlModifier);
         }
         QTRY_VERIFY(!main.mpBrowseDock->isVisible());
-        QCoreApplication::processEvents();
+        QVERIFY(testutil::eventsHandled());
         QCOMPARE(main.mpWorkspace->activeSubWindow(), active);
         QCOMPARE(main.activePicture()->path(), mB);
         QVERIFY(active->isAncestorOf(QApplication::focusWidget()));
@@ -522,7 +527,10 @@ private slots:
         main.newChildWin(mA); // cascaded: the workspace shows beside them
         main.mpGetPath->trigger();
         main.mpFree->setChecked(false); // the size fields shown
-        QCoreApplication::processEvents();
+        // The windows take their places as their photos come in.
+        for (Picture *pic : main.findChildren<Picture *>())
+            QVERIFY(testutil::waitLoaded(pic));
+        QVERIFY(testutil::eventsHandled());
 
         QWidget *target = nullptr;
         QPoint at;
