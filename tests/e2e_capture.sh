@@ -78,9 +78,19 @@ xdotool mousemove $((ox + 100)) $((oy + 100)) mousedown 1 \
   mousemove $((ox + 250)) $((oy + 180)) mouseup 1 || fail "xdotool could not drag"
 fx=150 fy=80 fw=400 fh=300
 
-# The handle press writes its canvas position: the pointer landed where
-# the frame arithmetic expects it.
-wait_for 50 grep -q '^28 28$' "$tmp/framzo.log" || fail "the handle press was not seen at canvas (28, 28)"
+# The frame on the screen, from its one-pixel black lines (nothing in the
+# photo is black): the handle press and both drags landed where the frame
+# arithmetic expects them when it is fw x fh at (fx, fy) of the canvas.
+# (bbox_in finds colours on black: here what is not black turns black, the
+# lines white.)
+frame=""
+frame_placed() {
+  shot || return 1
+  frame=$(convert "$tmp/screen.png" -crop "${W}x${H}+${ox}+${oy}" +repage -fuzz 12% -fill white +opaque black \
+    -negate -format '%@' info: 2>/dev/null)
+  [ "$frame" = "$((fw + 1))x$((fh + 1))+${fx}+${fy}" ]
+}
+wait_for 50 frame_placed || fail "the frame is not ${fw}x${fh} at canvas ($fx, $fy) after the drags (found '$frame')"
 
 # ---- capture -----------------------------------------------------------------
 # No window manager: keys go to the focused window only.

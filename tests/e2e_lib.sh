@@ -53,13 +53,27 @@ wait_for() {
 }
 
 # ---- an X server on a free display -----------------------------------------
-exec 3>"$tmp/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
+# Other runs on the machine start and stop X servers of their own meanwhile;
+# a server that does not answer on the display it chose, or is gone, is
+# replaced by a new one.
 display_ready() { grep -qE '^[0-9]+' "$tmp/display"; }
-wait_for 100 display_ready || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$tmp/display" | tr -dc '0-9')"
+xvfb_answers() { kill -0 "$xvfb_pid" 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1; }
+start_xvfb() {
+  exec 3>"$tmp/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$tmp/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  exec 3>&-
+  wait_for 100 display_ready || return 1
+  export DISPLAY=":$(head -n1 "$tmp/display" | tr -dc '0-9')"
+  wait_for 50 xvfb_answers
+}
+for attempt in 1 2 3; do
+  start_xvfb && break
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || fail "Xvfb did not start"
 
 mkdir -p "$tmp/home" "$tmp/config/Ketra" "$tmp/data"
 

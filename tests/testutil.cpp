@@ -2,6 +2,7 @@
 
 #include "core/gallery/gallerycli.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -9,8 +10,10 @@
 #include <QImageWriter>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTest>
 #include <QUrl>
 
+#include <memory>
 #include <vector>
 
 namespace testutil {
@@ -83,6 +86,15 @@ QStringList linksLeavingFolder(const QString &folder)
         }
     }
     return leaving;
+}
+
+bool eventsHandled()
+{
+    // Shared: a call that runs after a timed-out wait finds it still there.
+    const auto reached = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [reached] { *reached = true; }, Qt::QueuedConnection);
+    return QTest::qWaitFor([&reached] { return *reached; });
 }
 
 void clearSettings()

@@ -31,6 +31,12 @@ int galleryCli(const QStringList &args);
 // one with a scheme of its own leads outside), as "page: value".
 QStringList linksLeavingFolder(const QString &folder);
 
+// Waits until the event loop has handled every event posted to this thread
+// before the call (layouts, queued calls, deferred deletes): a queued call
+// posted now runs after all of them. False when it did not run in time.
+// What those events post in turn may still be waiting.
+bool eventsHandled();
+
 // Empties the per-user settings store (the test environment points it at a
 // folder of the test's own), so that every case starts as a first start.
 void clearSettings();

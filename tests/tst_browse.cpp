@@ -1,5 +1,6 @@
 #include "ui/app/framzo.h"
 #include "ui/browse/browsebar.h"
+#include "ui/browse/browseitem.h"
 #include "ui/forms/elidedlabel.h"
 #include "ui/forms/uiframzo.h"
 #include "ui/images/mimesourcefactory.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -72,13 +74,15 @@ void doubleClickAt(QTreeWidget *tree, const QPoint &pos)
     QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, {}, tree->viewport()->mapTo(top, pos));
 }
 
-// Double-clicks an item of a shown tree. The item is made current first:
-// selecting an image shows the details below the tree, which makes the tree
-// shorter, so the item must be in view once that layout has settled.
-void doubleClickItem(QTreeWidget *tree, QTreeWidgetItem *it)
+// Double-clicks an item of a shown tree that bar drives. The item is made
+// current first: selecting an image shows the details below the tree (once
+// its preview is made, on a worker), which makes the tree shorter, so the
+// item must be in view once that layout has settled.
+void doubleClickItem(QTreeWidget *tree, const BrowseBar *bar, QTreeWidgetItem *it)
 {
     tree->setCurrentItem(it);
-    QCoreApplication::processEvents();
+    QVERIFY(QTest::qWaitFor([bar] { return !bar->isPreviewing(); }));
+    QVERIFY(testutil::eventsHandled());
     tree->scrollToItem(it);
     // Just right of the icon: a deep item may reach past a narrow dock.
     const QRect r = tree->visualItemRect(it);
@@ -123,7 +127,7 @@ struct Browser
         }
         return true;
     }
-    void doubleClick(QTreeWidgetItem *it) const { doubleClickItem(tree(), it); }
+    void doubleClick(QTreeWidgetItem *it) const { doubleClickItem(tree(), bar.get(), it); }
 };
 
 } // namespace
@@ -423,7 +427,7 @@ private slots:
         full->setExpanded(true);
         QVERIFY(a->isExpanded() && a->childCount() == 0 && full->childCount() == 1);
         b.tree()->scrollToItem(folder, QAbstractItemView::PositionAtTop);
-        QCoreApplication::processEvents();
+        QVERIFY(testutil::eventsHandled());
 
         const QImage shot = b.tree()->viewport()->grab().toImage();
         auto branchCell = [&](QTreeWidgetItem *it) {
@@ -432,9 +436,17 @@ private slots:
             return shot.copy(QRect(r.left() - indent, r.top(), indent, r.height()));
         };
         QCOMPARE(branchCell(a), branchCell(full));
-        // Not a blank cell that happens to match.
+        // Not a blank cell that happens to match: a blank cell is the tree's
+        // background, as in the empty Type column of the folder's row.
         const QImage cell = branchCell(a);
-        QVERIFY(cell != QImage(cell.size(), cell.format()).convertToFormat(cell.format()));
+        QImage blank(cell.size(), cell.format());
+        blank.fill(b.tree()->viewport()->palette().color(b.tree()->viewport()->backgroundRole()));
+        const QHeaderView *header = b.tree()->header();
+        const QRect typeRect(header->sectionViewportPosition(BrowseItem::TypeColumn), b.tree()->visualItemRect(a).top(),
+                             header->sectionSize(BrowseItem::TypeColumn), cell.height());
+        QVERIFY(a->text(BrowseItem::TypeColumn).isEmpty() && typeRect.width() > cell.width());
+        QCOMPARE(shot.copy(QRect(typeRect.topLeft(), cell.size())), blank);
+        QVERIFY(cell != blank);
         QVERIFY(cell.pixel(0, 0) != cell.pixel(cell.width() / 2, cell.height() / 2)
                 || cell.pixel(cell.width() / 2, cell.height() / 2) != cell.pixel(cell.width() - 1, cell.height() - 1));
     }
@@ -455,7 +467,7 @@ private slots:
             main.mLastPath = work();
             main.mpGetPath->trigger();
             main.resizeDocks({main.mpBrowseDock}, {width}, Qt::Horizontal);
-            QCoreApplication::processEvents();
+            QVERIFY(testutil::eventsHandled());
             QCOMPARE(main.mpBrowseDock->width(), width);
 
             QTreeWidgetItem *file = nullptr;
@@ -465,7 +477,11 @@ private slots:
             }
             QVERIFY(file);
             main.mpTree->setCurrentItem(file);
-            QCoreApplication::processEvents();
+            // The details show once the preview is made (on a worker), and
+            // are laid out then.
+            QTRY_VERIFY(!main.mpBrowseBar->isPreviewing());
+            QVERIFY(!main.mpLabelName->isHidden());
+            QVERIFY(testutil::eventsHandled());
             QCOMPARE(main.mpBrowseDock->width(), width);
             QCOMPARE(main.mpLabelName->text(), "Name: " + name);
             QCOMPARE(main.mpLabelName->toolTip(), name);
@@ -475,7 +491,7 @@ private slots:
 
             main.mpGetPath->trigger(); // hidden and shown again
             main.mpGetPath->trigger();
-            QCoreApplication::processEvents();
+            QVERIFY(testutil::eventsHandled());
             QCOMPARE(main.mpBrowseDock->width(), width);
         }
         Framzo again;
@@ -483,7 +499,7 @@ private slots:
         again.show();
         QVERIFY(QTest::qWaitForWindowExposed(&again));
         again.mpGetPath->trigger();
-        QCoreApplication::processEvents();
+        QVERIFY(testutil::eventsHandled());
         QCOMPARE(again.mpBrowseDock->width(), width);
     }
 
@@ -623,7 +639,7 @@ private slots:
         }
         QTreeWidgetItem *beach = childNamed(it, "beach.jpg");
         QVERIFY(beach);
-        doubleClickItem(w.mpTree, beach);
+        doubleClickItem(w.mpTree, w.mpBrowseBar, beach);
         const QList<QMdiSubWindow *> windows = w.mpWorkspace->subWindowList();
         QCOMPARE(windows.size(), 1);
         QCOMPARE(windows.first()->widget()->objectName(), QStringLiteral("Picture"));

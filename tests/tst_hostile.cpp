@@ -56,12 +56,18 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <time.h>
 
 using testutil::readAll;
 
 using testutil::childNamed;
 namespace {
 
+// The limits below are of processor time, used by all the program's threads:
+// what the work costs, however loaded the machine and however slow the build
+// (a sanitizer build takes a few times as long; building the picture a bomb
+// pretends to have takes many times the limits).
+//
 // A whole run of one file through one way must end well within this; a
 // decode that tries to build a picture the header only pretends to have
 // would not.
@@ -69,6 +75,24 @@ constexpr qint64 kRunLimitMs = 30000;
 // Headers declaring far more pixels than the program allows are turned away
 // before anything is built.
 constexpr qint64 kRefuseLimitMs = 3000;
+
+// The processor time the process has used, in all its threads, since the
+// timer was made; in milliseconds, as QElapsedTimer::elapsed().
+class CpuTimer
+{
+public:
+    CpuTimer() : mStart(now()) {}
+    qint64 elapsed() const { return now() - mStart; } // milliseconds
+
+private:
+    static qint64 now()
+    {
+        timespec ts{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    }
+    qint64 mStart;
+};
 
 struct Hostile
 {
@@ -429,14 +453,13 @@ private slots:
                 continue;
             ++huge;
             const QString path = hostilePath(i);
-            QElapsedTimer t;
-            t.start();
+            const CpuTimer t;
             QVERIFY2(imageio::decode(path).isNull(), qPrintable(mFiles.at(i).label));
             QSize full;
             imageio::decodeReduced(path, QSize(200, 150), &full);
             imageio::decodeReduced(path, QSize(64, 64));
             QVERIFY2(t.elapsed() < kRefuseLimitMs,
-                     qPrintable(QStringLiteral("%1 took %2 ms").arg(mFiles.at(i).label).arg(t.elapsed())));
+                     qPrintable(QStringLiteral("%1 took %2 ms of processor time").arg(mFiles.at(i).label).arg(t.elapsed())));
         }
         QCOMPARE(huge, 10);
     }
@@ -540,8 +563,7 @@ private slots:
                 QVERIFY2(bytesOnDisk(path) <= (64 << 10), "the sparse file is on disk whole");
             const QString out = caseFolder(i) + QStringLiteral("/bomb-out");
             QVERIFY(QDir().mkpath(out));
-            QElapsedTimer t;
-            t.start();
+            const CpuTimer t;
             const QString why = imageio::guard::check(path, imageio::detect(path));
             const qint64 guardMs = t.elapsed();
             QVERIFY2(!why.isEmpty(), qPrintable(mFiles.at(i).label));
@@ -559,8 +581,8 @@ private slots:
             QVERIFY(main.activePicture() && main.activePicture()->image().isNull());
             closeAll(main);
             const qint64 totalMs = t.elapsed();
-            qInfo().noquote() << QStringLiteral("%1: refused in %2 ms (guard %3 ms, decode and reduced decode %4 ms, "
-                                                "gallery %5 ms, window %6 ms): %7")
+            qInfo().noquote() << QStringLiteral("%1: refused in %2 ms of processor time (guard %3 ms, decode and "
+                                                "reduced decode %4 ms, gallery %5 ms, window %6 ms): %7")
                                      .arg(mFiles.at(i).label)
                                      .arg(totalMs)
                                      .arg(guardMs)
@@ -568,7 +590,7 @@ private slots:
                                      .arg(galleryMs)
                                      .arg(totalMs - guardMs - decodeMs - galleryMs)
                                      .arg(why);
-            QVERIFY2(totalMs < kRefuseLimitMs, qPrintable(QStringLiteral("%1 ms").arg(totalMs)));
+            QVERIFY2(totalMs < kRefuseLimitMs, qPrintable(QStringLiteral("%1 ms of processor time").arg(totalMs)));
         }
         QCOMPARE(bombs, 4);
     }
@@ -1003,14 +1025,13 @@ private slots:
         total.start();
         for (int i = 0; i < mFiles.size(); ++i) {
             for (const auto &way : ways) {
-                QElapsedTimer t;
-                t.start();
+                const CpuTimer t;
                 way.second(i);
                 closeAll(main);
                 ++runs;
                 if (t.elapsed() > kRunLimitMs) {
                     ++hangs;
-                    fault(i, way.first, QStringLiteral("took %1 ms").arg(t.elapsed()));
+                    fault(i, way.first, QStringLiteral("took %1 ms of processor time").arg(t.elapsed()));
                 }
             }
         }

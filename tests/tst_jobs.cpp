@@ -108,13 +108,18 @@ private slots:
                 thread = QThread::currentThread();
             },
             [&](int done, int total) { progress << qMakePair(done, total); });
+        // Watched after the first: once it has heard of the end, so has the
+        // first, had its receiver stayed.
+        QObject witness;
+        bool witnessed = false;
+        jobs::watch(future, &witness, [&](int) { witnessed = true; });
         if (receiverGone)
             receiver.reset();
         go.release();
 
         QTRY_VERIFY(future.isFinished());
         if (receiverGone) {
-            QCoreApplication::processEvents();
+            QTRY_VERIFY(witnessed);
             QCOMPARE(result, -1);
             QVERIFY(progress.isEmpty());
             return;

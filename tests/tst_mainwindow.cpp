@@ -2,6 +2,7 @@
 // the last folder, drops and the command line; what Esc and closing do with
 // unsaved edits and open popups; the Browse dock and the active window.
 #include "ui/app/framzo.h"
+#include "ui/browse/browsebar.h"
 #include "ui/gallery/html.h"
 #include "ui/images/mimesourcefactory.h"
 #include "ui/picture/colorpanel.h"
@@ -9,6 +10,7 @@
 #include "scripteddialogs.h"
 #include "testwindow.h"
 #include "testutil.h"
+#include "testwindow.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -478,6 +480,8 @@ private slots:
             for (const QString &p : {mA, mB, mC})
                 main.newChildWin(p);
         }
+        for (Picture *pic : main.findChildren<Picture *>())
+            QVERIFY(testutil::waitLoaded(pic));
         main.mpWorkspace->setActiveSubWindow(main.mpWorkspace->subWindowList().at(1));
         QMdiSubWindow *active = main.mpWorkspace->activeSubWindow();
         QCOMPARE(qobject_cast<Picture *>(active->widget())->path(), mB);
@@ -493,6 +497,7 @@ private slots:
         }
         QVERIFY(file);
         main.mpTree->setCurrentItem(file);
+        QTRY_VERIFY(!main.mpBrowseBar->isPreviewing());
         QTRY_COMPARE(QApplication::focusWidget(), main.mpTree);
         QCOMPARE(main.mpWorkspace->activeSubWindow(), active);
 
@@ -506,7 +511,7 @@ private slots:
             pressOn(main.windowHandle(), Qt::Key_O, Qt::ControlModifier);
         }
         QTRY_VERIFY(!main.mpBrowseDock->isVisible());
-        QCoreApplication::processEvents();
+        QVERIFY(testutil::eventsHandled());
         QCOMPARE(main.mpWorkspace->activeSubWindow(), active);
         QCOMPARE(main.activePicture()->path(), mB);
         QVERIFY(active->isAncestorOf(QApplication::focusWidget()));
@@ -531,7 +536,10 @@ private slots:
         main.newChildWin(mA); // cascaded: the workspace shows beside them
         main.mpGetPath->trigger();
         main.mpFree->setChecked(false); // the size fields shown
-        QCoreApplication::processEvents();
+        // The windows take their places as their photos come in.
+        for (Picture *pic : main.findChildren<Picture *>())
+            QVERIFY(testutil::waitLoaded(pic));
+        QVERIFY(testutil::eventsHandled());
 
         QWidget *target = nullptr;
         QPoint at;

@@ -673,7 +673,7 @@ void TstPrefetch::windowAnswersWhileDecodesWait()
     QVERIFY(pic);
     QVERIFY(pic->isLoading());
     QCOMPARE(pic->canvas()->sceneRect().size().toSize(), Picture::displaySize(1200, 800, pic->workspaceSize().width(), pic->workspaceSize().height()) - QSize(4, 4));
-    QTest::qWait(50); // events go round; nothing can decode meanwhile
+    QVERIFY(testutil::eventsHandled()); // events go round; nothing can decode meanwhile
     QVERIFY(pic->isLoading());
     QTest::keyClick(main.get(), Qt::Key_PageUp);
     QCOMPARE(pic->path(), photos.at(1));
