@@ -1,7 +1,9 @@
 #include "core/imageio/imageio.h"
 
 #include "core/base/outofmemory.h"
+#include "core/base/jobs.h"
 #include "core/imageio/guard.h"
+#include "core/imageio/jpegbands.h"
 #include "core/imageio/largeimage.h"
 #include "core/imageio/jpegheader.h"
 #include "core/imageio/jpegreader.h"
@@ -137,7 +139,8 @@ QImage decodeJpeg(const JpegFile &file, int reduction)
     if (image.isNull())
         image = QImage(size, format);
     const auto *data = reinterpret_cast<const uchar *>(file.bytes.constData());
-    if (image.isNull() || !jpegreader::decodeInto(data, file.bytes.size(), file.header, image))
+    // On every core where the file's restart markers allow it.
+    if (image.isNull() || jpegbands::decodeInto(data, file.bytes.size(), file.header, image) == 0)
         return {};
     image = oriented(std::move(image), file.orientation);
 
@@ -243,6 +246,38 @@ QImage decodeFile(const QString &path, QByteArray *format)
         img.setDotsPerMeterY(dpm.height());
     }
     return img;
+}
+
+// The full decode and, made from it, the reduced picture decodeReduced
+// would give.
+QImage decodeBothFile(const QString &path, const std::function<QSize(const QSize &)> &atLeast, QImage *reduced,
+                      QByteArray *format)
+{
+    if (reduced)
+        *reduced = QImage();
+    QImage full = decodeFile(path, format);
+    if (full.isNull() || !reduced)
+        return full;
+    // The reduction decodeReduced would choose; formats it decodes whole
+    // (all but JPEG) give the full picture there too.
+    const bool jpeg = format ? *format == "jpeg" : isJpegFile(path);
+    const int reduction = jpeg ? jpegreader::reductionFor(full.size(), atLeast(full.size())) : 1;
+    *reduced = jpegbands::boxReduced(full, reduction);
+    if (reduced->isNull())
+        return {};
+    reduced->setDotsPerMeterX(full.dotsPerMeterX());
+    reduced->setDotsPerMeterY(full.dotsPerMeterY());
+    reduced->setColorSpace(full.colorSpace());
+    return full;
+}
+
+bool bandedFile(const QString &path)
+{
+    if (jobs::cores() < 2 || !isJpegFile(path))
+        return false;
+    const jpegheader::Info info = jpegheader::read(path);
+    return info.valid && !info.progressive && info.restartInterval > 0 && !info.segmentPastEnd
+        && qint64(info.size.width()) * info.size.height() >= 2 * jpegbands::kMinBandPixels;
 }
 
 QSize probeFile(const QString &path, QByteArray *format)
@@ -365,6 +400,24 @@ QByteArray detect(const QString &path)
 QImage decode(const QString &path, QByteArray *format)
 {
     return guarded([&] { return decodeFile(path, format); }, format);
+}
+
+QImage decode(const QString &path, const std::function<QSize(const QSize &)> &atLeast, QImage *reduced,
+             QByteArray *format)
+{
+    return outofmemory::orElse([&] { return decodeBothFile(path, atLeast, reduced, format); },
+                               [&] {
+                                   if (format)
+                                       format->clear();
+                                   if (reduced)
+                                       *reduced = QImage();
+                                   return QImage();
+                               });
+}
+
+bool decodesInBands(const QString &path)
+{
+    return outofmemory::orElse([&] { return bandedFile(path); }, [] { return false; });
 }
 
 QSize probeSize(const QString &path, QByteArray *format)
