@@ -248,29 +248,6 @@ QImage decodeFile(const QString &path, QByteArray *format)
     return img;
 }
 
-// The full decode and, made from it, the reduced picture decodeReduced
-// would give.
-QImage decodeBothFile(const QString &path, const std::function<QSize(const QSize &)> &atLeast, QImage *reduced,
-                      QByteArray *format)
-{
-    if (reduced)
-        *reduced = QImage();
-    QImage full = decodeFile(path, format);
-    if (full.isNull() || !reduced)
-        return full;
-    // The reduction decodeReduced would choose; formats it decodes whole
-    // (all but JPEG) give the full picture there too.
-    const bool jpeg = format ? *format == "jpeg" : isJpegFile(path);
-    const int reduction = jpeg ? jpegreader::reductionFor(full.size(), atLeast(full.size())) : 1;
-    *reduced = jpegbands::boxReduced(full, reduction);
-    if (reduced->isNull())
-        return {};
-    reduced->setDotsPerMeterX(full.dotsPerMeterX());
-    reduced->setDotsPerMeterY(full.dotsPerMeterY());
-    reduced->setColorSpace(full.colorSpace());
-    return full;
-}
-
 bool bandedFile(const QString &path)
 {
     if (jobs::cores() < 2 || !isJpegFile(path))
@@ -400,19 +377,6 @@ QByteArray detect(const QString &path)
 QImage decode(const QString &path, QByteArray *format)
 {
     return guarded([&] { return decodeFile(path, format); }, format);
-}
-
-QImage decode(const QString &path, const std::function<QSize(const QSize &)> &atLeast, QImage *reduced,
-             QByteArray *format)
-{
-    return outofmemory::orElse([&] { return decodeBothFile(path, atLeast, reduced, format); },
-                               [&] {
-                                   if (format)
-                                       format->clear();
-                                   if (reduced)
-                                       *reduced = QImage();
-                                   return QImage();
-                               });
 }
 
 bool decodesInBands(const QString &path)

@@ -30,19 +30,12 @@ QByteArray detect(const QString &path);
 // could not be decoded.
 QImage decode(const QString &path, QByteArray *format = nullptr);
 
-// decode(), and in *reduced the picture at the size decodeReduced(path,
-// atLeast) gives, made from the full one (each square of pixels averaged)
-// rather than decoded a second time, for a caller that wants both. It
-// differs from decodeReduced's pixels by the rounding of the two ways of
-// averaging. Null images when the file cannot be decoded.
-QImage decode(const QString &path, const std::function<QSize(const QSize &)> &atLeast, QImage *reduced,
-              QByteArray *format = nullptr);
-
 // Whether decode() of the file at path is spread over the cores (a large
 // baseline JPEG with restart markers, as cameras write them), as its header
 // tells: its full decode is then ready about when a reduced decode on one
-// core would be, and a caller that wants both does better with the decode
-// above than with two decodes side by side.
+// core would be, and a caller that wants both a small copy and the full
+// image does better making the copy from the full image than with two
+// decodes side by side.
 bool decodesInBands(const QString &path);
 
 // Pixel size of the image as shown (EXIF orientation applied), read from the

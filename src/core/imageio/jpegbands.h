@@ -38,9 +38,4 @@ int bandCount(const uchar *data, qsizetype size, int wanted, qint64 minBandPixel
 int decodeInto(const uchar *data, qsizetype size, const jpegreader::Header &header, QImage &image,
                 int wanted = 0, qint64 minBandPixels = kMinBandPixels, bool *damaged = nullptr);
 
-// image (RGB32 or Grayscale8) at 1/reduction: the mean of each reduction x
-// reduction square of pixels (fewer at the right and bottom edges), on
-// every core. The size is the one TurboJPEG gives at that scale.
-QImage boxReduced(const QImage &image, int reduction);
-
 } // namespace jpegbands

@@ -50,10 +50,11 @@ Copy make(const QString &path, const QSize &workspace, bool keepFull)
     QImage full;
     const auto atLeast = [&workspace](const QSize &size) { return copySize(size, workspace); };
     if (imageio::detect(path) == "jpeg" && keepFull && imageio::decodesInBands(path)) {
-        // Decoded once, on every core: the copy comes from the full image
-        // reduced, right after it, sooner than a reduced decode beside the
-        // full one would bring it.
-        full = imageio::decode(path, atLeast, &decoded, &c.format);
+        // Decoded once, on every core: the copy is made from the full image
+        // right after it, sooner than a reduced decode beside the full one
+        // would bring it, and it is the exact copy at once.
+        full = imageio::decode(path, &c.format);
+        decoded = full;
         c.fullSize = full.size();
     } else if (imageio::detect(path) == "jpeg") {
         decoded = imageio::decodeReduced(path, atLeast, &c.fullSize, &c.format);

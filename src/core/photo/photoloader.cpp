@@ -53,8 +53,8 @@ void PhotoLoader::load(const QString &path, const QByteArray &format, const QSiz
     // Formats other than JPEG are decoded whole for their copy, and the
     // full image comes along; so is a JPEG that decodes on every core (its
     // full decode takes about as long as a reduced one on one core, and the
-    // copy is made from it). Other JPEGs are decoded in full beside their
-    // copy.
+    // exact copy is made from it at once). Other JPEGs are decoded in full
+    // beside their copy.
     mFullOfItsOwn = format == "jpeg" && !imageio::decodesInBands(path);
     mReadyFull.reset();
     mAhead.reset();
@@ -175,9 +175,9 @@ void PhotoLoader::displayDone(const std::shared_ptr<Job> &job)
         // Decoded whole: the full image came with the copy.
         mFullSent = true;
         emit decoded(copy.path, copy.ok ? copy.full : QImage(), copy.stamp);
-        // A JPEG's copy came from a reduction of it: the exact one follows.
+        // A JPEG's copy made from its full image is the exact one already.
         if (copy.ok && copy.format == "jpeg")
-            refine(copy.full);
+            emit refined(copy.path, copy.copy);
         return;
     }
     deliver();
