@@ -4,7 +4,7 @@
 // `make bench` (tools/bench.sh); not part of the normal build or the tests.
 //
 //   framzo_bench --data DIR [--runs N] [--only CASE,...]
-//   cases: open, step, burst, edit, capture, turn, gallery, list, memory
+//   cases: open, step, burst, edit, capture, turn, gallery, list, memory, screen
 //
 // The test photos are made once into DIR. Every Framzo time is measured in
 // this process through the code the program itself runs; a peer's time is the
@@ -65,12 +65,18 @@ struct Data
 {
     QString root;
     QString alone;        // a 24 MP photo alone in its folder
+    QString aloneRestart; // the same with restart markers, as a camera writes it
+    QString cameraFolder; // the stepping folder's photos with restart markers
     QString stepFolder;   // kStepCount 24 MP photos
     QString galleryFolder; // kGalleryCount 12 MP photos
     QString big;          // a 50 MP photo alone in its folder
     QString treeFolder;   // kTreeFiles files: photos, small PNGs, side files
     QString listFolder;   // kListCount photos IMG_0001.jpg ... (links to the gallery's)
     QString stepPhoto(int i) const { return stepFolder + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')); }
+    QString cameraPhoto(int i) const
+    {
+        return cameraFolder + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+    }
     QString galleryPhoto(int i) const
     {
         return galleryFolder + QStringLiteral("/P_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
@@ -82,6 +88,28 @@ bool hardLink(const QString &from, const QString &to)
     QFile::remove(to);
     return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
         || QFile::copy(from, to);
+}
+
+// The camera-like photos: the stepping folder's with a restart marker after
+// every MCU row, as many cameras write them (jpegtran adds them without a
+// new encode). Made once, beside the others.
+bool prepareCamera(Data &d)
+{
+    d.cameraFolder = d.root + QStringLiteral("/camera24");
+    d.aloneRestart = d.root + QStringLiteral("/alone-camera/photo24.jpg");
+    QDir().mkpath(d.cameraFolder);
+    QDir().mkpath(QFileInfo(d.aloneRestart).path());
+    for (int i = 1; i <= kStepCount; ++i) {
+        if (QFileInfo::exists(d.cameraPhoto(i)))
+            continue;
+        const QString part = d.cameraPhoto(i) + QStringLiteral(".part");
+        if (peers::run(QStringLiteral("jpegtran"), {QStringLiteral("-restart"), QStringLiteral("1"), QStringLiteral("-copy"),
+                                                    QStringLiteral("all"), QStringLiteral("-outfile"), part, d.stepPhoto(i)})
+                < 0
+            || !QFile::rename(part, d.cameraPhoto(i)))
+            return false;
+    }
+    return QFileInfo::exists(d.aloneRestart) || hardLink(d.cameraPhoto(1), d.aloneRestart);
 }
 
 bool prepare(Data &d)
@@ -656,6 +684,130 @@ void caseList(Context &c)
     addRow(QStringLiteral("  gallery window: list 12 x 24 MP, no thumbnails (peer: the same)"), g2, p3, 0);
 }
 
+// ---- from outside: real windows on an X screen ------------------------------
+
+// One viewer as framzo_screenwatch runs it: the program and its "next
+// photo" key, with a home of its own that lives through the runs (as a
+// user's does: settings and caches made by the first run are there for the
+// next).
+struct Viewer
+{
+    QString name;
+    QString program;
+    QString nextKey; // X key name
+    QString home;
+};
+
+// What one run of a viewer gave (ms and KiB; -1 where not reached).
+struct Watched
+{
+    double startDrawn = -1, startFinal = -1, stepDrawn = -1, stepFinal = -1, keysDrawn = -1, keysFinal = -1;
+    double peakOne = -1, peakAfter = -1;
+};
+
+Watched watchViewer(const Viewer &v, const QString &photo)
+{
+    const QString watcher = QCoreApplication::applicationDirPath() + QStringLiteral("/framzo_screenwatch");
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), qEnvironmentVariable("FRAMZO_BENCH_X"));
+    env.insert(QStringLiteral("HOME"), v.home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), v.home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), v.home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), v.home + QStringLiteral("/cache"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM")); // a real window, on the X screen
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(watcher, {QStringLiteral("--size"), QStringLiteral("1280x960"), QStringLiteral("--next"), v.nextKey,
+                      QStringLiteral("--keys"), QStringLiteral("10"), QStringLiteral("--"), v.program, photo});
+    Watched w;
+    if (!p.waitForFinished(300000) || p.exitCode() != 0)
+        return w;
+    const QList<QByteArray> f = p.readAllStandardOutput().trimmed().split(' ');
+    if (f.size() < 8)
+        return w;
+    w.startDrawn = f[0].toDouble();
+    w.startFinal = f[1].toDouble();
+    w.stepDrawn = f[2].toDouble();
+    w.stepFinal = f[3].toDouble();
+    w.keysDrawn = f[4].toDouble();
+    w.keysFinal = f[5].toDouble();
+    w.peakOne = f[6].toDouble() / 1024;
+    w.peakAfter = f[7].toDouble() / 1024;
+    return w;
+}
+
+void caseScreen(Context &c)
+{
+    if (qEnvironmentVariableIsEmpty("FRAMZO_BENCH_X")) {
+        std::printf("  screen: no X screen (FRAMZO_BENCH_X); run through tools/bench.sh\n");
+        return;
+    }
+    // The camera-like photos; each viewer opens the first and steps on.
+    const QString photo = c.data.cameraPhoto(1);
+    QList<Viewer> viewers{
+        {QStringLiteral("Framzo"), QCoreApplication::applicationDirPath() + QStringLiteral("/framzo"),
+         QStringLiteral("Prior"), c.scratch + QStringLiteral("/home-framzo")},
+        {QStringLiteral("gThumb"), QStringLiteral("gthumb"), QStringLiteral("Next"), c.scratch + QStringLiteral("/home-gthumb")},
+        {QStringLiteral("geeqie"), QStringLiteral("geeqie"), QStringLiteral("Next"), c.scratch + QStringLiteral("/home-geeqie")},
+    };
+    // An earlier build of Framzo, for a before and after in the same run.
+    const QString before = qEnvironmentVariable("FRAMZO_BENCH_BEFORE");
+    if (!before.isEmpty())
+        viewers.insert(1, {QStringLiteral("Framzo before"), before, QStringLiteral("Prior"),
+                           c.scratch + QStringLiteral("/home-before")});
+    QList<QList<Watched>> runs(viewers.size());
+    // A first run each, not counted: files in the page cache, settings and
+    // caches made; then the viewers take turns.
+    for (const Viewer &v : viewers)
+        watchViewer(v, photo);
+    for (int r = 0; r < c.runs; ++r) {
+        for (int i = 0; i < viewers.size(); ++i)
+            runs[i] << watchViewer(viewers[i], photo);
+    }
+    QList<Watched> medians;
+    for (int i = 0; i < viewers.size(); ++i) {
+        const auto pick = [&](double Watched::*field) {
+            QList<double> v;
+            for (const Watched &w : runs[i])
+                v << w.*field;
+            return median(v);
+        };
+        Watched m;
+        m.startDrawn = pick(&Watched::startDrawn);
+        m.startFinal = pick(&Watched::startFinal);
+        m.stepDrawn = pick(&Watched::stepDrawn);
+        m.stepFinal = pick(&Watched::stepFinal);
+        m.keysDrawn = pick(&Watched::keysDrawn);
+        m.keysFinal = pick(&Watched::keysFinal);
+        m.peakOne = pick(&Watched::peakOne);
+        m.peakAfter = pick(&Watched::peakAfter);
+        medians << m;
+        std::printf("    %-14s start: drawn %.0f, final %.0f ms; one key: drawn %.0f, final %.0f ms; ten keys: drawn %.0f, "
+                    "stable %.0f ms; peak %.0f / %.0f MiB\n",
+                    qPrintable(viewers[i].name), m.startDrawn, m.startFinal, m.stepDrawn, m.stepFinal, m.keysDrawn,
+                    m.keysFinal, m.peakOne, m.peakAfter);
+    }
+    const int gthumb = before.isEmpty() ? 1 : 2;
+    const int geeqie = gthumb + 1;
+    const Watched &f = medians[0];
+    addRow(QStringLiteral("screen: start to photo drawn (peer: gThumb)"), f.startDrawn, medians[gthumb].startDrawn, 0.4);
+    addRow(QStringLiteral("screen: start to photo drawn (peer: geeqie)"), f.startDrawn, medians[geeqie].startDrawn, 0.4);
+    addRow(QStringLiteral("screen: ten keys without a pause, to the tenth photo stable (peer: gThumb)"), f.keysFinal,
+           medians[gthumb].keysFinal, 1.0);
+    addRow(QStringLiteral("  screen: one key, photo drawn (peer: gThumb)"), f.stepDrawn, medians[gthumb].stepDrawn, 0);
+    addRow(QStringLiteral("  screen: one key, final picture (peer: gThumb)"), f.stepFinal, medians[gthumb].stepFinal, 0);
+    addRow(QStringLiteral("  screen: peak memory, one photo (peer: gThumb)"), f.peakOne, medians[gthumb].peakOne, 0,
+           QStringLiteral("MiB"));
+    addRow(QStringLiteral("  screen: peak memory after 12 photos (peer: gThumb)"), f.peakAfter, medians[gthumb].peakAfter, 0,
+           QStringLiteral("MiB"));
+    if (!before.isEmpty()) {
+        const Watched &b = medians[1];
+        addRow(QStringLiteral("  screen: start to photo drawn (peer: Framzo before)"), f.startDrawn, b.startDrawn, 0);
+        addRow(QStringLiteral("  screen: ten keys, tenth photo stable (peer: Framzo before)"), f.keysFinal, b.keysFinal, 0);
+    }
+}
+
 // ---- memory (each measured in a process of its own) -------------------------
 
 qint64 statusKb(const char *field)
@@ -853,7 +1005,7 @@ int main(int argc, char **argv)
         else if (args.at(i) == QLatin1String("--only") && i + 1 < args.size())
             only = args.at(++i).split(QLatin1Char(','));
         else {
-            std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only open,step,burst,edit,capture,turn,gallery,list,memory]\n");
+            std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only open,step,burst,edit,capture,turn,gallery,list,memory,screen]\n");
             return 2;
         }
     }
@@ -863,7 +1015,7 @@ int main(int argc, char **argv)
     }
     c.data.root = QFileInfo(c.data.root).absoluteFilePath();
     QDir().mkpath(c.data.root);
-    if (!prepare(c.data)) {
+    if (!prepare(c.data) || !prepareCamera(c.data)) {
         std::fprintf(stderr, "framzo_bench: could not make the test photos in %s\n", qPrintable(c.data.root));
         return 1;
     }
@@ -887,6 +1039,7 @@ int main(int argc, char **argv)
         window.show();
         QCoreApplication::processEvents();
         if (wanted("open")) {
+            caseOpen(c, window, c.data.aloneRestart, QStringLiteral("24 MP JPEG with restart markers"), 0.5, 0.6);
             caseOpen(c, window, c.data.alone, QStringLiteral("24 MP JPEG"), 0.6, 1.0);
             caseOpen(c, window, c.data.big, QStringLiteral("50 MP JPEG"), 0, 0);
         }
@@ -907,6 +1060,8 @@ int main(int argc, char **argv)
         caseList(c);
     if (wanted("memory"))
         caseMemory(c);
+    if (wanted("screen"))
+        caseScreen(c);
     printTable();
     std::printf("\nload average at the end: %s\n", qPrintable(loadAverage()));
     cleanupImages();

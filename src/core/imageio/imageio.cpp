@@ -1,7 +1,9 @@
 #include "core/imageio/imageio.h"
 
 #include "core/base/outofmemory.h"
+#include "core/base/jobs.h"
 #include "core/imageio/guard.h"
+#include "core/imageio/jpegbands.h"
 #include "core/imageio/largeimage.h"
 #include "core/imageio/jpegheader.h"
 #include "core/imageio/jpegreader.h"
@@ -137,7 +139,8 @@ QImage decodeJpeg(const JpegFile &file, int reduction)
     if (image.isNull())
         image = QImage(size, format);
     const auto *data = reinterpret_cast<const uchar *>(file.bytes.constData());
-    if (image.isNull() || !jpegreader::decodeInto(data, file.bytes.size(), file.header, image))
+    // On every core where the file's restart markers allow it.
+    if (image.isNull() || jpegbands::decodeInto(data, file.bytes.size(), file.header, image) == 0)
         return {};
     image = oriented(std::move(image), file.orientation);
 
@@ -243,6 +246,15 @@ QImage decodeFile(const QString &path, QByteArray *format)
         img.setDotsPerMeterY(dpm.height());
     }
     return img;
+}
+
+bool bandedFile(const QString &path)
+{
+    if (jobs::cores() < 2 || !isJpegFile(path))
+        return false;
+    const jpegheader::Info info = jpegheader::read(path);
+    return info.valid && !info.progressive && info.restartInterval > 0 && !info.segmentPastEnd
+        && qint64(info.size.width()) * info.size.height() >= 2 * jpegbands::kMinBandPixels;
 }
 
 QSize probeFile(const QString &path, QByteArray *format)
@@ -365,6 +377,11 @@ QByteArray detect(const QString &path)
 QImage decode(const QString &path, QByteArray *format)
 {
     return guarded([&] { return decodeFile(path, format); }, format);
+}
+
+bool decodesInBands(const QString &path)
+{
+    return outofmemory::orElse([&] { return bandedFile(path); }, [] { return false; });
 }
 
 QSize probeSize(const QString &path, QByteArray *format)

@@ -30,6 +30,14 @@ QByteArray detect(const QString &path);
 // could not be decoded.
 QImage decode(const QString &path, QByteArray *format = nullptr);
 
+// Whether decode() of the file at path is spread over the cores (a large
+// baseline JPEG with restart markers, as cameras write them), as its header
+// tells: its full decode is then ready about when a reduced decode on one
+// core would be, and a caller that wants both a small copy and the full
+// image does better making the copy from the full image than with two
+// decodes side by side.
+bool decodesInBands(const QString &path);
+
 // Pixel size of the image as shown (EXIF orientation applied), read from the
 // header only. Invalid size when unknown.
 QSize probeSize(const QString &path, QByteArray *format = nullptr);

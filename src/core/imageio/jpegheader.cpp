@@ -157,6 +157,15 @@ Info read(QIODevice &device)
                 break;
             continue;
         }
+        if (marker == 0xDD && length >= 2) {
+            uchar interval[2];
+            if (!readExactly(device, reinterpret_cast<char *>(interval), 2))
+                break;
+            info.restartInterval = interval[0] << 8 | interval[1];
+            if (!device.seek(device.pos() + length - 2))
+                break;
+            continue;
+        }
         if (marker != 0xDB && !frame) {
             if (!device.seek(device.pos() + length))
                 break;

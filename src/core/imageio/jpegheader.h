@@ -24,6 +24,8 @@ struct Info
     int components = 0;
     Subsampling subsampling = Subsampling::S444;
     bool progressive = false;
+    // MCUs between restart markers (0: the scan has none).
+    int restartInterval = 0;
     // The IJG quality (1..100) whose scaled standard tables come closest to
     // the file's own; 0 when the file has no tables.
     int quality = 0;

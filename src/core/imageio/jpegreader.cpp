@@ -75,8 +75,10 @@ void cmykToRgb(QImage &image)
 
 } // namespace
 
-bool decodeInto(const uchar *data, qsizetype size, const Header &header, QImage &image)
+bool decodeInto(const uchar *data, qsizetype size, const Header &header, QImage &image, bool *damaged)
 {
+    if (damaged)
+        *damaged = false;
     if (!header.valid || image.isNull() || image.format() != formatOf(header.colours)
         || quint64(size) > std::numeric_limits<unsigned long>::max())
         return false;
@@ -99,6 +101,8 @@ bool decodeInto(const uchar *data, qsizetype size, const Header &header, QImage 
                                  int(image.bytesPerLine()), image.height(), pixelFormat, flags);
     if (rc != 0 && tjGetErrorCode(handle.get()) != TJERR_WARNING)
         return false;
+    if (damaged)
+        *damaged = rc != 0;
     if (header.colours == Colours::Cmyk)
         cmykToRgb(image);
     return true;

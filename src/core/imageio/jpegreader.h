@@ -38,7 +38,9 @@ QImage::Format formatOf(Colours colours);
 // Decodes the JPEG into image, which must already have one of its scaled
 // sizes and formatOf(its colours). A file cut short or slightly damaged
 // gives the picture as far as it goes, as Qt's reader does; false when the
-// data cannot be decoded at all.
-bool decodeInto(const uchar *data, qsizetype size, const Header &header, QImage &image);
+// data cannot be decoded at all. *damaged (if given) tells whether the
+// library found something wrong on the way (then the picture may be partly
+// made up).
+bool decodeInto(const uchar *data, qsizetype size, const Header &header, QImage &image, bool *damaged = nullptr);
 
 } // namespace jpegreader

@@ -47,9 +47,17 @@ Copy make(const QString &path, const QSize &workspace, bool keepFull)
     if (!c.stamp.exists)
         return c;
     QImage decoded;
-    if (imageio::detect(path) == "jpeg") {
-        decoded = imageio::decodeReduced(
-            path, [&workspace](const QSize &full) { return copySize(full, workspace); }, &c.fullSize, &c.format);
+    QImage full;
+    const auto atLeast = [&workspace](const QSize &size) { return copySize(size, workspace); };
+    if (imageio::detect(path) == "jpeg" && keepFull && imageio::decodesInBands(path)) {
+        // Decoded once, on every core: the copy is made from the full image
+        // right after it, sooner than a reduced decode beside the full one
+        // would bring it, and it is the exact copy at once.
+        full = imageio::decode(path, &c.format);
+        decoded = full;
+        c.fullSize = full.size();
+    } else if (imageio::detect(path) == "jpeg") {
+        decoded = imageio::decodeReduced(path, atLeast, &c.fullSize, &c.format);
     } else {
         decoded = imageio::decode(path, &c.format);
         c.fullSize = decoded.size();
@@ -60,7 +68,9 @@ Copy make(const QString &path, const QSize &workspace, bool keepFull)
     c.depth = decoded.depth();
     c.dotsPerMeter = QSize(decoded.dotsPerMeterX(), decoded.dotsPerMeterY());
     c.copy = scaled(decoded, copySize(c.fullSize, workspace));
-    if (keepFull && c.format != "jpeg")
+    if (!full.isNull())
+        c.full = std::move(full);
+    else if (keepFull && c.format != "jpeg")
         c.full = std::move(decoded);
     c.ok = true;
     return c;

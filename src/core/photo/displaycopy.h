@@ -46,6 +46,9 @@ struct Copy
 // Reads the file at path and makes its copy for a workspace of that size.
 // A JPEG is decoded at a reduced scale; other formats are decoded whole, and
 // with keepFull the full image comes along (it need not be decoded again).
+// With keepFull, a JPEG that decodes on every core at once
+// (imageio::decodesInBands) is decoded in full, and its copy made from that
+// image: the full image comes along with it.
 Copy make(const QString &path, const QSize &workspace, bool keepFull);
 
 } // namespace displaycopy

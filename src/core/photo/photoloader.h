@@ -74,6 +74,9 @@ private:
     void fullDone(const std::shared_ptr<Job> &job);
     // Sends whatever of the current photo is ready, in order.
     void deliver();
+    // Makes the display copy from the current photo's full image, for
+    // refined().
+    void refine(const QImage &image);
     // The start of both decodes waits for the event loop: keys already
     // queued are taken first, and the photos they pass are not decoded.
     void scheduleStart();
