@@ -102,6 +102,101 @@ Info read(const QString &path)
     return read(file);
 }
 
+namespace {
+
+// What the segments before the image data tell, gathered as they are read.
+struct Segments
+{
+    Table tables[4];
+    bool haveTable[4] = {false, false, false, false};
+    int tableOf[4] = {0, 0, 0, 0}; // the quantisation table of each component
+    int h[4] = {0, 0, 0, 0};       // sampling factors
+    int v[4] = {0, 0, 0, 0};
+};
+
+// DQT: one or more tables: precision and id, then 64 values of 8 or 16 bits
+// in zigzag order.
+void takeTables(const uchar *p, int length, Segments &s)
+{
+    int at = 0;
+    while (at < length) {
+        const int precision = p[at] >> 4;
+        const int id = p[at] & 0x0F;
+        const int bytes = precision ? 128 : 64;
+        if (id > 3 || at + 1 + bytes > length)
+            break;
+        for (int k = 0; k < 64; ++k) {
+            const uchar *q = p + at + 1 + (precision ? 2 * k : k);
+            s.tables[id][kNaturalOrder[k]] = precision ? quint16(q[0] << 8 | q[1]) : q[0];
+        }
+        s.haveTable[id] = true;
+        at += 1 + bytes;
+    }
+}
+
+// SOFn: precision, height, width, components, and each component's
+// sampling factors and table.
+void takeFrame(uchar marker, const uchar *p, int length, Info &info, Segments &s)
+{
+    if (length < 6)
+        return;
+    info.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+    info.size = QSize(p[3] << 8 | p[4], p[1] << 8 | p[2]);
+    info.components = p[5];
+    for (int i = 0; i < info.components && i < 4 && 6 + 3 * i + 2 < length; ++i) {
+        s.h[i] = p[6 + 3 * i + 1] >> 4;
+        s.v[i] = p[6 + 3 * i + 1] & 0x0F;
+        s.tableOf[i] = p[6 + 3 * i + 2] & 0x03;
+    }
+    info.valid = info.components > 0;
+}
+
+// Reads the first bytes of a segment into to and skips the rest of it.
+bool readHead(QIODevice &device, uchar *to, int bytes, int length)
+{
+    return readExactly(device, reinterpret_cast<char *>(to), bytes) && device.seek(device.pos() + length - bytes);
+}
+
+// The segment of marker whose body of length bytes comes next: read where
+// it tells something, skipped otherwise. False where the file ends or
+// breaks off.
+bool takeSegment(QIODevice &device, uchar marker, int length, Info &info, Segments &s)
+{
+    if (marker == 0xE0 && length >= 12 && info.jfifUnit < 0) {
+        // APP0: "JFIF\0", version, unit, x and y density (a thumbnail may
+        // follow, which is skipped).
+        uchar app[12];
+        if (!readHead(device, app, 12, length))
+            return false;
+        if (std::memcmp(app, "JFIF\0", 5) == 0) {
+            info.jfifUnit = app[7];
+            info.jfifDensity = QSize(app[8] << 8 | app[9], app[10] << 8 | app[11]);
+        }
+        return true;
+    }
+    if (marker == 0xDD && length >= 2) {
+        uchar interval[2];
+        if (!readHead(device, interval, 2, length))
+            return false;
+        info.restartInterval = interval[0] << 8 | interval[1];
+        return true;
+    }
+    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (marker != 0xDB && !frame)
+        return device.seek(device.pos() + length);
+    QByteArray body(length, Qt::Uninitialized);
+    if (!readExactly(device, body.data(), length))
+        return false;
+    const auto *p = reinterpret_cast<const uchar *>(body.constData());
+    if (marker == 0xDB)
+        takeTables(p, length, s);
+    else
+        takeFrame(marker, p, length, info, s);
+    return true;
+}
+
+} // namespace
+
 Info read(QIODevice &device)
 {
     Info info;
@@ -109,19 +204,13 @@ Info read(QIODevice &device)
     if (!readExactly(device, reinterpret_cast<char *>(soi), 2) || soi[0] != 0xFF || soi[1] != 0xD8)
         return info;
 
-    Table tables[4];
-    bool haveTable[4] = {false, false, false, false};
-    int tableOf[4] = {0, 0, 0, 0};
-    int h[4] = {0, 0, 0, 0}, v[4] = {0, 0, 0, 0};
-
     // Marker segments up to the start of the image data; the others (EXIF,
     // thumbnails, profiles) are skipped over, not read.
+    Segments s;
     for (int segments = 0; segments < 4096; ++segments) {
         char c = 0;
-        if (!device.getChar(&c))
-            break;
-        if (uchar(c) != 0xFF)
-            break; // not at a marker: a broken file
+        if (!device.getChar(&c) || uchar(c) != 0xFF)
+            break; // the end, or not at a marker: a broken file
         uchar marker = 0xFF;
         while (marker == 0xFF) { // fill bytes
             if (!device.getChar(&c))
@@ -142,74 +231,15 @@ Info read(QIODevice &device)
             info.segmentPastEnd = true;
             break;
         }
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (marker == 0xE0 && length >= 12 && info.jfifUnit < 0) {
-            // APP0: "JFIF\0", version, unit, x and y density (a thumbnail
-            // may follow, which is skipped).
-            uchar app[12];
-            if (!readExactly(device, reinterpret_cast<char *>(app), 12))
-                break;
-            if (std::memcmp(app, "JFIF\0", 5) == 0) {
-                info.jfifUnit = app[7];
-                info.jfifDensity = QSize(app[8] << 8 | app[9], app[10] << 8 | app[11]);
-            }
-            if (!device.seek(device.pos() + length - 12))
-                break;
-            continue;
-        }
-        if (marker == 0xDD && length >= 2) {
-            uchar interval[2];
-            if (!readExactly(device, reinterpret_cast<char *>(interval), 2))
-                break;
-            info.restartInterval = interval[0] << 8 | interval[1];
-            if (!device.seek(device.pos() + length - 2))
-                break;
-            continue;
-        }
-        if (marker != 0xDB && !frame) {
-            if (!device.seek(device.pos() + length))
-                break;
-            continue;
-        }
-        QByteArray body(length, Qt::Uninitialized);
-        if (!readExactly(device, body.data(), length))
+        if (!takeSegment(device, marker, length, info, s))
             break;
-        const auto *p = reinterpret_cast<const uchar *>(body.constData());
-        if (marker == 0xDB) {
-            // One or more tables: precision and id, then 64 values of 8 or
-            // 16 bits in zigzag order.
-            int at = 0;
-            while (at < length) {
-                const int precision = p[at] >> 4;
-                const int id = p[at] & 0x0F;
-                const int bytes = precision ? 128 : 64;
-                if (id > 3 || at + 1 + bytes > length)
-                    break;
-                for (int k = 0; k < 64; ++k) {
-                    const uchar *q = p + at + 1 + (precision ? 2 * k : k);
-                    tables[id][kNaturalOrder[k]] = precision ? quint16(q[0] << 8 | q[1]) : q[0];
-                }
-                haveTable[id] = true;
-                at += 1 + bytes;
-            }
-        } else if (length >= 6) {
-            info.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
-            info.size = QSize(p[3] << 8 | p[4], p[1] << 8 | p[2]);
-            info.components = p[5];
-            for (int i = 0; i < info.components && i < 4 && 6 + 3 * i + 2 < length; ++i) {
-                h[i] = p[6 + 3 * i + 1] >> 4;
-                v[i] = p[6 + 3 * i + 1] & 0x0F;
-                tableOf[i] = p[6 + 3 * i + 2] & 0x03;
-            }
-            info.valid = info.components > 0;
-        }
     }
     if (!info.valid)
         return info;
-    info.subsampling = subsamplingOf(info.components, h, v);
-    if (haveTable[tableOf[0]]) {
-        const bool colour = info.components >= 3 && haveTable[tableOf[1]] && tableOf[1] != tableOf[0];
-        info.quality = estimate(tables[tableOf[0]], colour ? &tables[tableOf[1]] : nullptr);
+    info.subsampling = subsamplingOf(info.components, s.h, s.v);
+    if (s.haveTable[s.tableOf[0]]) {
+        const bool colour = info.components >= 3 && s.haveTable[s.tableOf[1]] && s.tableOf[1] != s.tableOf[0];
+        info.quality = estimate(s.tables[s.tableOf[0]], colour ? &s.tables[s.tableOf[1]] : nullptr);
     }
     return info;
 }
