@@ -65,8 +65,7 @@ bool Photo::open(const QString &path)
     mUndo->clear();
     mHeaderSize = mFormat.isEmpty() ? QSize() : imageio::probeSize(mPath);
     mState = State::Header;
-    emit modifiedChanged(isModified());
-    mWasModified = isModified();
+    tellModified();
     return true;
 }
 
@@ -152,8 +151,7 @@ QString Photo::removeFile()
         return tr("%1 could not be deleted").arg(mPath);
     // The photo is gone at the user's word, and its edits with it.
     mUndo->clear();
-    emit modifiedChanged(false);
-    mWasModified = false;
+    tellModified();
     return {};
 }
 
@@ -213,10 +211,7 @@ void Photo::takeAsFile(const QString &path)
     mFileImage = mImage;
     mFromFile = true;
     mUndo->setClean();
-    if (mWasModified != isModified()) {
-        mWasModified = isModified();
-        emit modifiedChanged(mWasModified);
-    }
+    tellModified();
 }
 
 // ---- edits ----------------------------------------------------------------------
@@ -229,11 +224,7 @@ PhotoEdit::Target Photo::target()
 void Photo::push(PhotoEdit *edit)
 {
     mUndo->push(edit);
-    emit imageChanged();
-    if (mWasModified != isModified()) {
-        mWasModified = isModified();
-        emit modifiedChanged(mWasModified);
-    }
+    changed();
 }
 
 void Photo::rotate(double angle)
@@ -255,26 +246,31 @@ void Photo::adjustColours(const ColourOffsets &offsets)
 void Photo::undo()
 {
     whenIdle([this] {
-        if (!mUndo->canUndo())
-            return;
-        mUndo->undo();
-        afterUndoRedo();
+        if (mUndo->canUndo()) {
+            mUndo->undo();
+            changed();
+        }
     });
 }
 
 void Photo::redo()
 {
     whenIdle([this] {
-        if (!mUndo->canRedo())
-            return;
-        mUndo->redo();
-        afterUndoRedo();
+        if (mUndo->canRedo()) {
+            mUndo->redo();
+            changed();
+        }
     });
 }
 
-void Photo::afterUndoRedo()
+void Photo::changed()
 {
     emit imageChanged();
+    tellModified();
+}
+
+void Photo::tellModified()
+{
     if (mWasModified != isModified()) {
         mWasModified = isModified();
         emit modifiedChanged(mWasModified);

@@ -184,7 +184,9 @@ private:
     void takeDecode(const QString &path, const QImage &image, const FileStamp &stamp);
     void takeRefined(const QString &path, const QImage &copy);
     void push(PhotoEdit *edit);
-    void afterUndoRedo();
+    // The image changed: tells so, and whether it now differs from the file.
+    void changed();
+    void tellModified();
     // The quarter turns (0..3) between the state last read or written and
     // the image, when turning is all that happened; -1 otherwise.
     int turnsSinceClean() const;
