@@ -192,6 +192,19 @@ private slots:
         QVERIFY(failed.path.isEmpty() && failed.error.contains("gone/q.png"));
         QCOMPARE(photo.path(), path);
         QVERIFY(photo.isModified());
+
+        // Page Up while a Save As is written: the window stays on the photo
+        // stepped to, and the file written is not taken for it.
+        const QString next = dir.filePath("r.png");
+        QVERIFY(testutil::writeImage(next, 20, 10, "png"));
+        photo.saveAs(dir.filePath("s.png"), "png", {});
+        QVERIFY(photo.open(next));
+        photo.load(kWorkspace);
+        QVERIFY(saved.wait());
+        QCOMPARE(saved.last().first().value<capture::Result>().path, dir.filePath("s.png"));
+        QTRY_VERIFY(photo.isIdle());
+        QCOMPARE(photo.path(), next);
+        QCOMPARE(photo.image().size(), QSize(20, 10));
     }
 };
 

@@ -55,6 +55,7 @@ bool Photo::open(const QString &path)
     if (!QFileInfo::exists(usable))
         return false;
     mPath = usable;
+    ++mOpened;
     mFormat = imageio::detect(mPath);
     // Nothing of the file is in the image yet: no save in place until its
     // full decode has come.
@@ -351,7 +352,7 @@ void Photo::save(const imageio::PhotoOptions &options)
                    return savedTo(path,
                                   !format.isEmpty() && imageio::writePhoto(image, path, format, source, options));
                },
-               [this, path](const capture::Result &result) { wroteFile(path, result); });
+               [this, path, opened = mOpened](const capture::Result &result) { wroteFile(path, opened, result); });
 }
 
 void Photo::saveAs(const QString &path, const QByteArray &qtFormat, const imageio::PhotoOptions &options)
@@ -361,12 +362,13 @@ void Photo::saveAs(const QString &path, const QByteArray &qtFormat, const imagei
     const imageio::PhotoSource source{mFromFile ? mPath : QString(), quarterTurnsFromFile()};
     startWrite(qint64(image.width()) * image.height(), tr("Saving %1 ...").arg(path),
                [=] { return savedTo(path, imageio::writePhoto(image, path, qtFormat, source, options)); },
-               [this, path](const capture::Result &result) { wroteFile(path, result); });
+               [this, path, opened = mOpened](const capture::Result &result) { wroteFile(path, opened, result); });
 }
 
-void Photo::wroteFile(const QString &path, const capture::Result &result)
+void Photo::wroteFile(const QString &path, quint64 opened, const capture::Result &result)
 {
-    if (!result.path.isEmpty()) {
+    // A photo stepped to while it was written is not the one written.
+    if (!result.path.isEmpty() && opened == mOpened) {
         // The file holds the image now, edits and all: the photo is that
         // file, and its edits are saved (they stay undoable).
         const QString written = pathutil::slashes(path);

@@ -191,7 +191,7 @@ private:
     // the image, when turning is all that happened; -1 otherwise.
     int turnsSinceClean() const;
     // A Save or Save As to path has ended.
-    void wroteFile(const QString &path, const capture::Result &result);
+    void wroteFile(const QString &path, quint64 opened, const capture::Result &result);
     // The image is what the file at path holds now (read or written).
     void takeAsFile(const QString &path);
     // Runs work on a worker after telling of it when it is large; done()
@@ -204,6 +204,7 @@ private:
     PhotoLoader *mLoader = nullptr;
     QUndoStack *mUndo = nullptr;
     QString mPath;
+    quint64 mOpened = 0; // counts the files opened
     QByteArray mFormat;
     QSize mHeaderSize;
     QStringList mFolderEntries;

@@ -486,6 +486,8 @@ void Picture::takeSaved(const capture::Result &result)
         emit failure(result.error);
         return;
     }
+    if (result.path != mPhoto->path())
+        return; // written, but the window has moved on to another photo
     // The photo is the file written now; its edits stay undoable.
     mIconName = formats::iconName(formats::formatName(mPhoto->format()));
     setWindowIcon(QIcon(fromMimeSource(mIconName)));
