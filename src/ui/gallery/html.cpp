@@ -114,6 +114,12 @@ const char kGroup[] = "/GallerySettings";
 
 } // namespace
 
+GallerySettings::Theme Html::chosenTheme() const
+{
+    // The list holds the themes in their order: classic, modern.
+    return mpTheme->currentIndex() == 1 ? GallerySettings::Theme::Modern : GallerySettings::Theme::Classic;
+}
+
 void Html::loadOptions()
 {
     const auto store = settingsstore::open();
@@ -131,9 +137,7 @@ void Html::saveOptions() const
 {
     const auto store = settingsstore::open();
     store->beginGroup(QLatin1String(kGroup));
-    store->setValue(QStringLiteral("/Theme"),
-                    GallerySettings::themeName(mpTheme->currentIndex() == 1 ? GallerySettings::Theme::Modern
-                                                                            : GallerySettings::Theme::Classic));
+    store->setValue(QStringLiteral("/Theme"), GallerySettings::themeName(chosenTheme()));
     store->setValue(QStringLiteral("/KeepMetadata"), mpKeepMetadata->isChecked());
     store->setValue(QStringLiteral("/Originals"), mpOriginals->isChecked());
     store->endGroup();
@@ -141,7 +145,7 @@ void Html::saveOptions() const
 
 void Html::enableThemeOptions()
 {
-    const bool modern = mpTheme->currentIndex() == 1;
+    const bool modern = chosenTheme() == GallerySettings::Theme::Modern;
     mpKeepMetadata->setEnabled(modern);
     mpOriginals->setEnabled(modern);
 }
@@ -355,8 +359,8 @@ int Html::generateHtml()
         return 1;
     GallerySettings settings(mPath, mpName->text(), mpWidth->text(), mpHeight->text(), mpRow->currentText(),
                              mpLink->isChecked(), mpText->isChecked());
-    const bool modern = mpTheme->currentIndex() == 1;
-    settings.setTheme(modern ? GallerySettings::Theme::Modern : GallerySettings::Theme::Classic);
+    const bool modern = chosenTheme() == GallerySettings::Theme::Modern;
+    settings.setTheme(chosenTheme());
     settings.setKeepMetadata(modern && mpKeepMetadata->isChecked());
     settings.setOriginals(modern && mpOriginals->isChecked());
     if (!settings.hasFolder())

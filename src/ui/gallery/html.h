@@ -4,6 +4,7 @@
 // folder shown. The writing itself is GalleryRunner's, in the background.
 
 #include "ui/forms/uihtml.h"
+#include "core/gallery/gallerysettings.h"
 
 #include <QDir>
 #include <QFuture>
@@ -75,6 +76,7 @@ private:
     // The theme and what a modern gallery publishes, as kept in the
     // settings store; stored again whenever the user changes them.
     void loadOptions();
+    GallerySettings::Theme chosenTheme() const;
     void saveOptions() const;
     // Keep metadata and Originals apply to modern galleries only.
     void enableThemeOptions();
