@@ -626,7 +626,9 @@ private slots:
                 << image(a, "five.jpg", 1200, 900, "jpeg") << image(b, "six.png", 20, 900, "png")
                 // Neighbours sharing files, the first slower than the second.
                 << image(a, "seven.jpg", 1600, 1200, "jpeg") << image(b, "seven.jpg", 40, 30, "jpeg")
-                << image(a, "eight.png", 1600, 1200, "png") << image(b, "preview_eight.png", 30, 20, "png");
+                << image(a, "eight.png", 1600, 1200, "png") << image(b, "preview_eight.png", 30, 20, "png")
+                // Modern pictures of both are named nine.png.jpg.
+                << image(a, "nine.png", 300, 200, "png") << image(b, "nine.png.jpg", 60, 40, "jpeg");
 
         // 0: one per core within the memory budget, the default.
         const QList<int> counts{1, 2, 4, 0};
@@ -674,6 +676,9 @@ private slots:
         QVERIFY(index.contains("<img src=\"framzo/thumbs/seven.jpg\" width=\"40\" height=\"30\""));
         QVERIFY(QString::fromUtf8(trees[0].value("framzo/seven.jpg.html"))
                     .contains("<img src=\"2048/seven.jpg\" width=\"40\" height=\"30\""));
+        QCOMPARE(size("framzo/2048/nine.png.jpg"), QSize(60, 40));
+        QVERIFY(QString::fromUtf8(trees[0].value("framzo/nine.png.html"))
+                    .contains("<img src=\"2048/nine.png.jpg\" width=\"60\" height=\"40\""));
     }
 
     // A modern gallery: the pictures each image gets and their sizes, never

@@ -429,19 +429,22 @@ QList<GalleryPicture> GalleryRunner::writeModernPages(Result &result, const QLis
                                                       const std::vector<JobResult> &results,
                                                       const QSet<QString> &sources) const
 {
-    // What the files of each name hold once every entry is written: the
-    // last entry that wrote them, as one after the other. An entry that
-    // could not be read shows no picture, whatever another entry of its name
-    // left there.
+    // What the files of each published name hold once every entry is
+    // written: the last entry that wrote them, as one after the other (two
+    // entries of one name, or "scan.png" and "scan.png.jpg", share them), so
+    // that a page gives the sizes of the picture it shows. An entry that
+    // could not be read shows no picture, whatever another entry left there.
     QHash<QString, GalleryPicture> byName;
     for (int i = 0; i < planned.size(); ++i) {
         if (planned.at(i).decode && !results[size_t(i)].unreadable)
-            byName.insert(mEntries.at(i).name, results[size_t(i)].picture);
+            byName.insert(modernpages::jpegName(mEntries.at(i).name), results[size_t(i)].picture);
     }
     QList<GalleryPicture> pictures;
     pictures.reserve(mEntries.size());
-    for (int i = 0; i < mEntries.size(); ++i)
-        pictures << (results[size_t(i)].unreadable ? GalleryPicture() : byName.value(mEntries.at(i).name));
+    for (int i = 0; i < mEntries.size(); ++i) {
+        pictures << (results[size_t(i)].unreadable ? GalleryPicture()
+                                                   : byName.value(modernpages::jpegName(mEntries.at(i).name)));
+    }
 
     const QString style = mSettings.galleryFolder() + modernpages::stylesheetFile();
     if (replacesSource(style, sources))
