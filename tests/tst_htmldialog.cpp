@@ -603,6 +603,11 @@ private slots:
         QTest::newRow("empty name") << QStringList{"--gallery", out, "--name", ""} << 1;
         QTest::newRow("parent as name") << QStringList{"--gallery", out, "--name", ".."} << 1;
         QTest::newRow("not an image") << QStringList{"--gallery", out, "IMG:fake.jpg"} << 1;
+        QTest::newRow("unknown theme") << QStringList{"--gallery", out, "--theme", "fancy", "IMG:a.png"} << 2;
+        QTest::newRow("originals of a classic gallery") << QStringList{"--gallery", out, "--originals", "IMG:a.png"} << 2;
+        QTest::newRow("modern, bad columns") << QStringList{"--gallery", out, "--theme=modern", "--columns", "0",
+                                                            "IMG:a.png"}
+                                             << 1;
     }
     void commandLineRefusals()
     {
