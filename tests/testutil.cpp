@@ -61,18 +61,34 @@ int galleryCli(const QStringList &args)
     return gallerycli::run(int(storage.size()), argv.data());
 }
 
+QStringList pageLinks(const QString &html)
+{
+    static const QRegularExpression attr(QStringLiteral("\\s(href|src|srcset)=\"([^\"]*)\""));
+    QStringList links;
+    for (auto it = attr.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        if (m.captured(1) != QLatin1String("srcset")) {
+            links << m.captured(2);
+            continue;
+        }
+        // Candidates apart by commas, each a URL and its descriptor.
+        const QStringList candidates = m.captured(2).split(QLatin1Char(','));
+        for (const QString &candidate : candidates)
+            links << candidate.trimmed().section(QLatin1Char(' '), 0, 0);
+    }
+    return links;
+}
+
 QStringList linksLeavingFolder(const QString &folder)
 {
-    static const QRegularExpression attr(QStringLiteral("(?:href|src)=\"([^\"]*)\""));
     static const QRegularExpression numeric(QStringLiteral("&#(\\d+);"));
     const QString root = QFileInfo(folder).canonicalFilePath() + QLatin1Char('/');
     QStringList leaving;
     QDirIterator pages(folder, {QStringLiteral("*.html")}, QDir::Files, QDirIterator::Subdirectories);
     while (pages.hasNext()) {
         const QString page = pages.next();
-        const QString text = QString::fromLatin1(readAll(page));
-        for (auto it = attr.globalMatch(text); it.hasNext();) {
-            const QString raw = it.next().captured(1);
+        const QStringList links = pageLinks(QString::fromLatin1(readAll(page)));
+        for (const QString &raw : links) {
             QString value = raw;
             for (auto n = numeric.globalMatch(value); n.hasNext();) {
                 const auto m = n.next();

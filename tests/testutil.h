@@ -25,7 +25,11 @@ bool writeBytes(const QString &path, const QByteArray &bytes);
 // hand them over; its exit status.
 int galleryCli(const QStringList &args);
 
-// Every href and src of the HTML pages below folder that does not lead to an
+// The links of an HTML page's text as they are written: every href and src
+// value and every URL of a srcset (character references not resolved).
+QStringList pageLinks(const QString &html);
+
+// Every href, src and srcset URL of the HTML pages below folder that does not lead to an
 // existing file inside folder, read as a browser reads it (character
 // references resolved, then the value taken as a URL relative to its page:
 // one with a scheme of its own leads outside), as "page: value".

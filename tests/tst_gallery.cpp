@@ -16,6 +16,10 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <algorithm>
+
+Q_DECLARE_METATYPE(GallerySettings::Theme)
+
 using Entry = GalleryEntry;
 
 using testutil::readAll;
@@ -41,16 +45,14 @@ QStringList lines(const QString &path)
     return l;
 }
 
-// The href and src values of a page that do not lead to an existing file,
-// read as a browser reads them: references resolved, the part from '#' or
-// '?' dropped, percent-escapes decoded, relative to the page's folder.
+// The href, src and srcset values of a page that do not lead to an existing
+// file, read as a browser reads them: references resolved, the part from '#'
+// or '?' dropped, percent-escapes decoded, relative to the page's folder.
 QStringList brokenLinks(const QString &page)
 {
     QStringList broken;
-    static const QRegularExpression attr(QStringLiteral("(?:href|src)=\"([^\"]*)\""));
-    const QString content = QString::fromLocal8Bit(readAll(page));
-    for (auto it = attr.globalMatch(content); it.hasNext();) {
-        QString value = it.next().captured(1);
+    const QStringList links = testutil::pageLinks(QString::fromLocal8Bit(readAll(page)));
+    for (QString value : links) {
         value.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&amp;", "&");
         value = value.section('#', 0, 0).section('?', 0, 0);
         const QString target = QFileInfo(page).absolutePath() + '/' + QUrl::fromPercentEncoding(value.toUtf8());
@@ -92,6 +94,7 @@ struct Run
     QString perRow = QStringLiteral("1");
     bool link = true;
     bool text = true;
+    GallerySettings::Theme theme = GallerySettings::Theme::Classic;
     int parallel = 2;
     QList<Entry> entries;
 
@@ -101,7 +104,9 @@ struct Run
 
     int operator()() const
     {
-        GalleryRunner runner(GallerySettings(folder, base, width, height, perRow, link, text), entries);
+        GallerySettings settings(folder, base, width, height, perRow, link, text);
+        settings.setTheme(theme);
+        GalleryRunner runner(settings, entries);
         runner.setParallelImages(parallel);
         const GalleryRunner::Result result = runner.run();
         failed = result.failedFiles;
@@ -597,11 +602,19 @@ private slots:
         QVERIFY(run.failed.contains(run.folder + "framzo/a.png"));
     }
 
+    void parallelWritesTheSameBytes_data()
+    {
+        QTest::addColumn<GallerySettings::Theme>("theme");
+        QTest::newRow("classic") << GallerySettings::Theme::Classic;
+        QTest::newRow("modern") << GallerySettings::Theme::Modern;
+    }
     void parallelWritesTheSameBytes()
     {
         // Formats of every kind, names used twice from different sources, the
         // same image twice, an unreadable one, and a copy whose name is
         // another entry's thumbnail name.
+        QFETCH(GallerySettings::Theme, theme);
+        const bool modern = theme == GallerySettings::Theme::Modern;
         const QString a = srcFolder(), b = srcFolder();
         QList<Entry> entries;
         entries << image(a, "one.jpg", 640, 480, "jpeg") << image(a, "two.png", 300, 500, "png")
@@ -613,7 +626,9 @@ private slots:
                 << image(a, "five.jpg", 1200, 900, "jpeg") << image(b, "six.png", 20, 900, "png")
                 // Neighbours sharing files, the first slower than the second.
                 << image(a, "seven.jpg", 1600, 1200, "jpeg") << image(b, "seven.jpg", 40, 30, "jpeg")
-                << image(a, "eight.png", 1600, 1200, "png") << image(b, "preview_eight.png", 30, 20, "png");
+                << image(a, "eight.png", 1600, 1200, "png") << image(b, "preview_eight.png", 30, 20, "png")
+                // Modern pictures of both are named nine.png.jpg.
+                << image(a, "nine.png", 300, 200, "png") << image(b, "nine.png.jpg", 60, 40, "jpeg");
 
         // 0: one per core within the memory budget, the default.
         const QList<int> counts{1, 2, 4, 0};
@@ -621,7 +636,9 @@ private slots:
         for (int parallel : counts) {
             const QString folder = freshFolder();
             QList<QPair<int, int>> progress;
-            GalleryRunner runner(GallerySettings(folder, "framzo", "200", "150", "3", true, true), entries);
+            GallerySettings settings(folder, "framzo", "200", "150", "3", true, true);
+            settings.setTheme(theme);
+            GalleryRunner runner(settings, entries);
             runner.setParallelImages(parallel);
             const auto result = runner.run([&](int done, int total) { progress << qMakePair(done, total); });
             QCOMPARE(result.outcome, GalleryRunner::Result::Outcome::Written);
@@ -640,11 +657,155 @@ private slots:
                          qPrintable(QStringLiteral("%1 at %2 at a time").arg(it.key()).arg(counts[i])));
         }
         // The last entry writing a file wins, as one after the other.
-        QCOMPARE(QImage::fromData(trees[0].value("framzo/one.jpg")).size(), QSize(320, 200));
-        const QImage thumb = QImage::fromData(trees[0].value("framzo/preview_three.bmp"));
-        QCOMPARE(thumb.size(), QSize(200, 125));
-        QCOMPARE(QImage::fromData(trees[0].value("framzo/seven.jpg")).size(), QSize(40, 30));
-        QCOMPARE(QImage::fromData(trees[0].value("framzo/preview_eight.png")).size(), QSize(30, 20));
+        const auto size = [&](const char *file) { return QImage::fromData(trees[0].value(file)).size(); };
+        if (!modern) {
+            QCOMPARE(size("framzo/one.jpg"), QSize(320, 200));
+            QCOMPARE(size("framzo/preview_three.bmp"), QSize(200, 125));
+            QCOMPARE(size("framzo/seven.jpg"), QSize(40, 30));
+            QCOMPARE(size("framzo/preview_eight.png"), QSize(30, 20));
+            return;
+        }
+        QCOMPARE(size("framzo/2048/one.jpg"), QSize(320, 200));
+        QCOMPARE(size("framzo/2048/seven.jpg"), QSize(40, 30));
+        // The pages give the sizes of the pictures the files hold (320 x 200
+        // for dense screens is 1.6 times the thumbnail).
+        const QString index = QString::fromUtf8(trees[0].value("framzo.html"));
+        QCOMPARE(index.count("src=\"framzo/thumbs/one.jpg\" srcset=\"framzo/thumbs/one.jpg 1x, "
+                             "framzo/thumbs-2x/one.jpg 1.6x\" width=\"200\" height=\"125\""),
+                 3);
+        QVERIFY(index.contains("<img src=\"framzo/thumbs/seven.jpg\" width=\"40\" height=\"30\""));
+        QVERIFY(QString::fromUtf8(trees[0].value("framzo/seven.jpg.html"))
+                    .contains("<img src=\"2048/seven.jpg\" width=\"40\" height=\"30\""));
+        QCOMPARE(size("framzo/2048/nine.png.jpg"), QSize(60, 40));
+        QVERIFY(QString::fromUtf8(trees[0].value("framzo/nine.png.html"))
+                    .contains("<img src=\"2048/nine.png.jpg\" width=\"60\" height=\"40\""));
+    }
+
+    // A modern gallery: the pictures each image gets and their sizes, never
+    // enlarged, and pages that give those sizes and lead to every file.
+    void modernPictures_data()
+    {
+        QTest::addColumn<QSize>("photo");
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<bool>("transparent");
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<QString>("height"); // of the thumbnail box, 200 wide
+        QTest::addColumn<QStringList>("files"); // in the folder B: "name" for pages, "name WxH" for pictures
+        QTest::newRow("large landscape JPEG")
+            << QSize(3000, 2000) << QByteArray("jpeg") << false << true << "150"
+            << QStringList{"1024/p.jpg 1024x682", "2048/p.jpg 2048x1365", "p.jpg.html", "style.css",
+                           "thumbs-2x/p.jpg 400x266", "thumbs/p.jpg 200x133"};
+        QTest::newRow("portrait PNG, half transparent")
+            << QSize(900, 1500) << QByteArray("png") << true << true << "150"
+            << QStringList{"1024/p.png.jpg 614x1024", "2048/p.png.jpg 900x1500", "p.png.html", "style.css",
+                           "thumbs-2x/p.png.jpg 180x300", "thumbs/p.png.jpg 90x150"};
+        QTest::newRow("smaller than the thumbnail box")
+            << QSize(150, 100) << QByteArray("bmp") << false << true << "150"
+            << QStringList{"2048/p.bmp.jpg 150x100", "p.bmp.html", "style.css", "thumbs/p.bmp.jpg 150x100"};
+        QTest::newRow("no link: thumbnails alone")
+            << QSize(3000, 2000) << QByteArray("jpeg") << false << false << "150"
+            << QStringList{"style.css", "thumbs-2x/p.jpg 400x266", "thumbs/p.jpg 200x133"};
+        QTest::newRow("no thumbnails")
+            << QSize(1200, 900) << QByteArray("jpeg") << false << true << "0"
+            << QStringList{"1024/p.jpg 1024x768", "2048/p.jpg 1200x900", "p.jpg.html", "style.css"};
+    }
+    void modernPictures()
+    {
+        QFETCH(QSize, photo);
+        QFETCH(QByteArray, format);
+        QFETCH(bool, transparent);
+        QFETCH(bool, link);
+        QFETCH(QString, height);
+        QFETCH(QStringList, files);
+        const QString src = srcFolder();
+        const QString name = "p." + QString::fromLatin1(format == "jpeg" ? "jpg" : format);
+        QImage pixels = testutil::makeImage(photo.width(), photo.height(), QImage::Format_ARGB32);
+        if (transparent) {
+            // The left half clear: what shows through is white, not the
+            // black that clear pixels hold.
+            for (int y = 0; y < pixels.height(); ++y)
+                std::fill_n(reinterpret_cast<QRgb *>(pixels.scanLine(y)), pixels.width() / 2, qRgba(0, 0, 0, 0));
+        }
+        QVERIFY(pixels.save(src + name, format.constData(), 95));
+
+        Run run;
+        run.folder = freshFolder();
+        run.theme = GallerySettings::Theme::Modern;
+        run.link = link;
+        run.height = height;
+        run.entries << Entry{name, src + name};
+        QCOMPARE(run(), 0);
+        QCOMPARE(run.failed, QStringList());
+
+        const QString gallery = run.folder + "framzo/";
+        QStringList found;
+        QDirIterator it(gallery, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString rel = QDir(gallery).relativeFilePath(path);
+            QImageReader reader(path);
+            found << (rel.endsWith(".jpg") ? QStringLiteral("%1 %2x%3").arg(rel).arg(reader.size().width())
+                                                 .arg(reader.size().height())
+                                           : rel);
+            if (rel.endsWith(".jpg"))
+                QCOMPARE(reader.format(), QByteArray("jpeg"));
+        }
+        found.sort();
+        QCOMPARE(found, files);
+
+        const QString index = QString::fromUtf8(readAll(run.folder + "framzo.html"));
+        const QString page = QString::fromUtf8(readAll(gallery + name + ".html"));
+        for (const QString &file : files) {
+            const QString path = file.section(' ', 0, 0);
+            const QStringList size = file.section(' ', 1).split('x');
+            if (size.size() != 2)
+                continue;
+            // The picture's size where a page shows it; the 2x thumbnail
+            // and the small copy only in a srcset.
+            const QString sized = QStringLiteral("width=\"%1\" height=\"%2\"").arg(size[0], size[1]);
+            if (path.startsWith("thumbs/"))
+                QVERIFY2(index.contains("src=\"framzo/" + path + "\"") && index.contains(sized), qPrintable(file));
+            if (path.startsWith("thumbs-2x/"))
+                QVERIFY2(index.contains(" framzo/" + path + " 2x\""), qPrintable(file));
+            if (path.startsWith("2048/"))
+                QVERIFY2(page.contains("src=\"" + path + "\"") && page.contains(sized), qPrintable(file));
+            if (path.startsWith("1024/"))
+                QVERIFY2(page.contains("srcset=\"" + path + " " + size[0] + "w, 2048/"), qPrintable(file));
+        }
+        QCOMPARE(brokenLinks(run.folder + "framzo.html"), QStringList());
+        if (link)
+            QCOMPARE(brokenLinks(gallery + name + ".html"), QStringList());
+        if (transparent) {
+            const QImage copy(gallery + "2048/" + name + ".jpg");
+            const QRgb clear = copy.pixel(copy.width() / 8, copy.height() / 2);
+            QVERIFY2(qRed(clear) > 245 && qGreen(clear) > 245 && qBlue(clear) > 245, qPrintable(QString::number(clear, 16)));
+        }
+    }
+
+    // A refused modern run writes nothing at all, not even a part of a page.
+    void modernRefusalWritesNothing_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("perRow");
+        QTest::newRow("name") << "" << "200" << "1";
+        QTest::newRow("size") << "g" << "ab" << "1";
+        QTest::newRow("images per row") << "g" << "200" << "0";
+    }
+    void modernRefusalWritesNothing()
+    {
+        QFETCH(QString, base);
+        QFETCH(QString, width);
+        QFETCH(QString, perRow);
+        Run run;
+        run.folder = freshFolder();
+        run.theme = GallerySettings::Theme::Modern;
+        run.base = base;
+        run.width = width;
+        run.perRow = perRow;
+        run.entries << image(srcFolder(), "a.png");
+        QCOMPARE(run(), 1);
+        QVERIFY(QDir(run.folder).isEmpty());
     }
 };
 

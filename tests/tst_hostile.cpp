@@ -14,6 +14,7 @@
 #include "ui/forms/dialogs.h"
 #include "ui/forms/uiframzo.h"
 #include "core/gallery/gallerypages.h"
+#include "core/gallery/modernpages.h"
 #include "core/gallery/galleryrunner.h"
 #include "ui/gallery/html.h"
 #include "core/imageio/guard.h"
@@ -647,16 +648,26 @@ private slots:
     // page, the index's too (--name): each href and src leads to a file of
     // the gallery. Names of letters, digits, spaces and . - _ ( ) keep their
     // bytes.
+    void galleryLinksStayInside_data()
+    {
+        QTest::addColumn<QString>("theme");
+        QTest::newRow("classic") << "classic";
+        QTest::newRow("modern") << "modern";
+    }
     void galleryLinksStayInside()
     {
+        QFETCH(QString, theme);
         const QString src = mRoot + QStringLiteral("/scheme-src");
-        const QString out = mRoot + QStringLiteral("/scheme-out");
+        const QString out = mRoot + QStringLiteral("/scheme-out-") + theme;
         QVERIFY(QDir().mkpath(src) && QDir().mkpath(out));
         const QStringList names = {QStringLiteral("javascript:alert(4).png"), QStringLiteral("img:2024.jpg"),
                                    QStringLiteral("C:x.png"), QStringLiteral("a+b-c.d:e.png"),
                                    QStringLiteral("Plain name_2 (1).png"), QStringLiteral("mailto:me@x.png")};
         QStringList args = {QStringLiteral("--gallery"), out, QStringLiteral("--name"), QStringLiteral("javascript:x"),
-                            QStringLiteral("--columns"), QStringLiteral("2"), QStringLiteral("--")};
+                            QStringLiteral("--columns"), QStringLiteral("2"), QStringLiteral("--theme"), theme};
+        if (theme == QLatin1String("modern"))
+            args << QStringLiteral("--originals");
+        args << QStringLiteral("--");
         for (const QString &n : names) {
             QVERIFY(testutil::writeImage(src + QLatin1Char('/') + n, 30, 20,
                                          n.endsWith(QLatin1String(".jpg")) ? "jpeg" : "png"));
@@ -665,9 +676,19 @@ private slots:
         QCOMPARE(testutil::galleryCli(args), 0);
         QCOMPARE(testutil::linksLeavingFolder(out), QStringList());
         const QByteArray index = readAll(out + QStringLiteral("/javascript:x.html"));
+        const QByteArray page = readAll(out + QStringLiteral("/javascript:x/img:2024.jpg.html"));
+        if (theme == QLatin1String("modern")) {
+            QVERIFY(index.contains("<a class=\"thumb\" href=\"javascript%3Ax/Plain%20name_2%20(1).png.html\">"));
+            QVERIFY(index.contains("<img src=\"javascript%3Ax/thumbs/img%3A2024.jpg\""));
+            QVERIFY(index.contains("<link rel=\"stylesheet\" href=\"javascript%3Ax/style.css\">"));
+            QVERIFY(page.contains("<a rel=\"prev\" href=\"javascript%3Aalert(4).png.html\">"));
+            QVERIFY(page.contains("<a href=\"../javascript%3Ax.html\">Index</a>"));
+            QVERIFY(page.contains("<img src=\"2048/img%3A2024.jpg\""));
+            QVERIFY(page.contains("<a href=\"originals/img%3A2024.jpg\">Original</a>"));
+            return;
+        }
         QVERIFY(index.contains("<a href=\"javascript%3Ax/Plain name_2 (1).png.html\">"));
         QVERIFY(index.contains("<img src=\"javascript%3Ax/preview_img%3A2024.jpg\""));
-        const QByteArray page = readAll(out + QStringLiteral("/javascript:x/img:2024.jpg.html"));
         QVERIFY(page.contains("<a href=\"javascript%3Aalert(4).png.html\">last</a>"));
         QVERIFY(page.contains("<a href=\"../javascript%3Ax.html\">gallery</a>"));
         QVERIFY(page.contains("<img src=\"img%3A2024.jpg\""));
@@ -974,6 +995,38 @@ private slots:
                      fault(i, "gallery", QStringLiteral("page missing"));
                  if (!readAll(out + "/g.html").contains(gallerypages::htmlUrl(name).toUtf8()))
                      fault(i, "gallery", QStringLiteral("no cell"));
+                 QDir(out).removeRecursively();
+             }},
+            {"modern gallery", [&](int i) {
+                 // The modern pictures of what can be read (decoded at the
+                 // scale they need, made opaque and sRGB, with the metadata
+                 // read, thinned and written), none of what cannot; the
+                 // original copied without its private metadata, or not at
+                 // all when that cannot be taken out. Every link leads to a
+                 // file of the gallery.
+                 const QString out = caseFolder(i) + QStringLiteral("/out");
+                 QDir().mkpath(out);
+                 const QString name = mFiles.at(i).name;
+                 GallerySettings settings(out, QStringLiteral("g"), QStringLiteral("200"), QStringLiteral("150"),
+                                          QStringLiteral("3"), true, true);
+                 settings.setTheme(GallerySettings::Theme::Modern);
+                 settings.setOriginals(true);
+                 const GalleryRunner runner(settings, {{QStringLiteral("a.png"), goodPath(i)}, {name, hostilePath(i)}});
+                 const bool decodable = !imageio::decode(hostilePath(i)).isNull();
+                 const QString g = out + QStringLiteral("/g/");
+                 const GalleryRunner::Result result = runner.run();
+                 if (result.refused()
+                     || (!result.failedFiles.isEmpty() && result.failedFiles != QStringList{g + "originals/" + name}))
+                     return fault(i, "modern gallery", QStringLiteral("failed: %1").arg(result.failedFiles.join(' ')));
+                 if (result.unreadableSources.contains(hostilePath(i)) == decodable)
+                     fault(i, "modern gallery", QStringLiteral("decodable %1, unreadable %2").arg(decodable).arg(!decodable));
+                 const QImage copy(g + modernpages::copyFile(name));
+                 if (copy.isNull() == decodable || copy.width() > 2048 || copy.height() > 2048)
+                     fault(i, "modern gallery", QStringLiteral("copy %1x%2").arg(copy.width()).arg(copy.height()));
+                 if (!QFileInfo(g + name + ".html").isFile() || !QFileInfo(g + "2048/a.png.jpg").isFile())
+                     fault(i, "modern gallery", QStringLiteral("page or good copy missing"));
+                 if (const QStringList leaving = testutil::linksLeavingFolder(out); !leaving.isEmpty())
+                     fault(i, "modern gallery", QStringLiteral("links to nothing: %1").arg(leaving.join(' ')));
                  QDir(out).removeRecursively();
              }},
             {"capture", [&](int i) {

@@ -1,7 +1,9 @@
 // The gallery window: what a folder lists, navigation, choosing and removing
 // images, and that it writes the same gallery as the command line.
 
+#include "core/base/settingsstore.h"
 #include "core/gallery/gallerycli.h"
+#include "core/gallery/gallerysettings.h"
 #include "ui/gallery/html.h"
 #include "ui/images/mimesourcefactory.h"
 #include "scripteddialogs.h"
@@ -97,6 +99,12 @@ private slots:
     void cleanupTestCase()
     {
         cleanupImages();
+    }
+    // Every window starts from an empty settings store: a theme chosen in
+    // one test would be the next window's.
+    void init()
+    {
+        testutil::clearSettings();
     }
 
     void startFolder_data()
@@ -213,8 +221,11 @@ private slots:
         html.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&html));
         html.mpPath->setFocus();
-        const QList<QWidget *> expected{html.mpPath, html.mpWidth, html.mpHeight, html.mpRow, html.mpLink,
-                                        html.mpText, html.mpName, html.mpDir, html.mpPreview, html.mpPath};
+        // Keep metadata and Originals are off the chain while the theme is
+        // classic: they are disabled.
+        const QList<QWidget *> expected{html.mpPath, html.mpWidth, html.mpHeight, html.mpRow,   html.mpLink,
+                                        html.mpText, html.mpName,  html.mpTheme,  html.mpDir,   html.mpPreview,
+                                        html.mpPath};
         for (int i = 1; i < expected.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget *focus = QApplication::focusWidget();
@@ -375,11 +386,18 @@ private slots:
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("columns");
         QTest::addColumn<int>("result");
-        QTest::newRow("defaults") << true << true << "200x150" << "1" << 0;
-        QTest::newRow("small, 2 per row, no text") << true << false << "120x90" << "2" << 0;
-        QTest::newRow("no link") << false << true << "64x64" << "3" << 0;
-        QTest::newRow("bad columns") << true << true << "200x150" << "x" << 1;
-        QTest::newRow("bad size") << true << true << "abcx150" << "1" << 1;
+        // "classic", "modern", "modern keep originals": a theme and the
+        // modern options.
+        QTest::addColumn<QString>("theme");
+        QTest::newRow("defaults") << true << true << "200x150" << "1" << 0 << "classic";
+        QTest::newRow("small, 2 per row, no text") << true << false << "120x90" << "2" << 0 << "classic";
+        QTest::newRow("no link") << false << true << "64x64" << "3" << 0 << "classic";
+        QTest::newRow("bad columns") << true << true << "200x150" << "x" << 1 << "classic";
+        QTest::newRow("bad size") << true << true << "abcx150" << "1" << 1 << "classic";
+        QTest::newRow("modern") << true << true << "200x150" << "1" << 0 << "modern";
+        QTest::newRow("modern, originals, metadata, no text") << true << false << "120x90" << "3" << 0
+                                                              << "modern keep originals";
+        QTest::newRow("modern, no link") << false << true << "64x64" << "1" << 0 << "modern keep";
     }
     void sameGalleryAsCommandLine()
     {
@@ -388,6 +406,10 @@ private slots:
         QFETCH(QString, size);
         QFETCH(QString, columns);
         QFETCH(int, result);
+        QFETCH(QString, theme);
+        const bool modern = theme.startsWith("modern");
+        const bool keep = theme.contains("keep");
+        const bool originals = theme.contains("originals");
         const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_').remove(',');
         const QString out1 = mRoot + "out1/" + tag + "/", out2 = mRoot + "out2/" + tag + "/";
         QVERIFY(QDir().mkpath(out1) && QDir().mkpath(out2));
@@ -404,6 +426,9 @@ private slots:
         html.mpRow->setEditText(columns);
         html.mpLink->setChecked(link);
         html.mpText->setChecked(text);
+        html.mpTheme->setCurrentIndex(modern ? 1 : 0);
+        html.mpKeepMetadata->setChecked(keep);
+        html.mpOriginals->setChecked(originals);
         QSignalSpy generated(&html, &Html::generated);
         QCOMPARE(html.generateHtml(), result);
         QVERIFY(generated.wait());
@@ -416,6 +441,11 @@ private slots:
             args << "--no-link";
         if (!text)
             args << "--no-text";
+        args << "--theme" << theme.section(' ', 0, 0);
+        if (keep)
+            args << "--keep-metadata";
+        if (originals)
+            args << "--originals";
         args << mRoot + "Photo.JPG" << mRoot + "a.png" << mRoot + "zz.tif" << mRoot + "a.png";
         QCOMPARE(cli(args), result);
 
@@ -424,6 +454,70 @@ private slots:
         QCOMPARE(dialogTree.keys(), cliTree.keys());
         for (auto it = dialogTree.cbegin(); it != dialogTree.cend(); ++it)
             QVERIFY2(cliTree.value(it.key()) == it.value(), qPrintable(it.key()));
+    }
+
+    // A run the settings refuse says why, at once, in full, on as many lines
+    // as the window's width needs, and counts no images.
+    void refusedRunSaysWhy_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("columns");
+        QTest::newRow("width of letters") << "framzo" << "ab" << "1";
+        QTest::newRow("no columns") << "framzo" << "200" << "0";
+        QTest::newRow("name with a slash") << "photos/of/the/summer/holidays/by/the/sea" << "200" << "1";
+    }
+    void refusedRunSaysWhy()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, width);
+        QFETCH(QString, columns);
+        const QString out = mRoot + "out1/refused-" + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_') + "/";
+        QVERIFY(QDir().mkpath(out));
+        Html html(mRoot);
+        html.resize(html.minimumSize());
+        html.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&html));
+        html.clickedOnItem(find(html.mpDir, "a.png"));
+        mDialogs.folder = out;
+        QCOMPARE(html.openDir(), 0);
+        html.mpName->setText(name);
+        html.mpWidth->setText(width);
+        html.mpRow->setEditText(columns);
+        const QString reason = GallerySettings(out, name, width, "150", columns, true, true).reason();
+        QVERIFY(!reason.isEmpty());
+
+        QSignalSpy generated(&html, &Html::generated);
+        QCOMPARE(html.generateHtml(), 1);
+        const auto shown = [&] { return html.mpProgress->text().remove(QChar(0x200B)); };
+        QCOMPARE(shown(), reason);
+        QVERIFY(generated.wait());
+        QCOMPARE(shown(), reason);
+        // All of it inside the window, on lines of the label's own width.
+        QLabel *label = html.mpProgress;
+        QTRY_VERIFY(label->height() >= label->heightForWidth(label->width()));
+        QVERIFY(label->heightForWidth(label->width()) > label->fontMetrics().height());
+        QVERIFY(label->mapTo(&html, QPoint(label->width(), 0)).x() <= html.width());
+    }
+
+    // The theme and the modern options are kept in the settings store; a
+    // theme the store names wrongly leaves the classic one.
+    void themeIsStored()
+    {
+        settingsstore::open()->setValue("/GallerySettings/Theme", "fancy");
+        {
+            Html html(mRoot);
+            QCOMPARE(html.mpTheme->currentIndex(), 0);
+            QVERIFY(!html.mpKeepMetadata->isEnabled());
+            html.mpTheme->setCurrentIndex(1);
+            QVERIFY(html.mpKeepMetadata->isEnabled() && html.mpOriginals->isEnabled());
+            html.mpKeepMetadata->setChecked(true);
+        }
+        QCOMPARE(settingsstore::open()->value("/GallerySettings/Theme").toString(), QString("modern"));
+        Html html(mRoot);
+        QCOMPARE(html.mpTheme->currentIndex(), 1);
+        QVERIFY(html.mpKeepMetadata->isChecked() && html.mpKeepMetadata->isEnabled());
+        QVERIFY(!html.mpOriginals->isChecked());
     }
 
     void generateWhileWriting_data()
@@ -509,6 +603,11 @@ private slots:
         QTest::newRow("empty name") << QStringList{"--gallery", out, "--name", ""} << 1;
         QTest::newRow("parent as name") << QStringList{"--gallery", out, "--name", ".."} << 1;
         QTest::newRow("not an image") << QStringList{"--gallery", out, "IMG:fake.jpg"} << 1;
+        QTest::newRow("unknown theme") << QStringList{"--gallery", out, "--theme", "fancy", "IMG:a.png"} << 2;
+        QTest::newRow("originals of a classic gallery") << QStringList{"--gallery", out, "--originals", "IMG:a.png"} << 2;
+        QTest::newRow("modern, bad columns") << QStringList{"--gallery", out, "--theme=modern", "--columns", "0",
+                                                            "IMG:a.png"}
+                                             << 1;
     }
     void commandLineRefusals()
     {

@@ -1,6 +1,8 @@
 // What a cut and a saved photo keep of their source: EXIF, IPTC, XMP and the
 // colour profile (made upright, without the old thumbnail, with the new
-// size), the JPEG quality and chroma subsampling, and lossless quarter turns.
+// size), the JPEG quality and chroma subsampling, and lossless quarter turns;
+// what a modern gallery publishes of it: no position, serial numbers or maker
+// notes unless asked, sRGB pixels.
 // The photos are made here: pixels encoded with TurboJPEG at a known quality
 // and subsampling, metadata written into them with exiv2.
 
@@ -10,6 +12,7 @@
 #include "core/imageio/jpegheader.h"
 #include "ui/images/mimesourcefactory.h"
 #include "core/cut/capture.h"
+#include "core/gallery/galleryrunner.h"
 #include "core/photo/imageedits.h"
 #include "ui/picture/picture.h"
 #include "scripteddialogs.h"
@@ -18,6 +21,8 @@
 
 #include <QAction>
 #include <QColorSpace>
+#include <QColorTransform>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -112,6 +117,65 @@ bool addCameraMetadata(const QString &path, int orientation)
         qWarning("exiv2: %s", e.what());
         return false;
     }
+}
+
+// What else a camera records that tells where and with which camera (and
+// whose) a photo was taken: serial numbers, the owner, maker notes, and the
+// position in XMP too.
+bool addPrivateMetadata(const QString &path)
+{
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        Exiv2::ExifData exif = image->exifData();
+        exif["Exif.Photo.BodySerialNumber"] = "0123456789";
+        exif["Exif.Photo.LensSerialNumber"] = "987654";
+        exif["Exif.Photo.CameraOwnerName"] = "Jane Doe";
+        Exiv2::DataValue note(Exiv2::undefined);
+        const QByteArray bytes("FRAMZO-TEST-NOTE serial 0123456789");
+        note.read(reinterpret_cast<const Exiv2::byte *>(bytes.constData()), long(bytes.size()), Exiv2::littleEndian);
+        exif.add(Exiv2::ExifKey("Exif.Photo.MakerNote"), &note);
+        image->setExifData(exif);
+        Exiv2::XmpData xmp = image->xmpData();
+        xmp["Xmp.exif.GPSLatitude"] = "48,8.2N";
+        xmp["Xmp.aux.SerialNumber"] = "0123456789";
+        image->setXmpData(xmp);
+        image->writeMetadata();
+        return true;
+    } catch (const std::exception &e) {
+        qWarning("exiv2: %s", e.what());
+        return false;
+    }
+}
+
+// The keys of a file's EXIF and XMP that say where, with which camera or
+// whose: any position, serial number, owner, and maker notes.
+QStringList privateKeys(const QString &path)
+{
+    QStringList keys;
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        for (const Exiv2::Exifdatum &d : image->exifData()) {
+            const QString key = QString::fromStdString(d.key());
+            if (key.contains("GPS") || key.contains("Serial") || key.contains("Owner") || key.contains("MakerNote")
+                || Exiv2::ExifTags::isMakerGroup(d.groupName()))
+                keys << key;
+        }
+        for (const Exiv2::Xmpdatum &d : image->xmpData()) {
+            const QString key = QString::fromStdString(d.key());
+            if (key.contains("GPS") || key.contains("Serial"))
+                keys << key;
+        }
+        // What exiv2 knows of is not all: the note's own bytes, wherever
+        // they went.
+        if (testutil::readAll(path).contains("FRAMZO-TEST-NOTE"))
+            keys << "the maker note's bytes";
+    } catch (const std::exception &e) {
+        qWarning("exiv2: %s", e.what());
+        keys << "unreadable";
+    }
+    return keys;
 }
 
 struct Found
@@ -239,6 +303,8 @@ private slots:
     void qualitySetting();
     void previewFromTheExifThumbnail_data();
     void previewFromTheExifThumbnail();
+    void galleryGivesNothingAway_data();
+    void galleryGivesNothingAway();
 
 private:
     std::unique_ptr<Framzo> main;
@@ -590,6 +656,105 @@ void TstMetadata::previewFromTheExifThumbnail()
     QCOMPARE(preview.size(), shown);
     const QRgb centre = preview.pixel(preview.width() / 2, preview.height() / 2);
     QCOMPARE(qRed(centre) > qBlue(centre), fromThumbnail);
+}
+
+void TstMetadata::galleryGivesNothingAway_data()
+{
+    QTest::addColumn<bool>("keep");
+    QTest::newRow("private data dropped") << false;
+    QTest::newRow("kept on request") << true;
+}
+
+void TstMetadata::galleryGivesNothingAway()
+{
+    // A camera's photo, stored lying on its side in Adobe RGB, with its
+    // position, serial numbers, owner and maker notes. A modern gallery's
+    // copies are upright and sRGB; none of its files tells where the photo
+    // was taken or the camera's serial number unless that is to be kept, and
+    // only the copies and the originals keep it then.
+    QFETCH(bool, keep);
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("IMG_0001.jpg"));
+    QImage flat(3000, 2000, QImage::Format_RGB32);
+    flat.fill(qRgb(40, 200, 60));
+    QVERIFY(writeJpeg(source, flat, 95, Subsampling::S444));
+    QVERIFY(addCameraMetadata(source, 6));
+    QVERIFY(addPrivateMetadata(source));
+    // exiv2 would say, reading back, that the made-up maker note is no
+    // maker's directory.
+    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    QVERIFY(privateKeys(source).size() >= 6);
+
+    GallerySettings settings(dir.path(), QStringLiteral("web"), QStringLiteral("200"), QStringLiteral("150"),
+                             QStringLiteral("1"), true, true);
+    settings.setTheme(GallerySettings::Theme::Modern);
+    settings.setOriginals(true);
+    settings.setKeepMetadata(keep);
+    const GalleryRunner::Result result = GalleryRunner(settings, {{QStringLiteral("IMG_0001.jpg"), source}}).run();
+    QVERIFY2(result.problem().isEmpty(), qPrintable(result.problem()));
+
+    // The colour the copies must show: the photo's own, from Adobe RGB in
+    // sRGB, far enough from the unconverted one to tell.
+    const QColor stored = QImage(source).pixelColor(1500, 1000);
+    const QColor expected = QColorSpace(QColorSpace::AdobeRgb).transformationToColorSpace(QColorSpace::SRgb).map(stored);
+    QVERIFY(qAbs(expected.red() - stored.red()) + qAbs(expected.blue() - stored.blue()) > 20);
+
+    QStringList published;
+    QDirIterator it(dir.filePath(QStringLiteral("web")), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.endsWith(QLatin1String(".html")) || path.endsWith(QLatin1String(".css")))
+            continue;
+        const QString kind = QFileInfo(path).dir().dirName();
+        published << kind;
+        const QStringList leaked = privateKeys(path);
+        const Found f = readBack(path);
+        if (kind == QLatin1String("originals")) {
+            // Byte for byte when kept; else the same coded pixels, the
+            // private data out and the rest of the metadata in.
+            if (keep) {
+                QCOMPARE(testutil::readAll(path), testutil::readAll(source));
+                continue;
+            }
+            QCOMPARE(leaked, QStringList());
+            QCOMPARE(maxDifference(decodeStored(testutil::readAll(path), TJXOP_NONE),
+                                   decodeStored(testutil::readAll(source), TJXOP_NONE)),
+                     0);
+            QCOMPARE(f.orientation, 6L);
+            QCOMPARE(f.make, QStringLiteral("Canon"));
+            continue;
+        }
+        const QImage image(path);
+        QVERIFY2(image.height() > image.width(), qPrintable(path)); // upright
+        const QColor shown = image.pixelColor(image.width() / 2, image.height() / 2);
+        QVERIFY2(qAbs(shown.red() - expected.red()) <= 4 && qAbs(shown.green() - expected.green()) <= 4
+                     && qAbs(shown.blue() - expected.blue()) <= 4,
+                 qPrintable(QStringLiteral("%1: %2 for %3").arg(path, shown.name(), expected.name())));
+        QVERIFY2(f.icc.isEmpty(), qPrintable(path));
+        if (kind.startsWith(QLatin1String("thumbs"))) {
+            QCOMPARE(leaked, QStringList());
+            QCOMPARE(f.make, QString());
+            continue;
+        }
+        // A copy: the camera, the date, keywords and title stay, true of
+        // the copy.
+        QCOMPARE(f.make, QStringLiteral("Canon"));
+        QCOMPARE(f.date, QStringLiteral("2023:06:01 10:20:30"));
+        QCOMPARE(f.keyword, QStringLiteral("harbour"));
+        QCOMPARE(f.title, QStringLiteral("lang=\"x-default\" Evening"));
+        QVERIFY(f.orientation == 0 || f.orientation == 1);
+        QCOMPARE(f.pixels, image.size());
+        if (keep) {
+            QCOMPARE(f.latitude, QStringLiteral("48/1 8/1 1234/100"));
+            for (const char *key : {"Exif.Photo.BodySerialNumber", "Exif.Photo.LensSerialNumber",
+                                    "Exif.Photo.CameraOwnerName", "Xmp.exif.GPSLatitude", "Xmp.aux.SerialNumber"})
+                QVERIFY2(leaked.contains(QLatin1String(key)), key);
+        } else {
+            QCOMPARE(leaked, QStringList());
+        }
+    }
+    published.sort();
+    QCOMPARE(published, (QStringList{"1024", "2048", "originals", "thumbs", "thumbs-2x"}));
 }
 
 QTEST_MAIN(TstMetadata)

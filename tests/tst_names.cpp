@@ -17,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGraphicsView>
 #include <QLabel>
@@ -32,6 +33,8 @@
 #include <vector>
 
 using testutil::readAll;
+
+Q_DECLARE_METATYPE(GallerySettings::Theme)
 
 using testutil::childNamed;
 using testutil::galleryCli;
@@ -68,20 +71,30 @@ QString resolveReferences(QString value)
     return out.replace("&lt;", "<").replace("&gt;", ">").replace("&quot;", "\"").replace("&amp;", "&");
 }
 
-// The href and src values of a page, read with the given text decoding, that
-// do not lead to an existing file (the part from '#' or '?' dropped, escapes
-// decoded as UTF-8, relative to the page's folder).
-QStringList brokenLinks(const QString &page, bool latin1)
+// The files the href, src and srcset values of a page lead to, read with the
+// given text decoding (the part from '#' or '?' dropped, escapes decoded as
+// UTF-8, relative to the page's folder), whether they exist or not.
+QStringList linkTargets(const QString &page, bool latin1)
 {
     const QByteArray bytes = readAll(page);
     const QString content = latin1 ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
-    static const QRegularExpression attr(QStringLiteral("(?:href|src)=\"([^\"]*)\""));
+    QStringList targets;
+    const QStringList links = testutil::pageLinks(content);
+    for (const QString &link : links) {
+        const QString value = resolveReferences(link).section('#', 0, 0).section('?', 0, 0);
+        targets << QDir::cleanPath(QFileInfo(page).absolutePath() + '/' + QUrl::fromPercentEncoding(value.toUtf8()));
+    }
+    return targets;
+}
+
+// Those of the targets that are no file.
+QStringList brokenLinks(const QString &page, bool latin1)
+{
     QStringList broken;
-    for (auto it = attr.globalMatch(content); it.hasNext();) {
-        const QString value = resolveReferences(it.next().captured(1)).section('#', 0, 0).section('?', 0, 0);
-        const QString target = QFileInfo(page).absolutePath() + '/' + QUrl::fromPercentEncoding(value.toUtf8());
+    const QStringList targets = linkTargets(page, latin1);
+    for (const QString &target : targets) {
         if (!QFileInfo(target).isFile())
-            broken << value;
+            broken << target;
     }
     return broken;
 }
@@ -265,15 +278,26 @@ private slots:
         QCOMPARE(readAll(path(kNames.last())), before);
     }
 
+    void galleryLinksResolve_data()
+    {
+        QTest::addColumn<GallerySettings::Theme>("theme");
+        QTest::newRow("classic") << GallerySettings::Theme::Classic;
+        QTest::newRow("modern") << GallerySettings::Theme::Modern;
+    }
     void galleryLinksResolve()
     {
-        const QString out = mTmp.filePath(QStringLiteral("web ж #1 & <'\"> %20"));
+        QFETCH(GallerySettings::Theme, theme);
+        const bool modern = theme == GallerySettings::Theme::Modern;
+        const QString out = mTmp.filePath(QStringLiteral("web ж #1 & <'\"> %20 ") + QTest::currentDataTag());
         QVERIFY(QDir().mkpath(out));
         const QString base = QStringLiteral("-Ünïcødé 写真 & <\"g\"> #1 %20");
         QList<GalleryEntry> entries;
         for (const QString &name : kNames)
             entries << GalleryEntry{name, path(name)};
-        const auto result = GalleryRunner(GallerySettings(out, base, "200", "150", "3", true, true), entries).run();
+        GallerySettings settings(out, base, "200", "150", "3", true, true);
+        settings.setTheme(theme);
+        settings.setOriginals(modern);
+        const auto result = GalleryRunner(settings, entries).run();
         QCOMPARE(result.outcome, GalleryRunner::Result::Outcome::Written);
         QCOMPARE(result.failedFiles, QStringList());
         QCOMPARE(result.unreadableSources, QStringList());
@@ -295,8 +319,24 @@ private slots:
         const QString index = pageText(pages.first());
         QVERIFY(index.contains("<title>" + base + "</title>"));
         for (const QString &name : kNames)
-            QVERIFY2(index.contains("<br>" + name + "</td>"), qPrintable(name));
+            QVERIFY2(index.contains(modern ? "<figcaption>" + name + "</figcaption>" : "<br>" + name + "</td>"),
+                     qPrintable(name));
         QVERIFY(pageText(pages.last()).contains("<title>" + kNames.last() + "</title>"));
+        if (modern) {
+            // Every file of the gallery is linked from its pages (the srcsets'
+            // pictures too), and what they link is the gallery's files.
+            QStringList linked, files;
+            for (const QString &page : std::as_const(pages))
+                linked << linkTargets(page, false);
+            QDirIterator it(out, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext())
+                files << QDir::cleanPath(it.next());
+            linked.removeDuplicates();
+            linked.sort();
+            files.sort();
+            QCOMPARE(linked, files);
+            QVERIFY(files.size() >= 5 * kNames.size());
+        }
     }
 
     void escapedForms_data()

@@ -1,10 +1,10 @@
 // framzo_bench: times what Framzo does with large photos next to the
 // command-line programs that do the same work (djpeg/cjpeg of libjpeg-turbo,
-// vips), in the same run, and prints one table. Built and run by
+// netpbm's pamscale, vips, llgal), in the same run, and prints one table. Built and run by
 // `make bench` (tools/bench.sh); not part of the normal build or the tests.
 //
 //   framzo_bench --data DIR [--runs N] [--only CASE,...]
-//   cases: open, step, burst, edit, capture, turn, gallery, list, memory, screen
+//   cases: open, step, burst, edit, capture, turn, gallery, modern, list, memory, screen
 //
 // The test photos are made once into DIR. Every Framzo time is measured in
 // this process through the code the program itself runs; a peer's time is the
@@ -620,6 +620,105 @@ void caseGallery(Context &c)
            median(one), f, 0, QStringLiteral("ms"));
 }
 
+qint64 bytesOf(const QString &folder, const QStringList &patterns = {QStringLiteral("*")})
+{
+    qint64 total = 0;
+    for (const QFileInfo &f : QDir(folder).entryInfoList(patterns, QDir::Files))
+        total += f.size();
+    return total;
+}
+
+void caseModern(Context &c)
+{
+    // The modern gallery of the same 40 photos: copies of 2048 and 1024
+    // pixels, thumbnails at 1x and 2x, pages and stylesheet, metadata
+    // thinned, on every core.
+    QList<GalleryEntry> entries;
+    QStringList sources;
+    for (int i = 1; i <= kGalleryCount; ++i) {
+        const QString path = c.data.galleryPhoto(i);
+        entries << GalleryEntry{QFileInfo(path).fileName(), path};
+        sources << path;
+    }
+    const QString out = c.scratch + QStringLiteral("/modern");
+    QDir().mkpath(out);
+    GallerySettings settings(out, QStringLiteral("framzo"), QStringLiteral("200"), QStringLiteral("150"),
+                             QStringLiteral("4"), true, true);
+    settings.setTheme(GallerySettings::Theme::Modern);
+    auto framzo = [&] {
+        QElapsedTimer t;
+        t.start();
+        const GalleryRunner::Result result = GalleryRunner(settings, entries).run();
+        const double ms = msSince(t);
+        if (!result.problem().isEmpty())
+            qFatal("framzo_bench: the modern gallery failed: %s", qPrintable(result.problem()));
+        return ms;
+    };
+
+    // The same four pictures of each photo by the command-line tools, each
+    // from a decode at the smallest scale that covers it (as Framzo
+    // decodes), scaled by netpbm's pamscale and encoded at the same
+    // qualities, one photo after the other.
+    const QString peerOut = c.scratch + QStringLiteral("/modern-peer");
+    for (const char *sub : {"2048", "1024", "thumbs", "thumbs-2x"})
+        QDir().mkpath(peerOut + QLatin1Char('/') + QLatin1String(sub));
+    QString script;
+    for (const QString &s : sources) {
+        const QString name = QFileInfo(s).fileName();
+        const auto picture = [&](const char *scale, const char *box, int quality, const char *folder) {
+            return QStringLiteral("djpeg -scale %1 %2 | pamscale -xyfit %3 | cjpeg -quality %4 -outfile %5 || exit 1\n")
+                .arg(QLatin1String(scale), peers::quoted(s), QLatin1String(box))
+                .arg(quality)
+                .arg(peers::quoted(peerOut + QLatin1Char('/') + QLatin1String(folder) + QLatin1Char('/') + name));
+        };
+        script += picture("1/2", "2048 2048", 85, "2048") + picture("1/4", "1024 1024", 85, "1024")
+            + picture("1/8", "400 300", 80, "thumbs-2x") + picture("1/8", "200 150", 80, "thumbs");
+    }
+    const int runs = std::max(1, (c.runs + 1) / 2);
+    const auto [f, p] = alternate(runs, framzo, [&] { return peers::shell(script); });
+    addRow(QStringLiteral("modern gallery: 40 x 12 MP, %1 cores (peer: djpeg, pamscale, cjpeg)").arg(jobs::cores()), f,
+           p, 0.5);
+
+    // llgal, a gallery maker of the command line (ImageMagick underneath),
+    // on the same photos: slides of at most 2048 pixels, thumbnails of
+    // 200 x 150, every picture made anew each run (-f).
+    const QString llgalDir = c.scratch + QStringLiteral("/llgal");
+    QDir(llgalDir).removeRecursively();
+    QDir().mkpath(llgalDir);
+    for (const QString &s : sources)
+        hardLink(s, llgalDir + QLatin1Char('/') + QFileInfo(s).fileName());
+    auto llgal = [&] {
+        return peers::run(QStringLiteral("llgal"), {QStringLiteral("-d"), llgalDir, QStringLiteral("-f"),
+                                                    QStringLiteral("--sx"), QStringLiteral("2048"),
+                                                    QStringLiteral("--sy"), QStringLiteral("2048"),
+                                                    QStringLiteral("--tx"), QStringLiteral("200"),
+                                                    QStringLiteral("--ty"), QStringLiteral("150")});
+    };
+    const auto [f2, l] = alternate(runs, framzo, llgal);
+    addRow(QStringLiteral("  modern gallery (peer: llgal, slides of 2048, same photos)"), f2, l, 0);
+
+    // What a visitor's browser fetches for the index: the page, its
+    // stylesheet and the thumbnails, against the classic index of the same
+    // photos (4 a row).
+    const QString classicOut = c.scratch + QStringLiteral("/modern-classic");
+    QDir(classicOut).removeRecursively();
+    QDir().mkpath(classicOut);
+    GalleryRunner(GallerySettings(classicOut, QStringLiteral("framzo"), QStringLiteral("200"), QStringLiteral("150"),
+                                  QStringLiteral("4"), true, true),
+                  entries)
+        .run();
+    const double classic = (bytesOf(classicOut, {QStringLiteral("framzo.html")})
+                            + bytesOf(classicOut + QStringLiteral("/framzo"), {QStringLiteral("preview_*")}))
+        / 1024.0;
+    const double page = (bytesOf(out, {QStringLiteral("framzo.html")})
+                         + bytesOf(out + QStringLiteral("/framzo"), {QStringLiteral("style.css")}))
+        / 1024.0;
+    addRow(QStringLiteral("  index page weight, modern, 1x screen (peer: classic)"),
+           page + bytesOf(out + QStringLiteral("/framzo/thumbs")) / 1024.0, classic, 0, QStringLiteral("KB"));
+    addRow(QStringLiteral("  index page weight, modern, 2x screen (peer: classic)"),
+           page + bytesOf(out + QStringLiteral("/framzo/thumbs-2x")) / 1024.0, classic, 0, QStringLiteral("KB"));
+}
+
 QTreeWidgetItem *childNamed(const QTreeWidgetItem *parent, const QString &name)
 {
     for (int i = 0; i < parent->childCount(); ++i) {
@@ -1006,7 +1105,8 @@ int main(int argc, char **argv)
         else if (args.at(i) == QLatin1String("--only") && i + 1 < args.size())
             only = args.at(++i).split(QLatin1Char(','));
         else {
-            std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only open,step,burst,edit,capture,turn,gallery,list,memory,screen]\n");
+            std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only "
+                                 "open,step,burst,edit,capture,turn,gallery,modern,list,memory,screen]\n");
             return 2;
         }
     }
@@ -1057,6 +1157,8 @@ int main(int argc, char **argv)
         caseCapture(c);
     if (wanted("gallery"))
         caseGallery(c);
+    if (wanted("modern"))
+        caseModern(c);
     if (wanted("list"))
         caseList(c);
     if (wanted("memory"))

@@ -3,7 +3,8 @@
 // Good files of every format the program reads (made by its own writers,
 // tools/fuzz/seeds.cpp) are broken at random (mutator.cpp) and each result
 // goes through the decode helpers (detect, probeSize, decode,
-// decodeReduced) and the gallery writer's command line (framzo --gallery).
+// decodeReduced) and the gallery writer's command line (framzo --gallery, in
+// the classic theme and in the modern one with the originals).
 // The cases run in a worker process, so that a crash or a hang ends the
 // worker, not the fuzzer: it is counted, its file kept, and a new worker
 // started.
@@ -13,10 +14,10 @@
 //
 // A case is wrong when the worker crashes (a signal, or a sanitizer report),
 // takes more processor time than the per-case limit (or ten times as long on
-// the clock), or the gallery exits with a status
+// the clock), or a gallery exits with a status
 // other than 0 (written) and 1 (refused, not an image, or files not written),
-// or with 0 although the decode helper could not read the image (a failure
-// reported as success). The exit status is 0 when no case was wrong.
+// or the classic one with 0 although the decode helper could not read the
+// image (a failure reported as success). The exit status is 0 when no case was wrong.
 
 #include "core/gallery/gallerycli.h"
 #include "core/imageio/imageio.h"
@@ -58,10 +59,11 @@ void say(const QString &line)
 
 // ---- worker -------------------------------------------------------------------
 
-int runGallery(const QString &out, const QString &image)
+int runGallery(const QString &out, const QString &image, const QList<QByteArray> &options = {})
 {
     QList<QByteArray> args = {"framzo", "--gallery", QFile::encodeName(out), "--name", "g", "--size", "64x48",
-                              "--columns", "2", "--", QFile::encodeName(image)};
+                              "--columns", "2"};
+    args << options << "--" << QFile::encodeName(image);
     QList<char *> argv;
     for (QByteArray &a : args)
         argv << a.data();
@@ -86,8 +88,13 @@ int worker(const QString &dir)
         QDir(out).removeRecursively();
         QDir().mkpath(out);
         const int status = runGallery(out, path);
+        // The modern pictures: a reduced decode, sRGB, metadata read,
+        // thinned and written, the original's rewritten by exiv2.
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        const int modern = runGallery(out, path, {"--theme", "modern", "--originals"});
         const bool writable = QImageWriter::supportedImageFormats().contains(format);
-        std::printf("@@ %d %d %d\n", status, image.isNull() ? 0 : 1, writable ? 1 : 0);
+        std::printf("@@ %d %d %d %d\n", status, image.isNull() ? 0 : 1, writable ? 1 : 0, modern);
         std::fflush(stdout);
     }
     return 0;
@@ -135,6 +142,7 @@ private:
         int status = 0;
         bool decoded = false;
         bool writable = false;
+        int modernStatus = 0;
     };
 
     bool startWorker();
@@ -185,7 +193,7 @@ Driver::Reply Driver::runCase(const QString &path)
     const qint64 limit = qint64(mOptions.caseSeconds) * 1000;
     const qint64 cpuBefore = cpuMs(mWorker->processId());
     QList<QByteArray> parts;
-    while (parts.size() != 4 || parts.at(0) != "@@") {
+    while (parts.size() != 5 || parts.at(0) != "@@") {
         if (mWorker->canReadLine()) {
             // Lines a library prints on its own are passed over.
             parts = mWorker->readLine().trimmed().split(' ');
@@ -204,6 +212,7 @@ Driver::Reply Driver::runCase(const QString &path)
     reply.status = parts.at(1).toInt();
     reply.decoded = parts.at(2) == "1";
     reply.writable = parts.at(3) == "1";
+    reply.modernStatus = parts.at(4).toInt();
     return reply;
 }
 
@@ -308,6 +317,10 @@ int Driver::run()
             ++wrong;
             keep(QStringLiteral("wrong"), casePath,
                  QStringLiteral("%1 mutant: exit status 0 for an image the decode helper cannot read").arg(label));
+        } else if (reply.modernStatus != 0 && reply.modernStatus != 1) {
+            ++wrong;
+            keep(QStringLiteral("wrong"), casePath,
+                 QStringLiteral("%1 mutant: modern gallery, exit status %2").arg(label).arg(reply.modernStatus));
         }
         if (reply.decoded) {
             ++decodedCases;

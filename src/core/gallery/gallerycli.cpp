@@ -21,16 +21,23 @@ namespace gallerycli {
 namespace {
 
 const char kUsage[] =
-    "Usage: framzo --gallery FOLDER [--name B] [--size WxH] [--columns N] [--no-link] [--no-text] IMAGE...\n"
+    "Usage: framzo --gallery FOLDER [--name B] [--size WxH] [--columns N] [--no-link] [--no-text]\n"
+    "              [--theme classic|modern] [--originals] [--keep-metadata] IMAGE...\n"
     "Writes a web gallery of the IMAGEs into FOLDER: the index page B.html and the folder B\n"
-    "with the thumbnails, full-size copies and one page per image.\n"
+    "with the thumbnails, copies and one page per image.\n"
     "\n"
     "  --gallery FOLDER  the folder the gallery is written into (it must exist)\n"
     "  --name B          name of the index page and of the gallery folder (default framzo)\n"
     "  --size WxH        the box the thumbnails fit into, in pixels (default 200x150)\n"
-    "  --columns N       thumbnails per row of the index (default 1)\n"
+    "  --columns N       thumbnails per row of the classic index (default 1)\n"
     "  --no-link         no copies and no image pages; the thumbnails link nowhere\n"
     "  --no-text         no file names under the thumbnails\n"
+    "  --theme THEME     classic (default): a table of thumbnails and full-size copies;\n"
+    "                    modern: pages that fit phones and desktops, sharp thumbnails,\n"
+    "                    sRGB JPEG copies of at most 2048 pixels, no GPS position,\n"
+    "                    serial numbers or maker notes in what is published\n"
+    "  --originals       modern: publish the original files too and link them\n"
+    "  --keep-metadata   modern: the copies keep GPS position, serial numbers and maker notes\n"
     "  --                what follows are images, even names that start with -\n"
     "  --help            show this text\n"
     "  --version         show the program's version\n"
@@ -60,6 +67,9 @@ struct Request
     QString columns = QStringLiteral("1");
     bool link = true;
     bool text = true;
+    GallerySettings::Theme theme = GallerySettings::Theme::Classic;
+    bool originals = false;
+    bool keepMetadata = false;
     QStringList images;
 };
 
@@ -83,6 +93,11 @@ int takeValue(Request &r, const QString &arg, const QString &option, const QStri
         r.height = value.mid(x + 1);
     } else if (option == QLatin1String("--columns")) {
         r.columns = value;
+    } else if (option == QLatin1String("--theme")) {
+        const auto theme = GallerySettings::themeNamed(value);
+        if (!theme)
+            return fail(2, QStringLiteral("--theme wants classic or modern, not \"%1\"").arg(value));
+        r.theme = *theme;
     } else if (QFileInfo::exists(arg)) {
         return fail(2, QStringLiteral("unknown option %1 (an image whose name starts with - goes after --)").arg(arg));
     } else {
@@ -111,6 +126,10 @@ int readArguments(int argc, char **argv, Request &r)
             r.link = false;
         } else if (arg == QLatin1String("--no-text")) {
             r.text = false;
+        } else if (arg == QLatin1String("--originals")) {
+            r.originals = true;
+        } else if (arg == QLatin1String("--keep-metadata")) {
+            r.keepMetadata = true;
         } else {
             // Options with a value, as "--name B" or "--name=B".
             QString option = arg;
@@ -120,7 +139,8 @@ int readArguments(int argc, char **argv, Request &r)
                 option = arg.left(eq);
                 value = arg.mid(eq + 1);
             } else if (option == QLatin1String("--gallery") || option == QLatin1String("--name")
-                       || option == QLatin1String("--size") || option == QLatin1String("--columns")) {
+                       || option == QLatin1String("--size") || option == QLatin1String("--columns")
+                       || option == QLatin1String("--theme")) {
                 if (i + 1 >= argc)
                     return fail(2, QStringLiteral("%1 needs a value (see framzo --help)").arg(option));
                 value = QString::fromLocal8Bit(argv[++i]);
@@ -160,6 +180,12 @@ int run(int argc, char **argv)
         return status;
     if (!r.haveFolder)
         return fail(2, QStringLiteral("--gallery FOLDER is missing (see framzo --help)"));
+    // Classic galleries publish no originals, and their copies carry no
+    // metadata: the two options would change nothing there, and the user
+    // had better hear so than wonder.
+    if ((r.originals || r.keepMetadata) && r.theme != GallerySettings::Theme::Modern)
+        return fail(2, QStringLiteral("%1 goes with --theme modern").arg(
+                           r.originals ? QStringLiteral("--originals") : QStringLiteral("--keep-metadata")));
     if (r.folder.isEmpty() || !QFileInfo(r.folder).isDir())
         return fail(1, QStringLiteral("not a folder: %1").arg(r.folder));
     const QString target = pathutil::withTrailingSlash(QDir(r.folder).absolutePath());
@@ -174,7 +200,10 @@ int run(int argc, char **argv)
         entries << GalleryEntry{info.fileName(), info.absoluteFilePath()};
     }
 
-    const GallerySettings settings(target, r.base, r.width, r.height, r.columns, r.link, r.text);
+    GallerySettings settings(target, r.base, r.width, r.height, r.columns, r.link, r.text);
+    settings.setTheme(r.theme);
+    settings.setOriginals(r.originals);
+    settings.setKeepMetadata(r.keepMetadata);
     const QString problem = GalleryRunner(settings, entries).run().problem();
     return problem.isEmpty() ? 0 : fail(1, problem);
 }

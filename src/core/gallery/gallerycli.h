@@ -1,6 +1,7 @@
 #pragma once
 // framzo --gallery FOLDER [--name B] [--size WxH] [--columns N] [--no-link]
-//        [--no-text] IMAGE...
+//        [--no-text] [--theme classic|modern] [--originals] [--keep-metadata]
+//        IMAGE...
 // writes the same gallery as the gallery window, without a window and
 // without a display, for scripts. --help and --version are answered here too.
 

@@ -1,16 +1,22 @@
 #include "core/gallery/galleryrunner.h"
 
 #include "core/gallery/gallerypages.h"
+#include "core/gallery/gallerypicture.h"
+#include "core/gallery/modernpages.h"
+#include "core/gallery/webimages.h"
 #include "core/imageio/imageio.h"
 #include "core/imageio/imagewrite.h"
+#include "core/imageio/metadata.h"
 #include "core/base/pathutil.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QImage>
 #include <QSet>
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -37,11 +43,13 @@ bool replacesSource(const QString &path, const QSet<QString> &sources)
 // What one entry writes. Paths left empty are not written.
 struct GalleryRunner::Job
 {
+    // The files of an entry. Classic: Copy, Page and Thumbnail. Modern:
+    // all, its Page written after the pictures.
+    enum File { Copy, Page, Thumbnail, SmallCopy, Thumbnail2x, Original, FileCount };
+
     int index = 0;
-    bool decode = true; // false: its copy and thumbnail would repeat an earlier entry's
-    QString copyPath;
-    QString pagePath;
-    QString thumbPath;
+    bool decode = true; // false: its pictures would repeat an earlier entry's
+    std::array<QString, FileCount> paths;
     QSet<QString> outputs; // clash keys of the files it may write
     QString input;         // clash key of the file it reads, empty when it reads none
     QStringList sourceClashes; // its files not written: a source of the run is there
@@ -58,6 +66,7 @@ struct GalleryRunner::JobResult
 {
     QStringList failed;
     bool unreadable = false;
+    GalleryPicture picture; // modern: what was written
 };
 
 QString GalleryRunner::Result::problem() const
@@ -119,7 +128,7 @@ GalleryRunner::Result GalleryRunner::run(const jobs::Progress &progress) const
         return result;
     result.outcome = mSettings.problem() == Problem::None ? Result::Outcome::Written : Result::Outcome::Refused;
     result.reason = mSettings.reason();
-    if (mSettings.problem() == Problem::Name)
+    if (mSettings.problem() == Problem::Name || (modern() && mSettings.problem() != Problem::None))
         return result;
 
     const QString folder = mSettings.folder();
@@ -129,13 +138,21 @@ GalleryRunner::Result GalleryRunner::run(const jobs::Progress &progress) const
     if (linked || (!QDir(folder).mkdir(mSettings.baseName()) && !QFileInfo(galleryFolder).isDir()))
         result.failedFiles << galleryFolder;
     const QSet<QString> sources = sourceFiles();
-    if (mSettings.problem() != Problem::Size && !linked)
-        writeImages(result, sources, progress);
+    QList<GalleryPicture> pictures; // modern: what the pages show of each entry
+    if (mSettings.problem() != Problem::Size && !linked) {
+        const QSet<QString> closed = makeFolders(result);
+        const QList<Job> planned = plan(sources, closed);
+        const std::vector<JobResult> results = writeImages(result, planned, progress);
+        if (modern())
+            pictures = writeModernPages(result, planned, results, sources);
+    }
     // The index last: it links to what was written before it.
     const QString indexPath = mSettings.indexPath();
+    const QByteArray index = modern() ? modernpages::index(mSettings, mEntries, pictures)
+                                      : gallerypages::index(mSettings, mEntries);
     if (replacesSource(indexPath, sources))
         result.sourceClashes.prepend(indexPath);
-    else if (!imageio::writeFile(indexPath, gallerypages::index(mSettings, mEntries)))
+    else if (!imageio::writeFile(indexPath, index))
         result.failedFiles.prepend(indexPath);
     return result;
 }
@@ -151,7 +168,36 @@ QSet<QString> GalleryRunner::sourceFiles() const
     return sources;
 }
 
-QList<GalleryRunner::Job> GalleryRunner::plan(const QSet<QString> &sources) const
+QSet<QString> GalleryRunner::makeFolders(Result &result) const
+{
+    // The modern files lie in folders of B by kind. One that is a link
+    // stays closed: nothing of the gallery goes wherever it points.
+    QSet<QString> closed;
+    if (!modern())
+        return closed;
+    QStringList wanted;
+    if (!mSettings.thumbnailBox().isEmpty())
+        wanted << modernpages::thumbnailFile(QString()) << modernpages::thumbnail2xFile(QString());
+    if (mSettings.link()) {
+        wanted << modernpages::copyFile(QString()) << modernpages::smallCopyFile(QString());
+        if (mSettings.originals())
+            wanted << modernpages::originalFile(QString());
+    }
+    const QString galleryFolder = mSettings.galleryFolder();
+    for (const QString &file : std::as_const(wanted)) {
+        const QString folder = file.left(file.indexOf(QLatin1Char('/')));
+        const QString path = galleryFolder + folder;
+        if (QFileInfo(path).isSymLink()) {
+            closed << folder;
+            result.failedFiles << path;
+        } else if (!QDir(galleryFolder).mkdir(folder) && !QFileInfo(path).isDir()) {
+            result.failedFiles << path; // its files fail and are listed too
+        }
+    }
+    return closed;
+}
+
+QList<GalleryRunner::Job> GalleryRunner::plan(const QSet<QString> &sources, const QSet<QString> &closedFolders) const
 {
     // Every entry's files are planned first, so that entries that share files
     // are never worked on at the same time and the result is the same as one
@@ -166,44 +212,66 @@ QList<GalleryRunner::Job> GalleryRunner::plan(const QSet<QString> &sources) cons
         const GalleryEntry &entry = mEntries.at(i);
         Job job;
         job.index = i;
-        if (mSettings.link()) {
-            job.copyPath = galleryFolder + entry.name;
-            job.pagePath = galleryFolder + entry.name + QStringLiteral(".html");
+        auto &paths = job.paths;
+        if (!modern()) {
+            if (mSettings.link()) {
+                paths[Job::Copy] = galleryFolder + entry.name;
+                paths[Job::Page] = galleryFolder + entry.name + QStringLiteral(".html");
+            }
+            if (thumbnails)
+                paths[Job::Thumbnail] = galleryFolder + QStringLiteral("preview_") + entry.name;
+        } else {
+            if (mSettings.link()) {
+                paths[Job::Copy] = galleryFolder + modernpages::copyFile(entry.name);
+                paths[Job::SmallCopy] = galleryFolder + modernpages::smallCopyFile(entry.name);
+                paths[Job::Page] = galleryFolder + modernpages::pageFile(entry.name);
+                if (mSettings.originals())
+                    paths[Job::Original] = galleryFolder + modernpages::originalFile(entry.name);
+            }
+            if (thumbnails) {
+                paths[Job::Thumbnail] = galleryFolder + modernpages::thumbnailFile(entry.name);
+                paths[Job::Thumbnail2x] = galleryFolder + modernpages::thumbnail2xFile(entry.name);
+            }
+            for (QString &path : paths) {
+                const QString inside = path.mid(galleryFolder.size());
+                if (inside.contains(QLatin1Char('/')) && closedFolders.contains(inside.section(QLatin1Char('/'), 0, 0)))
+                    path.clear();
+            }
         }
-        if (thumbnails)
-            job.thumbPath = galleryFolder + QStringLiteral("preview_") + entry.name;
         // No file of the gallery replaces one of its sources (the entry's
         // own, or another's that lies in the gallery folder).
-        for (QString *path : {&job.copyPath, &job.pagePath, &job.thumbPath}) {
-            if (!path->isEmpty() && replacesSource(*path, sources)) {
-                job.sourceClashes << *path;
-                path->clear();
+        for (QString &path : paths) {
+            if (!path.isEmpty() && replacesSource(path, sources)) {
+                job.sourceClashes << path;
+                path.clear();
             }
         }
 
         // The same image under the same name as the entry that last wrote
-        // these files: the copy and the thumbnail would come out the same, so
-        // only the page (whose neighbours differ) is written again.
+        // these files: its pictures would come out the same, so only the
+        // page (whose neighbours differ) is written again.
         const QString source = clashKey(entry.source);
         const auto prev = lastWithName.constFind(entry.name);
         if (prev != lastWithName.constEnd() && clashKey(mEntries.at(*prev).source) == source
             && !lastWriter.contains(source)) {
             bool unchanged = true;
-            for (const QString *path : {&job.copyPath, &job.thumbPath}) {
-                if (!path->isEmpty() && lastWriter.value(clashKey(*path), -1) != *prev)
+            for (int f = 0; f < Job::FileCount; ++f) {
+                if (f != Job::Page && !paths[f].isEmpty() && lastWriter.value(clashKey(paths[f]), -1) != *prev)
                     unchanged = false;
             }
             if (unchanged) {
                 job.decode = false;
-                job.copyPath.clear();
-                job.thumbPath.clear();
+                for (int f = 0; f < Job::FileCount; ++f) {
+                    if (f != Job::Page)
+                        paths[f].clear();
+                }
             }
         }
         if (job.decode)
             job.input = source;
-        for (const QString *path : {&job.copyPath, &job.pagePath, &job.thumbPath}) {
-            if (!path->isEmpty()) {
-                const QString key = clashKey(*path);
+        for (const QString &path : std::as_const(paths)) {
+            if (!path.isEmpty()) {
+                const QString key = clashKey(path);
                 job.outputs.insert(key);
                 lastWriter.insert(key, i);
             }
@@ -218,6 +286,9 @@ GalleryRunner::JobResult GalleryRunner::work(const Job &job) const
 {
     JobResult result;
     const GalleryEntry &entry = mEntries.at(job.index);
+    const QString &copyPath = job.paths[Job::Copy];
+    const QString &pagePath = job.paths[Job::Page];
+    const QString &thumbPath = job.paths[Job::Thumbnail];
 
     // One decode serves the copy and the thumbnail.
     QImage image;
@@ -232,25 +303,101 @@ GalleryRunner::JobResult GalleryRunner::work(const Job &job) const
         }
     }
 
-    if (!image.isNull() && !job.copyPath.isEmpty() && !imageio::write(image, job.copyPath, format))
-        result.failed << job.copyPath;
+    if (!image.isNull() && !copyPath.isEmpty() && !imageio::write(image, copyPath, format))
+        result.failed << copyPath;
 
-    if (!job.pagePath.isEmpty() && !imageio::writeFile(job.pagePath, gallerypages::imagePage(mSettings, mEntries, job.index)))
-        result.failed << job.pagePath;
+    if (!pagePath.isEmpty() && !imageio::writeFile(pagePath, gallerypages::imagePage(mSettings, mEntries, job.index)))
+        result.failed << pagePath;
 
-    if (!image.isNull() && !job.thumbPath.isEmpty()) {
+    if (!image.isNull() && !thumbPath.isEmpty()) {
         const QSize size = imageio::scaleMin(image.size(), mSettings.thumbnailBox());
         // The full image is let go as soon as the thumbnail exists.
         image = size.isEmpty() ? QImage() : image.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        if (image.isNull() || !imageio::write(image, job.thumbPath, format))
-            result.failed << job.thumbPath;
+        if (image.isNull() || !imageio::write(image, thumbPath, format))
+            result.failed << thumbPath;
     }
     return result;
 }
 
-void GalleryRunner::writeImages(Result &result, const QSet<QString> &sources, const jobs::Progress &progress) const
+GalleryRunner::JobResult GalleryRunner::workModern(const Job &job) const
 {
-    const QList<Job> planned = plan(sources);
+    JobResult result;
+    if (!job.decode)
+        return result; // an earlier entry wrote the same pictures
+    const GalleryEntry &entry = mEntries.at(job.index);
+    const auto &paths = job.paths;
+    const QSize box = mSettings.thumbnailBox();
+    const bool copies = !paths[Job::Copy].isEmpty() || !paths[Job::SmallCopy].isEmpty();
+
+    // One decode at the smallest scale that covers the largest picture:
+    // a JPEG of 24 megapixels is decoded at half its size for its copy of
+    // 2048 pixels, at an eighth for thumbnails alone.
+    QSize full;
+    QByteArray format;
+    const QImage decoded = imageio::decodeReduced(
+        entry.source,
+        [&](const QSize &size) {
+            return webimages::largest(webimages::sizesFor(size, box, copies)).expandedTo(QSize(1, 1));
+        },
+        &full, &format);
+    if (decoded.isNull() || format.isEmpty() || full.isEmpty()) {
+        // No pictures; the page and the cell say so.
+        result.unreadable = true;
+        return result;
+    }
+
+    webimages::Sizes sizes = webimages::sizesFor(full, box, copies);
+    for (auto [size, file] : {std::pair{&sizes.copy, Job::Copy}, std::pair{&sizes.smallCopy, Job::SmallCopy},
+                              std::pair{&sizes.thumbnail, Job::Thumbnail},
+                              std::pair{&sizes.thumbnail2x, Job::Thumbnail2x}}) {
+        if (paths[file].isEmpty())
+            *size = QSize();
+    }
+    const webimages::Pictures pictures = webimages::make(decoded, sizes);
+
+    // The copies carry the photo's metadata, as true of them (upright, their
+    // size, sRGB when converted), without where it was taken and which
+    // camera took it unless that is to be kept.
+    Metadata meta;
+    if (copies || !paths[Job::Original].isEmpty())
+        meta = Metadata::read(entry.source);
+    result.picture.taken = meta.dateTaken();
+    if (!mSettings.keepMetadata())
+        meta.removePrivate();
+    if (pictures.converted)
+        meta.markSrgb();
+
+    auto publish = [&](const QImage &image, Job::File file, int quality, const Metadata *metadata, QSize *written) {
+        if (image.isNull() || paths[file].isEmpty())
+            return;
+        if (imageio::writeWebJpeg(image, paths[file], quality, metadata))
+            *written = image.size();
+        else
+            result.failed << paths[file];
+    };
+    GalleryPicture &picture = result.picture;
+    publish(pictures.copy, Job::Copy, webimages::kCopyQuality, &meta, &picture.copy);
+    publish(pictures.smallCopy, Job::SmallCopy, webimages::kCopyQuality, &meta, &picture.smallCopy);
+    publish(pictures.thumbnail, Job::Thumbnail, webimages::kThumbnailQuality, nullptr, &picture.thumbnail);
+    publish(pictures.thumbnail2x, Job::Thumbnail2x, webimages::kThumbnailQuality, nullptr, &picture.thumbnail2x);
+
+    // The original as it is, bar the private metadata: an original whose
+    // metadata holds some that cannot be taken out is not published.
+    if (const QString &path = paths[Job::Original]; !path.isEmpty()) {
+        QFile file(entry.source);
+        QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (!bytes.isEmpty() && (mSettings.keepMetadata() || Metadata::removePrivateFrom(bytes))
+            && imageio::writeFile(path, bytes))
+            picture.original = full;
+        else
+            result.failed << path;
+    }
+    return result;
+}
+
+std::vector<GalleryRunner::JobResult> GalleryRunner::writeImages(Result &result, const QList<Job> &planned,
+                                                                 const jobs::Progress &progress) const
+{
     const int total = int(planned.size());
     std::vector<JobResult> results(static_cast<size_t>(total));
     if (progress)
@@ -259,8 +406,10 @@ void GalleryRunner::writeImages(Result &result, const QSet<QString> &sources, co
     // Images start in list order, at most parallelImages() at a time; an image that
     // reads or writes a file another running image writes waits until that
     // one is done.
+    const bool modernPictures = modern();
     jobs::forEach(
-        total, parallelImages(), [&](int i) { results[size_t(i)] = work(planned.at(i)); },
+        total, parallelImages(),
+        [&](int i) { results[size_t(i)] = modernPictures ? workModern(planned.at(i)) : work(planned.at(i)); },
         [&](int later, int earlier) { return planned.at(later).clashes(planned.at(earlier)); },
         [&](int done) {
             if (progress)
@@ -273,4 +422,40 @@ void GalleryRunner::writeImages(Result &result, const QSet<QString> &sources, co
         if (results[size_t(i)].unreadable)
             result.unreadableSources << mEntries.at(planned.at(i).index).source;
     }
+    return results;
+}
+
+QList<GalleryPicture> GalleryRunner::writeModernPages(Result &result, const QList<Job> &planned,
+                                                      const std::vector<JobResult> &results,
+                                                      const QSet<QString> &sources) const
+{
+    // What the files of each published name hold once every entry is
+    // written: the last entry that wrote them, as one after the other (two
+    // entries of one name, or "scan.png" and "scan.png.jpg", share them), so
+    // that a page gives the sizes of the picture it shows. An entry that
+    // could not be read shows no picture, whatever another entry left there.
+    QHash<QString, GalleryPicture> byName;
+    for (int i = 0; i < planned.size(); ++i) {
+        if (planned.at(i).decode && !results[size_t(i)].unreadable)
+            byName.insert(modernpages::jpegName(mEntries.at(i).name), results[size_t(i)].picture);
+    }
+    QList<GalleryPicture> pictures;
+    pictures.reserve(mEntries.size());
+    for (int i = 0; i < mEntries.size(); ++i) {
+        pictures << (results[size_t(i)].unreadable ? GalleryPicture()
+                                                   : byName.value(modernpages::jpegName(mEntries.at(i).name)));
+    }
+
+    const QString style = mSettings.galleryFolder() + modernpages::stylesheetFile();
+    if (replacesSource(style, sources))
+        result.sourceClashes << style;
+    else if (!imageio::writeFile(style, modernpages::stylesheet(mSettings)))
+        result.failedFiles << style;
+    for (const Job &job : planned) {
+        const QString &page = job.paths[Job::Page];
+        if (!page.isEmpty()
+            && !imageio::writeFile(page, modernpages::imagePage(mSettings, mEntries, pictures, job.index)))
+            result.failedFiles << page;
+    }
+    return pictures;
 }

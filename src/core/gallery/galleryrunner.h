@@ -1,8 +1,11 @@
 #pragma once
-// Writes a static web gallery into a folder: the index page B.html with a
-// table of thumbnails, and the folder B holding for every entry F its
-// thumbnail preview_F and, with the link option, a re-encoded copy F and an
-// image page F.html (the texts are gallerypages').
+// Writes a static web gallery into a folder: the index page B.html and the
+// folder B with the entries' files. In the classic theme: a table of
+// thumbnails, and for every entry F its thumbnail preview_F and, with the
+// link option, a re-encoded copy F and an image page F.html (the texts are
+// gallerypages'). In the modern theme: the files modernpages names, its
+// pages written once the pictures are made, since they give the pictures'
+// sizes.
 //
 // The runner needs no widgets: the gallery window runs it in the background
 // with start(), the command line and the tests with run(). The entries'
@@ -10,6 +13,7 @@
 // memory the system has free); the files written are the same either way.
 
 #include "core/gallery/galleryentry.h"
+#include "core/gallery/gallerypicture.h"
 #include "core/gallery/gallerysettings.h"
 #include "core/base/jobs.h"
 
@@ -17,6 +21,8 @@
 #include <QList>
 #include <QSet>
 #include <QStringList>
+
+#include <vector>
 
 class GalleryRunner
 {
@@ -63,10 +69,11 @@ public:
     // when given, hears (0, total) before the first image and (done, total)
     // after each.
     //
-    // Without a folder nothing is written. A refused run writes what it
-    // always wrote up to its problem: a bad name nothing; a bad size the
+    // Without a folder nothing is written. A refused classic run writes what
+    // it always wrote up to its problem: a bad name nothing; a bad size the
     // index's first six lines and the folder B; bad images per row every
-    // image's files and the index's first six lines.
+    // image's files and the index's first six lines. A refused modern run
+    // writes nothing.
     Result run(const jobs::Progress &progress = {}) const;
 
     // The same run on the shared pool: the future carries the result and
@@ -77,10 +84,16 @@ private:
     struct Job;
     struct JobResult;
 
-    QList<Job> plan(const QSet<QString> &sources) const;
+    bool modern() const { return mSettings.theme() == GallerySettings::Theme::Modern; }
+    QList<Job> plan(const QSet<QString> &sources, const QSet<QString> &closedFolders) const;
     QSet<QString> sourceFiles() const;
+    QSet<QString> makeFolders(Result &result) const;
     JobResult work(const Job &job) const;
-    void writeImages(Result &result, const QSet<QString> &sources, const jobs::Progress &progress) const;
+    JobResult workModern(const Job &job) const;
+    std::vector<JobResult> writeImages(Result &result, const QList<Job> &planned,
+                                       const jobs::Progress &progress) const;
+    QList<GalleryPicture> writeModernPages(Result &result, const QList<Job> &planned, const std::vector<JobResult> &results,
+                          const QSet<QString> &sources) const;
 
     GallerySettings mSettings;
     QList<GalleryEntry> mEntries;

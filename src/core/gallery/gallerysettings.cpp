@@ -52,3 +52,17 @@ QString GallerySettings::galleryFolder() const
 {
     return mFolder + mBase + QLatin1Char('/');
 }
+
+std::optional<GallerySettings::Theme> GallerySettings::themeNamed(const QString &name)
+{
+    if (name == QLatin1String("classic"))
+        return Theme::Classic;
+    if (name == QLatin1String("modern"))
+        return Theme::Modern;
+    return std::nullopt;
+}
+
+QString GallerySettings::themeName(Theme theme)
+{
+    return theme == Theme::Modern ? QStringLiteral("modern") : QStringLiteral("classic");
+}

@@ -144,6 +144,18 @@ bool writePhoto(const QImage &image, const QString &path, const QByteArray &qtFo
     return writeFile(path, bytes);
 }
 
+bool writeWebJpeg(const QImage &image, const QString &path, int quality, const Metadata *metadata)
+{
+    if (image.isNull() || path.isEmpty())
+        return false;
+    QByteArray bytes = jpegwriter::encode(image, quality, jpegheader::Subsampling::S420);
+    if (bytes.isEmpty())
+        return false;
+    if (metadata && !metadata->isEmpty())
+        metadata->writeInto(bytes, image.size());
+    return writeFile(path, bytes);
+}
+
 bool commitSaved(QSaveFile &file)
 {
     // A link put at the name while the file was written: QSaveFile may have

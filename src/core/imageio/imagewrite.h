@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QString>
 
+class Metadata;
 class QSaveFile;
 
 namespace imageio {
@@ -59,6 +60,13 @@ struct PhotoSource
 // metadata cannot be read still gives the photo, without metadata.
 bool writePhoto(const QImage &image, const QString &path, const QByteArray &qtFormat, const PhotoSource &source,
                 const PhotoOptions &options = {});
+
+// Writes image to path as a JPEG for web pages, as write() writes: encoded
+// by TurboJPEG at quality (1..100) with 4:2:0 chroma (grey stays grey), with
+// metadata, when given, put in as writePhoto() puts it (upright, the new
+// pixel size, no thumbnail); metadata that cannot go in leaves the file
+// without it.
+bool writeWebJpeg(const QImage &image, const QString &path, int quality, const Metadata *metadata = nullptr);
 
 // Commits file (open for writing) only when everything written reached the
 // disk and no symbolic link has appeared at its name meanwhile; otherwise

@@ -126,6 +126,54 @@ Exiv2::XmpData adjusted(Exiv2::XmpData xmp, const QSize &size)
     return xmp;
 }
 
+// What cameras record about where a photo was taken and which camera (and
+// whose) took it.
+bool privateExif(const Exiv2::Exifdatum &datum)
+{
+    const std::string group = datum.groupName();
+    if (group == "GPSInfo" || group == "MakerNote" || Exiv2::ExifTags::isMakerGroup(group))
+        return true;
+    const std::string name = datum.tagName();
+    const auto endsWith = [&name](const std::string &end) {
+        return name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
+    };
+    return name == "GPSTag" || name == "MakerNote" || endsWith("SerialNumber") || endsWith("OwnerName");
+}
+
+bool privateXmp(const Exiv2::Xmpdatum &datum)
+{
+    // Positions are GPS properties in the EXIF schema and in the IPTC
+    // extension's locations (nested, so the key holds them further in).
+    const std::string key = datum.key();
+    const auto ends = [&key](const std::string &end) {
+        return key.size() >= end.size() && key.compare(key.size() - end.size(), end.size(), end) == 0;
+    };
+    return key.find("GPS") != std::string::npos || ends("SerialNumber") || ends("OwnerName");
+}
+
+// Removes the private entries; whether there were any.
+bool removePrivateFrom(Exiv2::ExifData &exif, Exiv2::XmpData &xmp)
+{
+    bool found = false;
+    for (auto it = exif.begin(); it != exif.end();) {
+        if (privateExif(*it)) {
+            it = exif.erase(it);
+            found = true;
+        } else {
+            ++it;
+        }
+    }
+    for (auto it = xmp.begin(); it != xmp.end();) {
+        if (privateXmp(*it)) {
+            it = xmp.erase(it);
+            found = true;
+        } else {
+            ++it;
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 Metadata::Metadata() = default;
@@ -243,6 +291,82 @@ QByteArray Metadata::exifThumbnail() const
         return QByteArray(reinterpret_cast<const char *>(data.pData_), data.size_);
     } catch (const std::exception &) {
         return {};
+    }
+}
+
+QDateTime Metadata::dateTaken() const
+{
+    if (!d)
+        return {};
+    for (const char *key : {"Exif.Photo.DateTimeOriginal", "Exif.Image.DateTimeOriginal"}) {
+        const auto it = d->exif.findKey(Exiv2::ExifKey(key));
+        if (it == d->exif.end())
+            continue;
+        // "2024:05:01 14:03:22"; some cameras leave the seconds out.
+        const QString text = QString::fromStdString(it->toString()).trimmed();
+        for (const char *format : {"yyyy:MM:dd HH:mm:ss", "yyyy:MM:dd HH:mm"}) {
+            const QDateTime taken = QDateTime::fromString(text.left(int(qstrlen(format))), QLatin1String(format));
+            if (taken.isValid())
+                return QDateTime(taken.date(), taken.time(), Qt::UTC);
+        }
+    }
+    return {};
+}
+
+void Metadata::removePrivate()
+{
+    if (d)
+        ::removePrivateFrom(d->exif, d->xmp);
+}
+
+void Metadata::markSrgb()
+{
+    if (!d)
+        return;
+    d->icc.clear();
+    if (d->exif.findKey(Exiv2::ExifKey("Exif.Photo.ColorSpace")) != d->exif.end())
+        d->exif["Exif.Photo.ColorSpace"] = uint16_t(1);
+    if (d->exif.findKey(Exiv2::ExifKey("Exif.Iop.InteroperabilityIndex")) != d->exif.end())
+        d->exif["Exif.Iop.InteroperabilityIndex"] = "R98";
+}
+
+bool Metadata::removePrivateFrom(QByteArray &file)
+{
+    if (file.isEmpty())
+        return true;
+    setUp();
+    try {
+        const auto *data = reinterpret_cast<const Exiv2::byte *>(file.constData());
+        // A format exiv2 does not know (XPM, PBM, ICO) holds no metadata.
+        if (Exiv2::ImageFactory::getType(data, long(file.size())) == Exiv2::ImageType::none)
+            return true;
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(data, long(file.size()));
+        if (!image.get())
+            return false;
+        image->readMetadata();
+        Exiv2::ExifData exif = image->exifData();
+        Exiv2::XmpData xmp = image->xmpData();
+        if (!::removePrivateFrom(exif, xmp))
+            return true;
+        image->setExifData(exif);
+        image->setXmpData(xmp);
+        image->writeMetadata();
+
+        Exiv2::BasicIo &io = image->io();
+        if (io.open() != 0)
+            return false;
+        const long size = long(io.size());
+        QByteArray out(size, Qt::Uninitialized);
+        io.seek(0, Exiv2::BasicIo::beg);
+        const long got = io.read(reinterpret_cast<Exiv2::byte *>(out.data()), size);
+        io.close();
+        if (got != size || size <= 0)
+            return false;
+        file = std::move(out);
+        return true;
+    } catch (const std::exception &) {
+        // A format exiv2 reads but cannot write (HEIF), or a broken file.
+        return false;
     }
 }
 

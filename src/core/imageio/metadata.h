@@ -4,6 +4,7 @@
 // photo keeps the camera, the date it was taken, the place and its colours.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QSize>
 #include <QString>
 
@@ -39,6 +40,27 @@ public:
     // previews (stored as the main picture is, before the orientation);
     // empty when there is none or it is not a JPEG.
     QByteArray exifThumbnail() const;
+
+    // When the photo was taken: the EXIF DateTimeOriginal as the camera
+    // recorded it, a clock time without a zone (given as UTC so that no
+    // zone's rules move it); invalid when none is recorded.
+    QDateTime dateTaken() const;
+
+    // Drops what tells where a photo was taken and which camera took it:
+    // the GPS position (EXIF, and XMP's GPS properties), the serial numbers
+    // and owner's names that cameras record, and the maker notes (each
+    // maker's own block, which holds serial numbers and more).
+    void removePrivate();
+    // The pixels were converted from the recorded colour profile to sRGB:
+    // the profile no longer goes with them, and an EXIF colour space says
+    // sRGB.
+    void markSrgb();
+
+    // file, a whole image file in memory, without what removePrivate()
+    // drops; its pixels and everything else stay as they are. True when the
+    // file holds none of it afterwards (also when it held none), false when
+    // it holds some and cannot be rewritten, file then unchanged.
+    static bool removePrivateFrom(QByteArray &file);
 
     // Writes the metadata into file (a whole image file in memory) as for
     // upright pixels of pixelSize: the orientation becomes 1, the embedded

@@ -1,6 +1,7 @@
 #include "ui/app/framzo.h"
 
 #include "core/base/pathutil.h"
+#include "core/base/settingsstore.h"
 #include "core/imageio/imageio.h"
 #include "core/photo/photo.h"
 #include "ui/app/cutbar.h"
@@ -177,7 +178,7 @@ CutSettings Framzo::cutSettings() const
 
 void Framzo::loadSettings()
 {
-    mpSettings = MainSettings::openStore();
+    mpSettings = settingsstore::open();
     const MainSettings m = MainSettings::load(*mpSettings, *this, *mCutBar);
     mLastPath = m.lastPath;
     capturePath = m.capturePath;
@@ -188,7 +189,7 @@ void Framzo::loadSettings()
 void Framzo::saveSettings()
 {
     if (!mpSettings)
-        mpSettings = MainSettings::openStore();
+        mpSettings = settingsstore::open();
     // The width the user gave the dock; hidden, it still has it.
     if (mpBrowseBar)
         mBrowseWidth = mpBrowseDock->width();

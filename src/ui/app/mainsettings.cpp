@@ -9,12 +9,6 @@
 
 #include <utility>
 
-std::unique_ptr<QSettings> MainSettings::openStore()
-{
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Ketra"),
-                                       QStringLiteral("Framzo"));
-}
-
 namespace {
 
 // Put on the screens there are now, in 64 bits: the store may hold

@@ -19,9 +19,6 @@ struct MainSettings
     int jpegQuality = 0; // 1..100, or 0 for each source's own
     int browseWidth = 0; // 0: none stored
 
-    // The per-user store (it falls back to the machine-wide one for
-    // reading): an ordinary user cannot write the machine-wide store.
-    static std::unique_ptr<QSettings> openStore();
     // Reads the store into the form (its geometry, put on the screens there
     // are and written back put right; its bars; Keep Earlier Cuts), into the
     // Cut bar, and into the values returned. What the store lacks keeps the

@@ -116,9 +116,25 @@ UiHtml::UiHtml(QWidget *parent) : QWidget(parent)
     mpText->setChecked(true);
     textLabel1_3_2 = makeLabel(this, "textLabel1_3_2");
     mpName = makeEdit(this, "mpName");
+    textLabelTheme = makeLabel(this, "textLabelTheme");
+    textLabelTheme->setTextFormat(Qt::AutoText);
+    mpTheme = new QComboBox(this);
+    mpTheme->setObjectName(QStringLiteral("mpTheme"));
+    mpTheme->setEditable(false);
+    mpKeepMetadata = new QCheckBox(this);
+    mpKeepMetadata->setObjectName(QStringLiteral("mpKeepMetadata"));
+    mpOriginals = new QCheckBox(this);
+    mpOriginals->setObjectName(QStringLiteral("mpOriginals"));
     mpProgress = new QLabel(this);
     mpProgress->setObjectName(QStringLiteral("mpProgress"));
-    mpProgress->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    mpProgress->setTextFormat(Qt::PlainText);
+    mpProgress->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A long reason wraps onto more lines; it never asks for more width
+    // than the column has.
+    mpProgress->setWordWrap(true);
+    QSizePolicy wrapping(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    wrapping.setHeightForWidth(true);
+    mpProgress->setSizePolicy(wrapping);
     mpPreview = makeIconView(this, "mpPreview");
 
     // Three columns side by side, no margins and no spacing.
@@ -164,8 +180,16 @@ UiHtml::UiHtml(QWidget *parent) : QWidget(parent)
     nameRow->addWidget(mpText);
     nameRow->addWidget(textLabel1_3_2);
     nameRow->addWidget(mpName);
-    nameRow->addWidget(mpProgress);
     right->addLayout(nameRow);
+    auto *themeRow = new QHBoxLayout;
+    themeRow->setSpacing(0);
+    themeRow->addWidget(textLabelTheme);
+    themeRow->addWidget(mpTheme);
+    themeRow->addWidget(mpKeepMetadata);
+    themeRow->addWidget(mpOriginals);
+    themeRow->addStretch(1);
+    right->addLayout(themeRow);
+    right->addWidget(mpProgress);
     right->addWidget(mpPreview, 1);
     top->addLayout(right, 1);
 
@@ -175,7 +199,10 @@ UiHtml::UiHtml(QWidget *parent) : QWidget(parent)
     setTabOrder(mpRow, mpLink);
     setTabOrder(mpLink, mpText);
     setTabOrder(mpText, mpName);
-    setTabOrder(mpName, mpDir);
+    setTabOrder(mpName, mpTheme);
+    setTabOrder(mpTheme, mpKeepMetadata);
+    setTabOrder(mpKeepMetadata, mpOriginals);
+    setTabOrder(mpOriginals, mpDir);
     setTabOrder(mpDir, mpPreview);
 
     languageChange();
@@ -219,4 +246,18 @@ void UiHtml::languageChange()
     textLabel1_3_2->setText(tr("<p align=\"center\">Filename:</p>"));
     mpName->setText(tr("framzo"));
     mpName->setToolTip(tr("file / folder name"));
+    textLabelTheme->setText(tr("Theme:"));
+    const int theme = mpTheme->currentIndex();
+    mpTheme->clear();
+    mpTheme->addItem(tr("classic"));
+    mpTheme->addItem(tr("modern"));
+    mpTheme->setCurrentIndex(qMax(0, theme));
+    mpTheme->setToolTip(tr("classic: a table of thumbnails and full-size copies\n"
+                           "modern: pages for phones and desktops, copies of at most 2048 pixels"));
+    mpKeepMetadata->setText(tr("Keep metadata"));
+    mpKeepMetadata->setToolTip(tr("Modern galleries publish no GPS position, no serial numbers and no maker "
+                                  "notes of the photos; checked, the copies keep them"));
+    mpOriginals->setText(tr("Originals"));
+    mpOriginals->setToolTip(tr("Modern galleries: publish the original files too and link them from the "
+                               "image pages"));
 }

@@ -43,7 +43,13 @@ public:
     QCheckBox *mpText;
     QLabel *textLabel1_3_2;
     QLineEdit *mpName;
-    QLabel *mpProgress; // "n of N" while a gallery is written
+    QLabel *textLabelTheme;
+    QComboBox *mpTheme; // "classic", "modern"
+    QCheckBox *mpKeepMetadata;
+    QCheckBox *mpOriginals;
+    // "n of N" while a gallery is written; why a run was refused or what
+    // went wrong, on as many lines as it takes.
+    QLabel *mpProgress;
     QListWidget *mpPreview;
 
 protected slots:

@@ -8,6 +8,7 @@
 #include "core/imageio/imageio.h"
 #include "core/base/jobs.h"
 #include "core/base/pathutil.h"
+#include "core/base/settingsstore.h"
 #include "ui/images/mimesourcefactory.h"
 
 #include <QCheckBox>
@@ -62,6 +63,14 @@ Html::Html(const QString &startFolder, QWidget *parent) : UiHtml(parent)
     connect(mpPath, qOverload<int>(&QComboBox::activated), this, &Html::changeDrive);
     connect(mpCancel, &QToolButton::clicked, this, &Html::closeWindow);
 
+    loadOptions();
+    connect(mpTheme, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] {
+        enableThemeOptions();
+        saveOptions();
+    });
+    connect(mpKeepMetadata, &QCheckBox::toggled, this, &Html::saveOptions);
+    connect(mpOriginals, &QCheckBox::toggled, this, &Html::saveOptions);
+
     // The folder that holds the start location: C:/pics/caps/ stays,
     // C:/pics/caps becomes C:/pics/.
     if (startFolder.contains(QLatin1Char('/')))
@@ -96,6 +105,58 @@ bool Html::event(QEvent *event)
             frame->setAttribute(Qt::WA_DeleteOnClose, false);
     }
     return UiHtml::event(event);
+}
+
+namespace {
+
+const char kGroup[] = "/GallerySettings";
+
+} // namespace
+
+GallerySettings::Theme Html::chosenTheme() const
+{
+    // The list holds the themes in their order: classic, modern.
+    return mpTheme->currentIndex() == 1 ? GallerySettings::Theme::Modern : GallerySettings::Theme::Classic;
+}
+
+void Html::loadOptions()
+{
+    const auto store = settingsstore::open();
+    store->beginGroup(QLatin1String(kGroup));
+    // A theme the store names wrongly leaves the classic one.
+    const auto theme = GallerySettings::themeNamed(store->value(QStringLiteral("/Theme")).toString());
+    mpTheme->setCurrentIndex(theme == GallerySettings::Theme::Modern ? 1 : 0);
+    mpKeepMetadata->setChecked(store->value(QStringLiteral("/KeepMetadata"), false).toBool());
+    mpOriginals->setChecked(store->value(QStringLiteral("/Originals"), false).toBool());
+    store->endGroup();
+    enableThemeOptions();
+}
+
+void Html::saveOptions() const
+{
+    const auto store = settingsstore::open();
+    store->beginGroup(QLatin1String(kGroup));
+    store->setValue(QStringLiteral("/Theme"), GallerySettings::themeName(chosenTheme()));
+    store->setValue(QStringLiteral("/KeepMetadata"), mpKeepMetadata->isChecked());
+    store->setValue(QStringLiteral("/Originals"), mpOriginals->isChecked());
+    store->endGroup();
+}
+
+void Html::enableThemeOptions()
+{
+    const bool modern = chosenTheme() == GallerySettings::Theme::Modern;
+    mpKeepMetadata->setEnabled(modern);
+    mpOriginals->setEnabled(modern);
+}
+
+void Html::showStatus(const QString &text)
+{
+    // A path has no spaces to wrap at: a zero-width space after each "/"
+    // lets it break there.
+    QString shown = text;
+    shown.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
+    mpProgress->setText(shown);
+    mpProgress->setToolTip(text);
 }
 
 void Html::closeWindow()
@@ -295,8 +356,12 @@ int Html::generateHtml()
     // One run at a time: while one writes, Generate is refused.
     if (mGenerating)
         return 1;
-    const GallerySettings settings(mPath, mpName->text(), mpWidth->text(), mpHeight->text(), mpRow->currentText(),
-                                   mpLink->isChecked(), mpText->isChecked());
+    GallerySettings settings(mPath, mpName->text(), mpWidth->text(), mpHeight->text(), mpRow->currentText(),
+                             mpLink->isChecked(), mpText->isChecked());
+    const bool modern = chosenTheme() == GallerySettings::Theme::Modern;
+    settings.setTheme(chosenTheme());
+    settings.setKeepMetadata(modern && mpKeepMetadata->isChecked());
+    settings.setOriginals(modern && mpOriginals->isChecked());
     if (!settings.hasFolder())
         return 0;
 
@@ -311,18 +376,27 @@ int Html::generateHtml()
     // stays free to use meanwhile. Closed, it is only hidden and the run
     // ends as usual; should the window be destroyed, the run still ends and
     // nothing is reported any more.
-    const int result = settings.problem() == GallerySettings::Problem::None ? 0 : 1;
+    const bool refused = settings.problem() != GallerySettings::Problem::None;
+    const int result = refused ? 1 : 0;
+    // A refusal says why at once and counts nothing; a run counts its
+    // images as they are written and says at its end what went wrong.
+    showStatus(refused ? settings.reason() : QString());
     mGenerating = true;
     mpGenerate->setEnabled(false);
     setCursor(Qt::BusyCursor);
     jobs::watch(
         GalleryRunner(settings, entries).start(), this,
-        [this, result](const GalleryRunner::Result &) {
+        [this, result](const GalleryRunner::Result &done) {
             mGenerating = false;
             mpGenerate->setEnabled(true);
             unsetCursor();
+            if (!done.problem().isEmpty())
+                showStatus(done.problem());
             emit generated(result);
         },
-        [this](int done, int total) { mpProgress->setText(tr("%1 of %2").arg(done).arg(total)); });
+        [this, refused](int done, int total) {
+            if (!refused && total > 0 && done <= total)
+                showStatus(tr("%1 of %2").arg(done).arg(total));
+        });
     return result;
 }

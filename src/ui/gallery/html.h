@@ -4,6 +4,7 @@
 // folder shown. The writing itself is GalleryRunner's, in the background.
 
 #include "ui/forms/uihtml.h"
+#include "core/gallery/gallerysettings.h"
 
 #include <QDir>
 #include <QFuture>
@@ -52,10 +53,12 @@ public slots:
     int openDir();
     void uponDir();
     // Starts writing the gallery into the current folder in the background;
-    // mpProgress shows "n of N" as it goes and generated() tells its end.
+    // mpProgress shows "n of N" as it goes, what went wrong when something
+    // did, and generated() tells its end.
     // 0: started, or nothing to do without a folder (no run, no signal).
     // 1: refused, because a run is under way (no run) or the settings are
-    // wrong (the run writes what a refused run writes, then ends as usual).
+    // wrong (mpProgress shows why; the run writes what a refused run
+    // writes, then ends as usual).
     int generateHtml();
     void addItem();
     void removeItem();
@@ -70,6 +73,15 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    // The theme and what a modern gallery publishes, as kept in the
+    // settings store; stored again whenever the user changes them.
+    void loadOptions();
+    GallerySettings::Theme chosenTheme() const;
+    void saveOptions() const;
+    // Keep metadata and Originals apply to modern galleries only.
+    void enableThemeOptions();
+    // text in mpProgress, able to wrap at every "/" of a path.
+    void showStatus(const QString &text);
     void appendToPreview(const QListWidgetItem *item);
     void closeWindow();
     // The icon of an image entry once made (null: not a readable image).
