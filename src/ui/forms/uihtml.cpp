@@ -75,7 +75,27 @@ UiHtml::UiHtml(QWidget *parent) : QWidget(parent)
     setWindowIcon(QIcon(fromMimeSource(QStringLiteral("html.bmp"))));
     setMinimumSize(600, 320);
     setMaximumSize(32767, 32767);
+    createWidgets();
+    layOut();
 
+    setTabOrder(mpPath, mpWidth);
+    setTabOrder(mpWidth, mpHeight);
+    setTabOrder(mpHeight, mpRow);
+    setTabOrder(mpRow, mpLink);
+    setTabOrder(mpLink, mpText);
+    setTabOrder(mpText, mpName);
+    setTabOrder(mpName, mpTheme);
+    setTabOrder(mpTheme, mpKeepMetadata);
+    setTabOrder(mpKeepMetadata, mpOriginals);
+    setTabOrder(mpOriginals, mpDir);
+    setTabOrder(mpDir, mpPreview);
+
+    languageChange();
+    resize(minimumSizeHint().expandedTo(QSize(600, 320)));
+}
+
+void UiHtml::createWidgets()
+{
     mpPath = new QComboBox(this);
     mpPath->setObjectName(QStringLiteral("mpPath"));
     mpPath->setEditable(false);
@@ -136,7 +156,10 @@ UiHtml::UiHtml(QWidget *parent) : QWidget(parent)
     wrapping.setHeightForWidth(true);
     mpProgress->setSizePolicy(wrapping);
     mpPreview = makeIconView(this, "mpPreview");
+}
 
+void UiHtml::layOut()
+{
     // Three columns side by side, no margins and no spacing.
     auto *top = new QHBoxLayout(this);
     top->setContentsMargins(0, 0, 0, 0);
@@ -192,21 +215,6 @@ UiHtml::UiHtml(QWidget *parent) : QWidget(parent)
     right->addWidget(mpProgress);
     right->addWidget(mpPreview, 1);
     top->addLayout(right, 1);
-
-    setTabOrder(mpPath, mpWidth);
-    setTabOrder(mpWidth, mpHeight);
-    setTabOrder(mpHeight, mpRow);
-    setTabOrder(mpRow, mpLink);
-    setTabOrder(mpLink, mpText);
-    setTabOrder(mpText, mpName);
-    setTabOrder(mpName, mpTheme);
-    setTabOrder(mpTheme, mpKeepMetadata);
-    setTabOrder(mpKeepMetadata, mpOriginals);
-    setTabOrder(mpOriginals, mpDir);
-    setTabOrder(mpDir, mpPreview);
-
-    languageChange();
-    resize(minimumSizeHint().expandedTo(QSize(600, 320)));
 }
 
 UiHtml::~UiHtml() = default;

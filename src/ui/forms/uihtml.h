@@ -52,6 +52,12 @@ public:
     QLabel *mpProgress;
     QListWidget *mpPreview;
 
+private:
+    void createWidgets();
+    // Three columns: the folder, the buttons between, the settings and the
+    // entries collected.
+    void layOut();
+
 protected slots:
     virtual void languageChange();
 };
