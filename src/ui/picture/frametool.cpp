@@ -9,7 +9,7 @@
 #include <QPen>
 
 FrameTool::FrameTool(QGraphicsView *view, std::function<framegeometry::Surface()> surface, QObject *parent)
-    : QObject(parent), mView(view), mSurface(std::move(surface))
+    : QObject(parent), mView(view), mViewport(view->viewport()), mSurface(std::move(surface))
 {
     // The frame and its handle: cosmetic pens (width 0), no brush.
     mFrameItem = new QGraphicsRectItem(0, 0, 32, 32);
@@ -213,7 +213,7 @@ bool FrameTool::key(const QKeyEvent *event)
 
 bool FrameTool::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == mView->viewport()) {
+    if (watched == mViewport) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick: // a second press, as far as the frame is concerned

@@ -92,6 +92,10 @@ private:
     void updateReadout();
 
     QGraphicsView *mView;
+    // Kept apart from the view: the viewport sends its last events through
+    // our filter while the view around it is being destroyed, when asking
+    // the view for its viewport is no longer allowed.
+    QObject *mViewport;
     std::function<framegeometry::Surface()> mSurface;
     CutSettings mSettings;
     // moving, resizing, frameX, frameY, frameWidth, frameHeight, pressX,
