@@ -47,9 +47,11 @@ string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "Return: the framed part of the full-resolution photo is written into a"
   "capture folder and opened at once."
   ""
+  "It reads JPEG, PNG, TIFF, BMP, GIF, WebP, HEIC/HEIF, AVIF, JPEG XL and"
+  "camera raw files (DNG, CR2, CR3, NEF, ARW, RAF, ORF, RW2, PEF and more)."
   "It also steps through the photos of a folder, rotates, inverts and adjusts"
-  "colours, saves in JPEG, PNG, BMP, TIFF or XPM, and writes static HTML photo"
-  "galleries, in a window or from the command line.")
+  "colours, saves in JPEG, PNG, BMP, TIFF, XPM or WebP, and writes static HTML"
+  "photo galleries, in a window or from the command line.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Debian wants an address with the name; the project has none of its own yet,
 # so it is one of the placeholder domain the other addresses use.
@@ -58,8 +60,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://framzo.example.org/)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
-# The libraries come from the binary (dpkg-shlibdeps); what it cannot see is
-# the toolkit's TIFF reader, a plugin loaded at run time.
+# The libraries come from the binary (dpkg-shlibdeps): the toolkit, exiv2,
+# libjpeg-turbo, libheif, libjxl and LibRaw. What it cannot see is the
+# toolkit's TIFF and WebP readers, plugins loaded at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-image-formats-plugins)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QUrl>
+#include <QtEndian>
 
 #include <memory>
 #include <vector>
@@ -111,6 +112,57 @@ bool eventsHandled()
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [reached] { *reached = true; }, Qt::QueuedConnection);
     return QTest::qWaitFor([&reached] { return *reached; });
+}
+
+QByteArray tiffSized(QByteArray tif, quint32 w, quint32 h)
+{
+    const bool le = tif.startsWith("II");
+    auto get16 = [&](int at) {
+        return le ? qFromLittleEndian<quint16>(tif.constData() + at) : qFromBigEndian<quint16>(tif.constData() + at);
+    };
+    auto put16 = [&](int at, quint16 v) {
+        le ? qToLittleEndian(v, tif.data() + at) : qToBigEndian(v, tif.data() + at);
+    };
+    auto put32 = [&](int at, quint32 v) {
+        le ? qToLittleEndian(v, tif.data() + at) : qToBigEndian(v, tif.data() + at);
+    };
+    const quint32 ifd = le ? qFromLittleEndian<quint32>(tif.constData() + 4) : qFromBigEndian<quint32>(tif.constData() + 4);
+    const int count = get16(int(ifd));
+    for (int e = 0; e < count; ++e) {
+        const int at = int(ifd) + 2 + 12 * e;
+        const quint16 tag = get16(at);
+        if (tag == 256 || tag == 257) {
+            put16(at + 2, 4); // LONG
+            put32(at + 4, 1);
+            put32(at + 8, tag == 256 ? w : h);
+        }
+    }
+    return tif;
+}
+
+int difference(const QImage &a, const QImage &b, double *mean)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    if (mean)
+        *mean = 256;
+    if (x.size() != y.size() || x.isNull())
+        return 256;
+    int largest = 0;
+    qint64 sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
+        const auto *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
+        for (int i = 0; i < x.width(); ++i) {
+            for (const int d : {qRed(p[i]) - qRed(q[i]), qGreen(p[i]) - qGreen(q[i]), qBlue(p[i]) - qBlue(q[i])}) {
+                largest = qMax(largest, qAbs(d));
+                sum += qAbs(d);
+            }
+        }
+    }
+    if (mean)
+        *mean = double(sum) / (3.0 * x.width() * x.height());
+    return largest;
 }
 
 void clearSettings()

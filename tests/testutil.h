@@ -41,6 +41,15 @@ QStringList linksLeavingFolder(const QString &folder);
 // What those events post in turn may still be waiting.
 bool eventsHandled();
 
+// tif (a whole TIFF file) with ImageWidth and ImageLength of its first
+// directory set to w x h, as LONG values.
+QByteArray tiffSized(QByteArray tif, quint32 w, quint32 h);
+
+// The largest difference of a colour channel between two images of one size
+// (in levels of 255), and in *mean the mean over every channel of every
+// pixel; 256 for both when the sizes differ.
+int difference(const QImage &a, const QImage &b, double *mean = nullptr);
+
 // Empties the per-user settings store (the test environment points it at a
 // folder of the test's own), so that every case starts as a first start.
 void clearSettings();

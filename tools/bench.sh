@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # make bench: installs the command-line programs Framzo is compared with
-# (djpeg/cjpeg/jpegtran from libjpeg-turbo, netpbm's pamscale, vips, llgal)
-# and the viewers it is timed against on an X screen (gThumb, geeqie; with
-# Xvfb and the X test library the watcher needs), builds the benchmark
-# program (not part of the normal build or of the tests) and runs it. The
-# test photos are made once into BUILD/bench-data and reused by later runs.
+# (djpeg/cjpeg/jpegtran from libjpeg-turbo, netpbm's pamscale, vips, llgal,
+# heif-convert from libheif, dcraw_emu from LibRaw) and the viewers it is
+# timed against on an X screen (gThumb, geeqie; with Xvfb and the X test
+# library the watcher needs), builds the benchmark program (not part of the
+# normal build or of the tests) and runs it. The test photos are made once
+# into BUILD/bench-data and reused by later runs.
 #
 #   bash tools/bench.sh [BUILD] [benchmark options]
 #   options: --runs N (runs per case, default 5), --only CASE[,CASE...]
@@ -18,7 +19,7 @@ HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 ROOT="$(cd "$HERE/.." && pwd)"
 
 FRAMZO_EXTRA_PKGS="libjpeg-turbo-progs libvips-tools netpbm llgal gthumb geeqie libxtst-dev" bash "$HERE/install-deps.sh"
-for tool in djpeg cjpeg jpegtran vips pamscale llgal gthumb geeqie Xvfb; do
+for tool in djpeg cjpeg jpegtran vips pamscale llgal heif-enc heif-convert dcraw_emu gthumb geeqie Xvfb; do
   command -v "$tool" >/dev/null || { echo "bench: $tool is missing" >&2; exit 1; }
 done
 

@@ -49,12 +49,13 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Version)" = "$version" ] && pass "Version: $version" || fail "Version: $(field Version), project $version"
 [ "$(field Section)" = graphics ] && pass "Section: graphics" || fail "Section: $(field Section)"
 case "$(field Maintainer)" in Ketra*) pass "Maintainer: Ketra" ;; *) fail "Maintainer: $(field Maintainer)" ;; esac
-# Worked out from the binary: the toolkit's libraries and the C library.
+# Worked out from the binary: the toolkit's libraries, the C library, and the
+# libraries of the newer photo formats.
 depends="$(field Depends)"
 # the package names alone, one space around each
 names=" $(sed 's/([^)]*)//g; s/[,|]/ /g' <<<"$depends" | tr -s ' ') "
 missing=""
-for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libheif1 libjxl0.7 libraw20; do
   [[ "$names" == *" $lib "* ]] || missing+=" $lib"
 done
 [ -z "$missing" ] && pass "Depends from the binary" || fail "Depends lacks$missing" "$depends"

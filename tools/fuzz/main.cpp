@@ -20,6 +20,7 @@
 // image (a failure reported as success). The exit status is 0 when no case was wrong.
 
 #include "core/gallery/gallerycli.h"
+#include "core/imageio/formats.h"
 #include "core/imageio/imageio.h"
 #include "core/imageio/imagewrite.h"
 #include "mutator.h"
@@ -93,7 +94,7 @@ int worker(const QString &dir)
         QDir(out).removeRecursively();
         QDir().mkpath(out);
         const int modern = runGallery(out, path, {"--theme", "modern", "--originals"});
-        const bool writable = QImageWriter::supportedImageFormats().contains(format);
+        const bool writable = formats::writable(format);
         std::printf("@@ %d %d %d %d\n", status, image.isNull() ? 0 : 1, writable ? 1 : 0, modern);
         std::fflush(stdout);
     }

@@ -1,11 +1,17 @@
 #include "seeds.h"
 
 #include "core/imageio/jpegwriter.h"
+#include "samples.h"
 
 #include <QBuffer>
 #include <QImage>
+#include <QFile>
 #include <QImageWriter>
+#include <QTemporaryDir>
+#include <QTransform>
 #include <QtEndian>
+
+#include <cstdio>
 
 namespace fuzzseeds {
 namespace {
@@ -187,6 +193,44 @@ QByteArray animatedGif()
     return gif + char(0x3B);
 }
 
+// The newer formats, made by their own encoders (heif-enc, avifenc, cjxl,
+// cwebp) and by tools/samples (DNG; an HEIC whose turn is a rotation box),
+// each turned a quarter the way the format records it. An encoder that is
+// not installed leaves its seed out, and says so.
+QList<Seed> newerFormats(const QImage &picture)
+{
+    QList<Seed> seeds;
+    QTemporaryDir dir;
+    const QImage side = picture.transformed(QTransform().rotate(270));
+    struct Made
+    {
+        const char *label;
+        const char *ending;
+        const char *format;
+        int orientation;
+    };
+    const Made made[] = {{"heic", "heic", "heif", 1}, {"avif", "avif", "avif", 6}, {"jxl", "jxl", "jxl", 6},
+                         {"webp-exif", "webp", "webp", 1}};
+    for (const Made &m : made) {
+        const QString path = dir.filePath(QStringLiteral("seed.") + QLatin1String(m.ending));
+        QString why;
+        if (!samples::write(path, m.format, m.orientation == 6 ? side : picture, m.orientation, &why)) {
+            std::fprintf(stderr, "fuzz: no %s seed: %s\n", m.label, qPrintable(why));
+            continue;
+        }
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            seeds.append({QLatin1String(m.label), QLatin1String(m.ending), f.readAll()});
+    }
+    QString why;
+    const QByteArray box = samples::heicTurned(side, 6, &why);
+    if (!box.isEmpty())
+        seeds.append({QStringLiteral("heic-rotation-box"), QStringLiteral("heic"), box});
+    seeds.append({QStringLiteral("dng"), QStringLiteral("dng"), samples::dng(side, 6, 24)});
+    seeds.append({QStringLiteral("dng-no-preview"), QStringLiteral("dng"), samples::dng(picture, 1)});
+    return seeds;
+}
+
 } // namespace
 
 QList<Seed> make()
@@ -241,6 +285,7 @@ QList<Seed> make()
         {"tga", "tga", tga(argb.copy(0, 0, 16, 8))},
         {"mng", "mng", mng(encoded(rgb.copy(0, 0, 16, 8), "png"))},
     };
+    seeds += newerFormats(rgb);
     QList<Seed> made;
     for (const Seed &s : seeds) {
         if (!s.bytes.isEmpty())

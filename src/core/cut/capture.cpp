@@ -1,5 +1,6 @@
 #include "core/cut/capture.h"
 
+#include "core/imageio/formats.h"
 #include "core/imageio/imageio.h"
 #include "core/imageio/imagewrite.h"
 #include "core/base/pathutil.h"
@@ -100,13 +101,16 @@ Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePat
         result.error = QObject::tr("Nothing to cut: the frame is empty or could not be cut out.");
         return result;
     }
-    QString out = outputPath(captureDir, sourcePath);
+    QByteArray format = imageio::detect(sourcePath);
+    if (format.isEmpty()) // the source is gone or unreadable now: go by the name
+        format = QFileInfo(sourcePath).suffix().toLower().toLatin1();
+    // A photo in a format the program does not write (HEIC, camera raw, GIF,
+    // ...) is cut to JPEG, under the photo's name ending in .jpg.
+    QString out = outputPath(captureDir, formats::writtenName(sourcePath, format));
+    format = formats::writtenFormat(format);
     if (naming == Naming::KeepEarlier || pathutil::sameFile(out, sourcePath))
         out = firstFreeName(out);
 
-    QByteArray format = imageio::detect(sourcePath);
-    if (format.isEmpty()) // the source is gone or unreadable now: go by the name
-        format = QFileInfo(out).suffix().toLower().toLatin1();
     if (!imageio::writePhoto(piece, out, format, {sourcePath, -1}, options)) {
         const QString refused = imageio::refusedTarget(out);
         result.error = refused.isEmpty() ? QObject::tr("Capture not written: %1").arg(out)

@@ -48,7 +48,9 @@ enum class Naming {
 
 // Cuts rect out of image and writes it into captureDir under the source's
 // name, in the format of the source file's content (read from its header
-// only). A source lying in the capture folder itself is never replaced by
+// only); a source in a format the program does not write (HEIC, camera raw,
+// GIF, ...) is cut to JPEG named like it with ".jpg" (formats::writtenName:
+// IMG_1.HEIC gives IMG_1.jpg). A source lying in the capture folder itself is never replaced by
 // its own cut-out: the cut then goes to the first free "<stem>_<n>.<ext>".
 // Any other file of that name is replaced, atomically, unless naming keeps
 // earlier cuts; a symbolic link of that name is not written through (the

@@ -1,6 +1,7 @@
 #include "core/gallery/gallerypages.h"
 
 #include "core/gallery/gallerysettings.h"
+#include "core/imageio/formats.h"
 
 namespace gallerypages {
 namespace {
@@ -20,7 +21,7 @@ QByteArray indexCell(const GallerySettings &settings, const GalleryEntry &entry)
     QString cell = QStringLiteral("<td>");
     if (settings.link())
         cell += QStringLiteral("<a href=\"") + b + QLatin1Char('/') + f + QStringLiteral(".html\">");
-    cell += QStringLiteral("<img src=\"") + b + QStringLiteral("/preview_") + f
+    cell += QStringLiteral("<img src=\"") + b + QStringLiteral("/preview_") + htmlUrl(copyName(entry.name))
         + QStringLiteral("\" alt=\"\" border=\"0\">");
     if (settings.link())
         cell += QStringLiteral("</a>\n");
@@ -62,7 +63,7 @@ QByteArray imagePage(const GallerySettings &settings, const QList<GalleryEntry> 
     page += "</head>\n";
     page += kBody;
     page += "<div align=\"center\">\n";
-    page += bytes(QStringLiteral("<img src=\"") + htmlUrl(f) + QStringLiteral("\" alt=\"\" border=\"0\"><br>\n"));
+    page += bytes(QStringLiteral("<img src=\"") + htmlUrl(copyName(f)) + QStringLiteral("\" alt=\"\" border=\"0\"><br>\n"));
     if (i > 0)
         page += bytes(QStringLiteral("<a href=\"") + htmlUrl(entries.at(i - 1).name)
                       + QStringLiteral(".html\">last</a>  \n"));
@@ -73,6 +74,17 @@ QByteArray imagePage(const GallerySettings &settings, const QList<GalleryEntry> 
                       + QStringLiteral(".html\">next</a>  \n"));
     page += "</div>\n</body>\n</html>\n";
     return page;
+}
+
+QString copyName(const QString &name)
+{
+    for (const formats::Format &row : formats::table()) {
+        for (const char *ending : row.endings) {
+            if (ending && name.endsWith(QLatin1String(ending), Qt::CaseInsensitive))
+                return formats::writable(row.qtName) ? name : name + QStringLiteral(".jpg");
+        }
+    }
+    return name;
 }
 
 QString htmlText(const QString &name)

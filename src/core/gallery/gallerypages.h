@@ -26,6 +26,13 @@ QByteArray index(const GallerySettings &settings, const QList<GalleryEntry> &ent
 // the links to the entries before and after it and back to the index.
 QByteArray imagePage(const GallerySettings &settings, const QList<GalleryEntry> &entries, int i);
 
+// The name of an entry's copy and, after "preview_", its thumbnail: the
+// entry's name, or for a photo in a format the program does not write
+// (HEIC, camera raw, GIF, ...; told by its ending) that name with ".jpg"
+// added, since those are written as JPEG (IMG_1.HEIC.jpg: the copy of
+// IMG_1.HEIC never meets that of an IMG_1.jpg beside it).
+QString copyName(const QString &name);
+
 // A name as it is put into the text of a page: & < > " as character
 // references, every non-ASCII character as a numeric one (&#1078;).
 QString htmlText(const QString &name);

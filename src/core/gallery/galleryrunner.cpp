@@ -4,6 +4,7 @@
 #include "core/gallery/gallerypicture.h"
 #include "core/gallery/modernpages.h"
 #include "core/gallery/webimages.h"
+#include "core/imageio/formats.h"
 #include "core/imageio/imageio.h"
 #include "core/imageio/imagewrite.h"
 #include "core/imageio/metadata.h"
@@ -107,9 +108,14 @@ int GalleryRunner::parallelImages() const
     // headers say how large the largest is.
     qint64 largest = 0;
     for (const GalleryEntry &entry : mEntries) {
-        const QSize size = imageio::probeSize(entry.source);
+        QByteArray format;
+        const QSize size = imageio::probeSize(entry.source, &format);
+        // A camera raw file is developed at 16 bits a channel, beside
+        // LibRaw's own picture of four and the sensor's data: some 24 bytes
+        // a pixel at the peak, against 4 for a decoded JPEG.
+        const int bytesPerPixel = format == "raw" ? 24 : 4;
         if (size.isValid())
-            largest = qMax(largest, qint64(size.width()) * size.height() * 4);
+            largest = qMax(largest, qint64(size.width()) * size.height() * bytesPerPixel);
     }
     return jobs::lanesWithin(largest);
 }
@@ -214,12 +220,15 @@ QList<GalleryRunner::Job> GalleryRunner::plan(const QSet<QString> &sources, cons
         job.index = i;
         auto &paths = job.paths;
         if (!modern()) {
+            // A photo in a format the program does not write is published
+            // as a JPEG copy (and thumbnail) of a name of its own.
+            const QString copy = gallerypages::copyName(entry.name);
             if (mSettings.link()) {
-                paths[Job::Copy] = galleryFolder + entry.name;
+                paths[Job::Copy] = galleryFolder + copy;
                 paths[Job::Page] = galleryFolder + entry.name + QStringLiteral(".html");
             }
             if (thumbnails)
-                paths[Job::Thumbnail] = galleryFolder + QStringLiteral("preview_") + entry.name;
+                paths[Job::Thumbnail] = galleryFolder + QStringLiteral("preview_") + copy;
         } else {
             if (mSettings.link()) {
                 paths[Job::Copy] = galleryFolder + modernpages::copyFile(entry.name);
@@ -301,6 +310,12 @@ GalleryRunner::JobResult GalleryRunner::work(const Job &job) const
             result.unreadable = true;
             image = QImage();
         }
+        // Copy and thumbnail keep the photo's format where the program
+        // writes it; the rest (and what the pages name so) become JPEG.
+        if (gallerypages::copyName(entry.name) != entry.name)
+            format = "jpeg";
+        else
+            format = formats::writtenFormat(format);
     }
 
     if (!image.isNull() && !copyPath.isEmpty() && !imageio::write(image, copyPath, format))

@@ -1,6 +1,7 @@
 #include "core/imageio/formats.h"
 
 #include <QDir>
+#include <QImageWriter>
 
 namespace formats {
 
@@ -14,9 +15,17 @@ const QList<Format> &table()
         {"png", "PNG", {".png", nullptr}, "iconPNG.bmp", "PNG (*.png)", true},
         {"tiff", "TIF", {".tif", ".tiff"}, "iconTIF.bmp", "TIFF (*.tif *.tiff)", true},
         {"xpm", "XPM", {".xpm", nullptr}, "iconXPM.bmp", "XPM (*.xpm)", false},
+        {"webp", "WEBP", {".webp"}, "pic.xpm", "WebP (*.webp)", true},
         // Read, listed and stepped through; not offered by the save dialog.
-        {"gif", "GIF", {".gif", nullptr}, "pic.xpm", nullptr, true},
-        {"webp", "WEBP", {".webp", nullptr}, "pic.xpm", nullptr, true},
+        // What is cut or copied from them is written as JPEG.
+        {"gif", "GIF", {".gif"}, "pic.xpm", nullptr, true},
+        {"heif", "HEIF", {".heic", ".heif", ".hif"}, "pic.xpm", nullptr, true},
+        {"avif", "AVIF", {".avif"}, "pic.xpm", nullptr, true},
+        {"jxl", "JXL", {".jxl"}, "pic.xpm", nullptr, true},
+        // Camera raw: Adobe, Canon (two), Nikon (two), Sony, Fuji, Olympus,
+        // Panasonic, Pentax, Samsung.
+        {"raw", "RAW", {".dng", ".cr2", ".cr3", ".nef", ".nrw", ".arw", ".raf", ".orf", ".rw2", ".pef", ".srw"},
+         "pic.xpm", nullptr, true},
     };
     return rows;
 }
@@ -58,6 +67,45 @@ QString iconName(const QString &name)
             return QString::fromLatin1(row.icon);
     }
     return QStringLiteral("pic.xpm");
+}
+
+namespace {
+
+QByteArray normalised(const QByteArray &qtFormat)
+{
+    const QByteArray f = qtFormat.toLower();
+    if (f == "jpg")
+        return "jpeg";
+    if (f == "tif")
+        return "tiff";
+    return f;
+}
+
+} // namespace
+
+bool writable(const QByteArray &qtFormat)
+{
+    static const QList<QByteArray> writers = QImageWriter::supportedImageFormats();
+    const QByteArray f = normalised(qtFormat);
+    return !f.isEmpty() && (f == "jpeg" || writers.contains(f));
+}
+
+QByteArray writtenFormat(const QByteArray &qtFormat)
+{
+    return writable(qtFormat) ? normalised(qtFormat) : QByteArray("jpeg");
+}
+
+QString writtenName(const QString &path, const QByteArray &qtFormat)
+{
+    if (writable(qtFormat))
+        return path;
+    // The last ending of the file's name, whatever it is (".HEIC", ".tga"),
+    // gives way; a name that is nothing but an ending (".heic") keeps it.
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot > slash + 1)
+        return path.left(dot) + QStringLiteral(".jpg");
+    return path + QStringLiteral(".jpg");
 }
 
 namespace {

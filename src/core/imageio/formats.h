@@ -14,14 +14,14 @@ struct Format
 {
     const char *qtName;      // Qt's reader/writer name: "jpeg"
     const char *name;        // the program's name: "JPEG"
-    const char *endings[2];  // file endings, the usual one first; the second may be null
+    const char *endings[11]; // file endings, the usual one first; the rest may be null
     const char *icon;        // embedded icon of a file in this format
     const char *saveFilter;  // the save dialog's entry for it; null when not offered
     bool inGalleryListing;   // listed by the gallery window's folder view
 };
 
-// The formats read and listed: the five named ones first, in the save
-// dialog's order (JPEG first), then those only read.
+// The formats read and listed: those the save dialog offers first, in its
+// order (JPEG first), then those only read.
 const QList<Format> &table();
 
 // Qt's format name -> the program's name: "JPEG", "PNG", "BMP", "TIF", "XPM";
@@ -35,6 +35,22 @@ QByteArray qtFormat(const QString &formatName);
 // The embedded icon for a program format name: "iconJPG.bmp" for "JPEG" and
 // so on, "pic.xpm" for anything else.
 QString iconName(const QString &formatName);
+
+// Whether the program writes files in this Qt format ("jpeg", "png", ...;
+// "jpg" and "tif" too): JPEG through TurboJPEG, the rest through Qt's
+// writers. GIF, HEIF, AVIF, JPEG XL and camera raw are read only.
+bool writable(const QByteArray &qtFormat);
+
+// The Qt format in which a photo read in qtFormat is written where the user
+// names no format (a cut, the gallery's copies and thumbnails): its own
+// where the program writes it, else "jpeg".
+QByteArray writtenFormat(const QByteArray &qtFormat);
+
+// The name a file written from path in writtenFormat(qtFormat) takes: path
+// itself when that is qtFormat; else path with the last ending of its file
+// name replaced by ".jpg", or ".jpg" added when it has none: a cut of
+// IMG_1.HEIC is IMG_1.jpg, one of scan.tga is scan.jpg.
+QString writtenName(const QString &path, const QByteArray &qtFormat);
 
 // Which files of a folder are its images: the one rule, used by Page Up
 // and Page Down, the folder tree and the gallery window alike. A file is an

@@ -1,6 +1,9 @@
 #include "core/imageio/guard.h"
 
+#include "core/imageio/heifreader.h"
 #include "core/imageio/jpegheader.h"
+#include "core/imageio/jxlreader.h"
+#include "core/imageio/rawreader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -181,6 +184,30 @@ QString checkBmp(QFile &file)
         .arg(qMax<qint64>(0, available));
 }
 
+// HEIF and AVIF: ISO boxes, each a size and a type before its content.
+// libheif reads the description boxes whole and builds the pictures their
+// spatial extents (ispe) and grids declare: every box must fit its
+// container and the file, and no picture may be larger than the limit.
+QString checkHeif(QFile &file)
+{
+    const heifreader::Declared d = heifreader::declared(file);
+    if (!d.broken.isEmpty())
+        return d.broken;
+    if (d.largest.isValid() && tooLarge(d.largest.width(), d.largest.height()))
+        return tooManyPixels(d.largest.width(), d.largest.height());
+    return {};
+}
+
+// JPEG XL and camera raw: the size their own libraries read from the
+// header (libjxl's basic information; LibRaw's opening, which unpacks
+// nothing).
+QString checkSize(const QSize &size)
+{
+    if (size.isValid() && tooLarge(size.width(), size.height()))
+        return tooManyPixels(size.width(), size.height());
+    return {};
+}
+
 bool isText(QFile &file, const QByteArray &format)
 {
     if (format == "xpm" || format == "xbm")
@@ -213,6 +240,12 @@ QString check(const QString &path, const QByteArray &format)
         return checkTga(file);
     if (format == "bmp")
         return checkBmp(file);
+    if (format == "heif" || format == "avif")
+        return checkHeif(file);
+    if (format == "jxl")
+        return checkSize(jxlreader::declaredSize(file));
+    if (format == "raw")
+        return checkSize(rawreader::declaredSize(path));
     return {};
 }
 

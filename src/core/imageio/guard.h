@@ -34,7 +34,10 @@ constexpr qint64 kMaxTextBytes = 64 << 20;
 // chunk): a segment or chunk that claims more bytes than the file holds is
 // refused, and so is a size those headers declare beyond kMaxPixels. A TGA
 // whose declared pixels cannot fit the bytes after its header is refused
-// too. Never reads pixel data.
+// too. HEIF and AVIF ("heif", "avif") are held to the same rules box by box
+// (a box past its container or the file, a picture or grid beyond the
+// limit), JPEG XL ("jxl") and camera raw ("raw") to the limit for the size
+// their libraries read from the header. Never reads pixel data.
 QString check(const QString &path, const QByteArray &format);
 
 // The same for a size a reader found in the header (invalid: not known):

@@ -2,12 +2,14 @@
 
 #include "core/base/outofmemory.h"
 #include "core/base/jobs.h"
+#include "core/imageio/codecs.h"
 #include "core/imageio/guard.h"
 #include "core/imageio/jpegbands.h"
 #include "core/imageio/largeimage.h"
 #include "core/imageio/jpegheader.h"
 #include "core/imageio/jpegreader.h"
 #include "core/imageio/metadata.h"
+#include "core/imageio/orientation.h"
 #include "core/imageio/resolution.h"
 
 #include <QBuffer>
@@ -69,22 +71,9 @@ QByteArray sniffPhoto(const QString &path)
     return {};
 }
 
-// An EXIF orientation (1..8) applied as Qt's readers apply it: mirrored
-// and flipped first, then turned a quarter clockwise; 8 is a quarter
-// anticlockwise.
-QImage oriented(QImage image, int orientation)
+QImage oriented(QImage image, int exifOrientation)
 {
-    if (orientation <= 1 || orientation > 8)
-        return image;
-    if (orientation == 8)
-        return image.transformed(QTransform().rotate(270));
-    const bool mirror = orientation == 2 || orientation == 3 || orientation == 7;
-    const bool flip = orientation == 3 || orientation == 4 || orientation == 5;
-    if (mirror || flip)
-        image = std::move(image).mirrored(mirror, flip);
-    if (orientation >= 5)
-        image = image.transformed(QTransform().rotate(90));
-    return image;
+    return orientation::applied(std::move(image), exifOrientation);
 }
 
 // A JPEG file read for TurboJPEG, with what the decode needs to know
@@ -207,6 +196,11 @@ QByteArray detectFormat(const QString &path)
     const QByteArray photo = sniffPhoto(path);
     if (!photo.isEmpty())
         return photo;
+    // HEIF, AVIF, JPEG XL and camera raw, before Qt's readers: its TIFF
+    // reader would take a raw file for the small picture in front.
+    const QByteArray library = codecs::detect(path);
+    if (!library.isEmpty())
+        return library;
     raiseLimit();
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
@@ -224,6 +218,12 @@ QImage decodeFile(const QString &path, QByteArray *format)
                 *format = "jpeg";
             return file.shownSize.isValid() ? decodeJpeg(file, 1) : QImage();
         }
+    }
+    const QByteArray library = codecs::detect(path);
+    if (!library.isEmpty()) {
+        if (format)
+            *format = library;
+        return guard::check(path, library).isEmpty() ? codecs::decode(path, library) : QImage();
     }
     raiseLimit();
     QImageReader reader(path);
@@ -259,6 +259,12 @@ bool bandedFile(const QString &path)
 
 QSize probeFile(const QString &path, QByteArray *format)
 {
+    const QByteArray library = codecs::detect(path);
+    if (!library.isEmpty()) {
+        if (format)
+            *format = library;
+        return guard::check(path, library).isEmpty() ? codecs::size(path, library) : QSize();
+    }
     raiseLimit();
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
@@ -266,7 +272,9 @@ QSize probeFile(const QString &path, QByteArray *format)
     const bool canRead = readable(reader, path);
     if (format)
         *format = canRead ? reader.format().toLower() : QByteArray();
-    if (!canRead || !guard::check(path, reader.format().toLower()).isEmpty())
+    // A size the decode would refuse is no size: the window lays out no
+    // canvas for a picture that never comes.
+    if (!canRead || !allowed(reader, path))
         return {};
     return orientedSize(reader, reader.size());
 }
@@ -293,6 +301,12 @@ QImage decodeReducedFile(const QString &path, const std::function<QSize(const QS
                 *fullSize = file.shownSize;
             return img;
         }
+    }
+    const QByteArray library = codecs::detect(path);
+    if (!library.isEmpty()) {
+        if (format)
+            *format = library;
+        return guard::check(path, library).isEmpty() ? codecs::reduced(path, library, atLeast, fullSize) : QImage();
     }
 
     raiseLimit();

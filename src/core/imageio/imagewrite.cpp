@@ -128,7 +128,8 @@ bool writePhoto(const QImage &image, const QString &path, const QByteArray &qtFo
         // file under its proper name; a decode that applied an EXIF
         // orientation has lost it.
         QImage profiled = image;
-        const QColorSpace space = QColorSpace::fromIccProfile(meta.iccProfile());
+        const QByteArray icc = meta.iccProfile();
+        const QColorSpace space = icc.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(icc);
         if (space.isValid() && image.colorSpace() != space)
             profiled.setColorSpace(space);
         QBuffer buffer(&bytes);

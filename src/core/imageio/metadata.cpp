@@ -1,5 +1,8 @@
 #include "core/imageio/metadata.h"
 
+#include "core/imageio/heifreader.h"
+#include "core/imageio/jxlreader.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -29,6 +32,8 @@ void setUp()
     static const bool done = [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         Exiv2::XmpParser::initialize();
+        // Canon's CR3 is an ISO box file, read only when asked for.
+        Exiv2::enableBMFF(true);
         return true;
     }();
     Q_UNUSED(done);
@@ -188,6 +193,20 @@ Metadata Metadata::read(const QString &path)
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return result;
     setUp();
+    // HEIF, AVIF and JPEG XL keep their blocks where their own libraries
+    // find them (JPEG XL's EXIF may be compressed, which exiv2 0.27 cannot
+    // read).
+    QByteArray head(64, '\0');
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return result;
+        head.resize(qMax<qint64>(0, file.read(head.data(), head.size())));
+    }
+    if (!heifreader::sniff(head).isEmpty())
+        return heifreader::metadata(path);
+    if (jxlreader::sniff(head))
+        return jxlreader::metadata(path);
     try {
         Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), false);
         if (!image.get())
@@ -209,10 +228,34 @@ Metadata Metadata::read(const QString &path)
     return result;
 }
 
+Metadata Metadata::fromBlocks(const QByteArray &exif, const QByteArray &xmp, const QByteArray &icc)
+{
+    Metadata result;
+    setUp();
+    auto data = std::make_unique<Data>();
+    try {
+        if (exif.size() >= 8)
+            Exiv2::ExifParser::decode(data->exif, reinterpret_cast<const Exiv2::byte *>(exif.constData()),
+                                      uint32_t(exif.size()));
+    } catch (const std::exception &) {
+        data->exif.clear(); // unreadable EXIF is left out, the rest stays
+    }
+    try {
+        if (!xmp.isEmpty())
+            Exiv2::XmpParser::decode(data->xmp, xmp.toStdString());
+    } catch (const std::exception &) {
+        data->xmp.clear();
+    }
+    data->icc = icc;
+    if (!data->exif.empty() || !data->xmp.empty() || !data->icc.isEmpty())
+        result.d = std::move(data);
+    return result;
+}
+
 bool Metadata::heldBy(const QByteArray &qtFormat)
 {
     const QByteArray f = qtFormat.toLower();
-    return f == "jpeg" || f == "jpg" || f == "png" || f == "tiff" || f == "tif";
+    return f == "jpeg" || f == "jpg" || f == "png" || f == "tiff" || f == "tif" || f == "webp";
 }
 
 bool Metadata::isEmpty() const

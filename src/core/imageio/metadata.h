@@ -19,11 +19,19 @@ public:
     Metadata &operator=(Metadata &&other) noexcept;
 
     // The metadata of the file at path; empty when there is none or it
-    // cannot be read (an unknown format, a broken file).
+    // cannot be read (an unknown format, a broken file). JPEG, PNG, TIFF,
+    // WebP and camera raw files are read by exiv2; HEIF, AVIF and JPEG XL
+    // through their own libraries (heifreader, jxlreader), which hand out the
+    // blocks that fromBlocks() reads.
     static Metadata read(const QString &path);
 
-    // Whether files in this Qt format can hold what is carried: JPEG, PNG
-    // and TIFF can; BMP, XPM and the rest cannot.
+    // Metadata from the blocks a file holds: EXIF as a TIFF structure
+    // (starting "II" or "MM"), an XMP packet, an ICC profile; any may be
+    // empty, and one that cannot be read is left out.
+    static Metadata fromBlocks(const QByteArray &exif, const QByteArray &xmp, const QByteArray &icc);
+
+    // Whether files in this Qt format can hold what is carried: JPEG, PNG,
+    // TIFF and WebP can; BMP, XPM and the rest cannot.
     static bool heldBy(const QByteArray &qtFormat);
 
     bool isEmpty() const;

@@ -1,6 +1,7 @@
 #include "core/photo/displaycopy.h"
 
 #include "core/imageio/imageio.h"
+#include "core/imageio/rawreader.h"
 
 namespace displaycopy {
 
@@ -39,6 +40,11 @@ QImage scaled(const QImage &image, const QSize &size)
     return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+bool fromReduced(const QByteArray &format)
+{
+    return format == "jpeg" || format == "raw";
+}
+
 Copy make(const QString &path, const QSize &workspace, bool keepFull)
 {
     Copy c;
@@ -48,15 +54,16 @@ Copy make(const QString &path, const QSize &workspace, bool keepFull)
         return c;
     QImage decoded;
     QImage full;
+    const QByteArray format = imageio::detect(path);
     const auto atLeast = [&workspace](const QSize &size) { return copySize(size, workspace); };
-    if (imageio::detect(path) == "jpeg" && keepFull && imageio::decodesInBands(path)) {
+    if (format == "jpeg" && keepFull && imageio::decodesInBands(path)) {
         // Decoded once, on every core: the copy is made from the full image
         // right after it, sooner than a reduced decode beside the full one
         // would bring it, and it is the exact copy at once.
         full = imageio::decode(path, &c.format);
         decoded = full;
         c.fullSize = full.size();
-    } else if (imageio::detect(path) == "jpeg") {
+    } else if (fromReduced(format)) {
         decoded = imageio::decodeReduced(path, atLeast, &c.fullSize, &c.format);
     } else {
         decoded = imageio::decode(path, &c.format);
@@ -65,12 +72,12 @@ Copy make(const QString &path, const QSize &workspace, bool keepFull)
     // A file that changed while it was read may be half old, half new.
     if (decoded.isNull() || c.fullSize.isEmpty() || FileStamp::of(path) != c.stamp)
         return c;
-    c.depth = decoded.depth();
+    c.depth = c.format == "raw" ? rawreader::kDepth : decoded.depth();
     c.dotsPerMeter = QSize(decoded.dotsPerMeterX(), decoded.dotsPerMeterY());
     c.copy = scaled(decoded, copySize(c.fullSize, workspace));
     if (!full.isNull())
         c.full = std::move(full);
-    else if (keepFull && c.format != "jpeg")
+    else if (keepFull && !fromReduced(c.format))
         c.full = std::move(decoded);
     c.ok = true;
     return c;

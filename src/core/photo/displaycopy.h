@@ -43,12 +43,20 @@ struct Copy
     FileStamp stamp;     // the file as it was while it was read
 };
 
-// Reads the file at path and makes its copy for a workspace of that size.
-// A JPEG is decoded at a reduced scale; other formats are decoded whole, and
-// with keepFull the full image comes along (it need not be decoded again).
-// With keepFull, a JPEG that decodes on every core at once
-// (imageio::decodesInBands) is decoded in full, and its copy made from that
-// image: the full image comes along with it.
+// Whether the copy of a photo in this format (Qt's name, as imageio::detect
+// gives it) comes from a quick reduced decode, its full decode following on
+// its own: a JPEG (TurboJPEG at 1/2, 1/4, 1/8) and a camera raw file (the
+// camera's own preview; the photo is developed behind it). Photos in other
+// formats are decoded whole for their copy, and the full image comes along.
+bool fromReduced(const QByteArray &format);
+
+// Reads the file at path and makes its copy for a workspace of that size:
+// from a reduced decode where fromReduced(), else from the whole picture,
+// which with keepFull comes along (it need not be decoded again). A raw
+// file's copy states the depth of the photo developed (16 bits a channel),
+// not that of its 8-bit preview. With keepFull, a JPEG that decodes on every
+// core at once (imageio::decodesInBands) is decoded in full, and its copy
+// made from that image: the full image comes along with it.
 Copy make(const QString &path, const QSize &workspace, bool keepFull);
 
 } // namespace displaycopy

@@ -50,12 +50,12 @@ void PhotoLoader::load(const QString &path, const QByteArray &format, const QSiz
     ++mGeneration;
     mDisplaySent = false;
     mFullSent = false;
-    // Formats other than JPEG are decoded whole for their copy, and the
-    // full image comes along; so is a JPEG that decodes on every core (its
-    // full decode takes about as long as a reduced one on one core, and the
-    // exact copy is made from it at once). Other JPEGs are decoded in full
-    // beside their copy.
-    mFullOfItsOwn = format == "jpeg" && !imageio::decodesInBands(path);
+    // Most formats are decoded whole for their copy, and the full image comes
+    // along; so is a JPEG that decodes on every core (its full decode takes
+    // about as long as a reduced one on one core, and the exact copy is made
+    // from it at once). Other JPEGs, and camera raw files, are decoded in
+    // full beside their copy.
+    mFullOfItsOwn = displaycopy::fromReduced(format) && !(format == "jpeg" && imageio::decodesInBands(path));
     mReadyFull.reset();
     mAhead.reset();
 

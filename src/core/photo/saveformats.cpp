@@ -18,15 +18,19 @@ QString filterString()
 
 QString proposedName(const QString &path)
 {
-    // Only the endings of the formats the dialog offers: any other stays, so
-    // that the name still says what the photo was.
+    // Only image endings: a name such as "scan.2024" keeps its dot.
     for (const formats::Format &row : formats::table()) {
         for (const char *ending : row.endings) {
-            if (row.saveFilter && ending && path.endsWith(QLatin1String(ending), Qt::CaseInsensitive))
+            if (ending && path.endsWith(QLatin1String(ending), Qt::CaseInsensitive))
                 return path.left(path.lastIndexOf(QLatin1Char('.')));
         }
     }
     return path;
+}
+
+bool savesInPlace(const QByteArray &qtFormat)
+{
+    return formats::writable(qtFormat);
 }
 
 Target target(const QString &chosenName, const QString &chosenFilter)

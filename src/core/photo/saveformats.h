@@ -2,6 +2,7 @@
 // The naming and format rules of Save As, kept apart from the window so that
 // they can be tested directly.
 
+#include <QByteArray>
 #include <QString>
 
 namespace saveformats {
@@ -10,14 +11,23 @@ namespace saveformats {
 QString filterString();
 
 // The name the save dialog starts with: path without its image ending
-// (".jpg", ".jpeg", ".bmp", ".tif", ".tiff", ".png", ".xpm", letter case
-// ignored); any other path unchanged.
+// (any ending of the format table: ".jpg", ".png", ".heic", ".dng", ...,
+// letter case ignored), so that the dialog's format adds its own (a photo
+// IMG_1.HEIC is proposed as IMG_1, and saved as IMG_1.jpg in the first
+// format, JPEG); any other path unchanged.
 QString proposedName(const QString &path);
+
+// Whether Save may write the photo back into its own file, in its own
+// format (qtFormat: its content's, as imageio::detect gives it): only where
+// the program writes that format. For any other (GIF, HEIF, AVIF, JPEG XL,
+// camera raw) Save must not replace the original with another format under
+// its name: it asks for a Save As instead.
+bool savesInPlace(const QByteArray &qtFormat);
 
 struct Target
 {
     QString path;   // where to write
-    QString format; // the program's format name: "JPEG", "BMP", "PNG", "TIF", "XPM"
+    QString format; // the program's format name: "JPEG", "BMP", "PNG", "TIF", "XPM", "WEBP"
 };
 
 // Where and how to write for the name and filter chosen in the dialog. A name

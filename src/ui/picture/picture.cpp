@@ -193,7 +193,7 @@ void Picture::showCopy(const displaycopy::Copy &copy)
     setInformation(infoLine(copy.path, copy.fullSize, copy.depth, copy.dotsPerMeter));
     layOut(copy.fullSize, copy.copy, copy.path);
     // Formats decoded whole made their copy from the full image.
-    mCopyFromImage = copy.format != "jpeg";
+    mCopyFromImage = !displaycopy::fromReduced(copy.format);
     emit displayed(copy.path);
 }
 
@@ -453,6 +453,12 @@ void Picture::saveInPlace()
             return;
         if (!mPhoto->isFromFile()) {
             emit failure(tr("%1 could not be read, so it is not saved over").arg(file));
+            return;
+        }
+        // A format the program reads but does not write (HEIC, camera raw)
+        // is never replaced by another: the photo is saved under a new name.
+        if (!saveformats::savesInPlace(mPhoto->format())) {
+            saveAs();
             return;
         }
         // Another program may have written the file, or put another photo
