@@ -71,8 +71,16 @@ Picture::Picture(QWidget *workspace_) : QMainWindow(nullptr, Qt::SubWindow), wor
     connect(mFrame, &FrameTool::turnRequested, this, &Picture::turnRequested);
 }
 
-// What is under way ends on its own; nothing is handed over any more.
-Picture::~Picture() = default;
+// What is under way ends on its own; nothing is handed over any more. The
+// photo goes with the window's children, when this is no longer a Picture:
+// what it says on its way out (its undo stack empties itself) must not
+// reach us.
+Picture::~Picture()
+{
+    mPhoto->undoStack()->disconnect(this);
+    mPhoto->disconnect(this);
+    mFrame->disconnect(this);
+}
 
 QSize Picture::workspaceSize() const
 {
