@@ -170,4 +170,15 @@ void clearSettings()
     QSettings(QSettings::NativeFormat, QSettings::UserScope, "Ketra", "Framzo").clear();
 }
 
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char ch : data) {
+        crc ^= quint8(ch);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
 } // namespace testutil

@@ -50,6 +50,9 @@ QByteArray tiffSized(QByteArray tif, quint32 w, quint32 h);
 // pixel; 256 for both when the sizes differ.
 int difference(const QImage &a, const QImage &b, double *mean = nullptr);
 
+// The CRC of PNG chunks and zip (ISO 3309).
+quint32 crc32(const QByteArray &data);
+
 // Empties the per-user settings store (the test environment points it at a
 // folder of the test's own), so that every case starts as a first start.
 void clearSettings();

@@ -107,16 +107,7 @@ struct Hostile
     qint64 sparseSize = 0; // when set, the file is bytes followed by zeros to this size
 };
 
-quint32 crc32(const QByteArray &data)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char ch : data) {
-        crc ^= quint8(ch);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
+using testutil::crc32;
 
 QByteArray encoded(const QImage &image, const char *format)
 {
@@ -140,6 +131,42 @@ QByteArray pngSized(QByteArray png, quint32 w, quint32 h)
     qToBigEndian(h, png.data() + 20);
     qToBigEndian(crc32(png.mid(12, 17)), png.data() + 29);
     return png;
+}
+
+// A progressive JPEG with extra scan headers before its end: the guard
+// counts scans and must not let a reader loop over thousands of them.
+QByteArray progressiveWithScans(int extraScans)
+{
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.write(testutil::makeImage(24, 16));
+    const QByteArray scan = QByteArray::fromHex("ffda000803010000003f00") + QByteArray(4, '\0');
+    out.insert(out.size() - 2, scan.repeated(extraScans));
+    return out;
+}
+
+// An icon file holding one picture (PNG or BMP bytes): ICO's directory
+// of one entry, or ICNS's one element.
+QByteArray iconHolding(const QByteArray &picture, bool icns, qint64 offsetShift = 0)
+{
+    QByteArray out;
+    if (icns) {
+        out = "icns" + QByteArray(4, '\0') + "ic10" + QByteArray(4, '\0') + picture;
+        qToBigEndian(quint32(out.size()), out.data() + 4);
+        qToBigEndian(quint32(picture.size() + 8), out.data() + 12);
+        return out;
+    }
+    out = QByteArray::fromHex("000001000100") + QByteArray(16, '\0');
+    out[6] = 16; // the directory's sides: what Qt reports
+    out[7] = 16;
+    qToLittleEndian(quint16(1), out.data() + 10);
+    qToLittleEndian(quint16(32), out.data() + 12);
+    qToLittleEndian(quint32(picture.size()), out.data() + 14);
+    qToLittleEndian(quint32(22 + offsetShift), out.data() + 18);
+    return out + picture;
 }
 
 QByteArray jpegSized(QByteArray jpg, quint16 w, quint16 h)
@@ -471,6 +498,18 @@ private slots:
                                                 << QStringLiteral("23000 x 23000 pixels (529 million)");
         QTest::newRow("jpeg segment past the end") << longSegment << qint64(0) << QByteArray("jpeg")
                                                    << QStringLiteral("marker segment");
+        QTest::newRow("progressive jpeg") << progressiveWithScans(0) << qint64(0) << QByteArray("jpeg")
+                                          << QString();
+        QTest::newRow("progressive jpeg of 600 scans")
+            << progressiveWithScans(600) << qint64(0) << QByteArray("jpeg") << QStringLiteral("more than 500 scans");
+        const QByteArray bigPng = pngSized(png, 20000, 15000);
+        QTest::newRow("ico") << iconHolding(png, false) << qint64(0) << QByteArray("ico") << QString();
+        QTest::newRow("ico holding a png of 300 megapixels")
+            << iconHolding(bigPng, false) << qint64(0) << QByteArray("ico") << QStringLiteral("20000 x 15000");
+        QTest::newRow("ico pointing past its end")
+            << iconHolding(png, false, 4096) << qint64(0) << QByteArray("ico") << QStringLiteral("past the file");
+        QTest::newRow("icns holding a png of 300 megapixels")
+            << iconHolding(bigPng, true) << qint64(0) << QByteArray("icns") << QStringLiteral("20000 x 15000");
         // 25 pixels of 3 bytes: rows of 75 bytes padded to 76.
         const QByteArray bmp = encoded(testutil::makeImage(25, 16), "bmp");
         QTest::newRow("bmp") << bmp << qint64(0) << QByteArray("bmp") << QString();

@@ -42,12 +42,13 @@ bool tooLarge(qint64 width, qint64 height)
 // PNG: the signature, then chunks of a 4-byte length, a 4-byte type, the
 // data and a 4-byte checksum, the first being IHDR (width and height first).
 // libpng allocates and reads a chunk whole before it looks at it, so a
-// length is checked against the bytes the file really has.
+// length is checked against the bytes the file really has. MNG
+// animations are made of the same chunks (up to MEND), pictures among them.
 //
 // A photo of 24 megapixels has some 9,000 chunks: each header is read with
 // one system call and nothing else is done with it, which keeps the walk to
 // a few per cent of the decode.
-QString checkPng(QFile &file)
+QString checkPng(QFile &file, bool mng)
 {
     const qint64 size = file.size();
     const auto readAt = [&file](qint64 at, uchar *to, qint64 n) {
@@ -58,10 +59,9 @@ QString checkPng(QFile &file)
 #endif
     };
     qint64 at = 8;
-    bool first = true;
     while (at + 8 <= size) {
         uchar head[16];
-        const bool dims = first && at + 16 <= size;
+        const bool dims = at + 16 <= size;
         if (!readAt(at, head, dims ? 16 : 8))
             return {}; // unreadable now: the reader will say so
         const quint32 length = qFromBigEndian<quint32>(head);
@@ -71,18 +71,58 @@ QString checkPng(QFile &file)
                 .arg(QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(head + 4), 4).toPercentEncoding()))
                 .arg(length)
                 .arg(size);
-        if (dims && std::memcmp(head + 4, "IHDR", 4) == 0 && length >= 8) {
+        // Every picture header: a PNG's, and in MNG the animation's frame
+        // (MHDR) and each PNG or JNG picture it holds.
+        const bool header = std::memcmp(head + 4, "IHDR", 4) == 0 || std::memcmp(head + 4, "MHDR", 4) == 0
+            || std::memcmp(head + 4, "JHDR", 4) == 0;
+        if (dims && header && length >= 8) {
             const qint64 w = qFromBigEndian<quint32>(head + 8);
             const qint64 h = qFromBigEndian<quint32>(head + 12);
             if (tooLarge(w, h))
                 return tooManyPixels(w, h);
         }
-        if (std::memcmp(head + 4, "IEND", 4) == 0)
+        if (std::memcmp(head + 4, "IEND", 4) == 0 && !mng)
             break;
-        first = false;
+        if (std::memcmp(head + 4, "MEND", 4) == 0)
+            break;
         at = end;
     }
     return {};
+}
+
+// The scans of a progressive JPEG: every start of scan (FF DA) in the
+// file. Inside coded data a byte FF is followed by 00 or a restart marker,
+// so FF DA only ever starts a scan. The count stops one past the limit.
+int countScans(QFile &file)
+{
+    file.seek(0);
+    int scans = 0;
+    bool lastWasFF = false;
+    QByteArray chunk;
+    while (!(chunk = file.read(1 << 20)).isEmpty()) {
+        const char *p = chunk.constData();
+        const char *end = p + chunk.size();
+        if (lastWasFF && uchar(*p) == 0xDA)
+            ++scans;
+        while ((p = static_cast<const char *>(std::memchr(p, 0xFF, size_t(end - p))))) {
+            ++p;
+            if (p < end && uchar(*p) == 0xDA && ++scans > kMaxScans)
+                return scans;
+        }
+        lastWasFF = uchar(chunk.back()) == 0xFF;
+    }
+    return scans;
+}
+
+qint64 physicalMemory()
+{
+#ifdef Q_OS_UNIX
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0)
+        return qint64(pages) * pageSize;
+#endif
+    return qint64(8) << 30;
 }
 
 QString checkJpeg(QFile &file)
@@ -92,6 +132,95 @@ QString checkJpeg(QFile &file)
         return QStringLiteral("a JPEG marker segment claims more bytes than the file's %1").arg(file.size());
     if (info.valid && tooLarge(info.size.width(), info.size.height()))
         return tooManyPixels(info.size.width(), info.size.height());
+    if (!info.valid || !info.progressive)
+        return {};
+    // Whichever reader runs (TurboJPEG limits its scans, Qt's reader does
+    // not, and takes a file TurboJPEG refuses for its sampling), each scan
+    // is a pass over every coefficient of the picture.
+    const int scans = countScans(file);
+    if (scans > kMaxScans)
+        return QStringLiteral("it is a progressive JPEG of more than %1 scans").arg(kMaxScans);
+    // A progressive decode keeps every coefficient (two bytes each) of every
+    // component until the last scan, besides the picture itself.
+    const qint64 pixels = qint64(info.size.width()) * info.size.height();
+    const qint64 needed = pixels * qMax(1, info.components) * 2 + pixels * 4;
+    const qint64 budget = physicalMemory() / 4;
+    if (needed > budget)
+        return QStringLiteral("decoding this progressive JPEG would take %1, more than the %2 allowed for one picture")
+            .arg(megabytes(needed), megabytes(budget));
+    return {};
+}
+
+// The PNG or BMP inside an icon container, at offset: its declared size
+// must stay within the limit (the container's own directory says 16 x 16
+// or 0 for "256 or more", whatever the picture is).
+QString checkEmbedded(QFile &file, qint64 offset, qint64 length)
+{
+    if (offset < 0 || length < 0 || offset > file.size() || length > file.size() - offset)
+        return QStringLiteral("an icon in it claims %1 bytes at %2, past the file's %3")
+            .arg(length)
+            .arg(offset)
+            .arg(file.size());
+    uchar h[24];
+    if (length < 24 || !file.seek(offset) || file.read(reinterpret_cast<char *>(h), 24) != 24)
+        return {};
+    if (std::memcmp(h, "\x89PNG\r\n\x1a\n", 8) == 0 && std::memcmp(h + 12, "IHDR", 4) == 0) {
+        const qint64 w = qFromBigEndian<quint32>(h + 16);
+        const qint64 hgt = qFromBigEndian<quint32>(h + 20);
+        return tooLarge(w, hgt) ? tooManyPixels(w, hgt) : QString();
+    }
+    // A BMP info header without its file header; the height counts the
+    // mask's rows too.
+    if (qFromLittleEndian<quint32>(h) >= 40) {
+        const qint64 w = qAbs(qint64(qFromLittleEndian<qint32>(h + 4)));
+        const qint64 hgt = qAbs(qint64(qFromLittleEndian<qint32>(h + 8))) / 2;
+        return tooLarge(w, hgt) ? tooManyPixels(w, hgt) : QString();
+    }
+    return {};
+}
+
+// ICO and CUR: a 6-byte header (0, the type, the count of icons), then 16
+// bytes an icon, the last 8 its length and its offset.
+QString checkIco(QFile &file)
+{
+    uchar h[6];
+    if (file.read(reinterpret_cast<char *>(h), 6) != 6)
+        return {};
+    const int count = qFromLittleEndian<quint16>(h + 4);
+    for (int i = 0; i < count; ++i) {
+        uchar e[16];
+        if (!file.seek(6 + qint64(i) * 16) || file.read(reinterpret_cast<char *>(e), 16) != 16)
+            return QStringLiteral("its icon directory lists %1 icons, but the file ends after %2").arg(count).arg(i);
+        const QString reason = checkEmbedded(file, qFromLittleEndian<quint32>(e + 12), qFromLittleEndian<quint32>(e + 8));
+        if (!reason.isEmpty())
+            return reason;
+    }
+    return {};
+}
+
+// ICNS: "icns" and the file's length, then entries of a 4-byte type, a
+// 4-byte length (its header included) and the data, often a whole PNG.
+QString checkIcns(QFile &file)
+{
+    uchar h[8];
+    if (file.read(reinterpret_cast<char *>(h), 8) != 8)
+        return {};
+    const qint64 total = qMin<qint64>(qFromBigEndian<quint32>(h + 4), file.size());
+    qint64 at = 8;
+    while (at + 8 <= total) {
+        if (!file.seek(at) || file.read(reinterpret_cast<char *>(h), 8) != 8)
+            return {};
+        const qint64 length = qFromBigEndian<quint32>(h + 4);
+        if (length < 8 || length > total - at)
+            return QStringLiteral("an icon in it claims %1 bytes at %2, past the file's %3")
+                .arg(length)
+                .arg(at)
+                .arg(file.size());
+        const QString reason = checkEmbedded(file, at + 8, length - 8);
+        if (!reason.isEmpty())
+            return reason;
+        at += length;
+    }
     return {};
 }
 
@@ -232,14 +361,18 @@ QString check(const QString &path, const QByteArray &format)
         return QStringLiteral("it is a text image (%1) of %2; text images over %3 are refused")
             .arg(QString::fromLatin1(format.toUpper()), megabytes(file.size()), megabytes(kMaxTextBytes));
     file.seek(0);
-    if (format == "png")
-        return checkPng(file);
+    if (format == "png" || format == "mng")
+        return checkPng(file, format == "mng");
     if (format == "jpeg")
         return checkJpeg(file);
     if (format == "tga")
         return checkTga(file);
     if (format == "bmp")
         return checkBmp(file);
+    if (format == "ico" || format == "cur")
+        return checkIco(file);
+    if (format == "icns")
+        return checkIcns(file);
     if (format == "heif" || format == "avif")
         return checkHeif(file);
     if (format == "jxl")

@@ -20,6 +20,11 @@ namespace imageio::guard {
 // 150 million; a picture of 250 million pixels takes a gigabyte decoded.
 constexpr qint64 kMaxPixels = 250'000'000;
 
+// The most scans a progressive JPEG may have: TurboJPEG's own limit,
+// held whichever reader decodes the file. Each scan is a pass over the
+// whole picture; cameras write about ten.
+constexpr int kMaxScans = 500;
+
 // The largest file in a text format (XPM, XBM, and PBM, PGM, PPM written as
 // text). These spell every pixel out in characters and their readers take
 // them a character at a time, holding whole lines in memory: a 4000 x 4000
@@ -34,7 +39,10 @@ constexpr qint64 kMaxTextBytes = 64 << 20;
 // chunk): a segment or chunk that claims more bytes than the file holds is
 // refused, and so is a size those headers declare beyond kMaxPixels. A TGA
 // whose declared pixels cannot fit the bytes after its header is refused
-// too. HEIF and AVIF ("heif", "avif") are held to the same rules box by box
+// too. A progressive JPEG of more than kMaxScans scans is refused, and
+// so is one whose decode (every coefficient kept until the last scan) would
+// take more than a quarter of the machine's memory. The pictures inside
+// ICO, CUR and ICNS files are held to the limit one by one. HEIF and AVIF ("heif", "avif") are held to the same rules box by box
 // (a box past its container or the file, a picture or grid beyond the
 // limit), JPEG XL ("jxl") and camera raw ("raw") to the limit for the size
 // their libraries read from the header. Never reads pixel data.

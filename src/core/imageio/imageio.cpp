@@ -177,6 +177,11 @@ QImage exifThumbnail(const JpegFile &file, const QSize &atLeast)
     const qint64 tolerance = qint64(qMax(full.width(), full.height()));
     if (size.width() < atLeast.width() || size.height() < atLeast.height() || qAbs(cross) > tolerance)
         return {};
+    // Read whole, a thumbnail far larger than the icon wants costs more than
+    // the scaled decode of the photo (a hostile one claims any size in a
+    // few bytes).
+    if (size.width() > 4 * atLeast.width() && size.height() > 4 * atLeast.height())
+        return {};
     QImage image(header.size, jpegreader::formatOf(header.colours));
     if (image.isNull() || !jpegreader::decodeInto(data, bytes.size(), header, image))
         return {};
