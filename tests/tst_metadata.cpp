@@ -10,6 +10,7 @@
 #include "core/imageio/imageio.h"
 #include "core/imageio/imagewrite.h"
 #include "core/imageio/jpegheader.h"
+#include "core/imageio/metadata.h"
 #include "ui/images/mimesourcefactory.h"
 #include "core/cut/capture.h"
 #include "core/gallery/galleryrunner.h"
@@ -29,6 +30,9 @@
 #include <QtTest>
 
 #include <turbojpeg.h>
+
+#include <algorithm>
+#include <array>
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -222,6 +226,86 @@ Found readBack(const QString &path)
     return f;
 }
 
+// A little-endian EXIF block (a TIFF structure) of one directory of
+// (tag, type, value) entries, each of one value stored in place.
+QByteArray exifBlock(const QVector<std::array<quint32, 3>> &entries)
+{
+    QByteArray t("II*\0", 4);
+    t += QByteArray(4, '\0');
+    qToLittleEndian(quint32(8), t.data() + 4);
+    QByteArray ifd(2 + 12 * entries.size() + 4, '\0');
+    qToLittleEndian(quint16(entries.size()), ifd.data());
+    for (int i = 0; i < entries.size(); ++i) {
+        char *e = ifd.data() + 2 + 12 * i;
+        qToLittleEndian(quint16(entries[i][0]), e);
+        qToLittleEndian(quint16(entries[i][1]), e + 2);
+        qToLittleEndian(quint32(1), e + 4);
+        if (entries[i][1] == 3)
+            qToLittleEndian(quint16(entries[i][2]), e + 8);
+        else
+            qToLittleEndian(quint32(entries[i][2]), e + 8);
+    }
+    return t + ifd;
+}
+
+// A JPEG segment: marker, length (which counts itself), data; extraLength
+// makes the length lie.
+QByteArray segment(quint8 marker, const QByteArray &data, int extraLength = 0)
+{
+    QByteArray s(4, '\0');
+    s[0] = char(0xFF);
+    s[1] = char(marker);
+    qToBigEndian(quint16(data.size() + 2 + extraLength), s.data() + 2);
+    return s + data;
+}
+
+QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    QByteArray c(4, '\0');
+    qToBigEndian(quint32(data.size()), c.data());
+    const QByteArray body = QByteArray(type, 4) + data;
+    QByteArray crc(4, '\0');
+    qToBigEndian(testutil::crc32(body), crc.data());
+    return c + body + crc;
+}
+
+// The offsets of the directories an EXIF block's pointers lead to, from
+// IFD0 on; empty when one of them is reached twice (a loop).
+QList<quint32> directoriesOf(const QByteArray &tiff)
+{
+    QList<quint32> seen;
+    QList<quint32> todo{qFromLittleEndian<quint32>(tiff.constData() + 4)};
+    while (!todo.isEmpty()) {
+        const quint32 at = todo.takeFirst();
+        if (seen.contains(at))
+            return {};
+        seen << at;
+        if (qint64(at) + 2 > tiff.size())
+            continue;
+        const int n = qFromLittleEndian<quint16>(tiff.constData() + at);
+        for (int i = 0; i < n && qint64(at) + 2 + 12 * (i + 1) <= tiff.size(); ++i) {
+            const char *e = tiff.constData() + at + 2 + 12 * i;
+            const quint16 tag = qFromLittleEndian<quint16>(e);
+            if (tag == 0x8769 || tag == 0x8825 || tag == 0xa005)
+                todo << qFromLittleEndian<quint32>(e + 8);
+        }
+    }
+    return seen;
+}
+
+// The EXIF block of a written JPEG, PNG or (little-endian) TIFF file.
+QByteArray exifOf(const QByteArray &file)
+{
+    if (file.startsWith("II*"))
+        return file;
+    for (const QByteArray &mark : {QByteArray("Exif\0\0", 6), QByteArray("eXIf")}) {
+        const int at = file.indexOf(mark);
+        if (at >= 0)
+            return file.mid(at + mark.size());
+    }
+    return {};
+}
+
 // The largest difference of a colour channel between two images of one size.
 int maxDifference(const QImage &a, const QImage &b)
 {
@@ -305,6 +389,8 @@ private slots:
     void previewFromTheExifThumbnail();
     void galleryGivesNothingAway_data();
     void galleryGivesNothingAway();
+    void hostileMetadataIsWrittenClean_data();
+    void hostileMetadataIsWrittenClean();
 
 private:
     std::unique_ptr<Framzo> main;
@@ -755,6 +841,80 @@ void TstMetadata::galleryGivesNothingAway()
     }
     published.sort();
     QCOMPARE(published, (QStringList{"1024", "2048", "originals", "thumbs", "thumbs-2x"}));
+}
+
+// Broken and hostile blocks: one broken block loses only itself, and what
+// is written reads back with exiv2, has no pointer loop, one orientation
+// and no junk profile, in every format that holds metadata.
+void TstMetadata::hostileMetadataIsWrittenClean_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<int>("orientation"); // as read from the source
+    const QImage image = testutil::makeImage(32, 24);
+    QByteArray jpeg;
+    {
+        QBuffer b(&jpeg);
+        b.open(QIODevice::WriteOnly);
+        image.save(&b, "jpeg");
+    }
+    QByteArray png;
+    {
+        QBuffer b(&png);
+        b.open(QIODevice::WriteOnly);
+        image.save(&b, "png");
+    }
+    const QByteArray exif6 = QByteArray("Exif\0\0", 6) + exifBlock({{0x0112, 3, 6}});
+    const QByteArray loop = QByteArray("Exif\0\0", 6) + exifBlock({{0x0112, 3, 6}, {0x8769, 4, 8}});
+    const QByteArray iccHead = QByteArray("ICC_PROFILE\0\1\1", 14);
+    const auto withSegments = [&jpeg](const QByteArray &segments) { return jpeg.left(2) + segments + jpeg.mid(2); };
+    QTest::newRow("exif pointing back at itself") << withSegments(segment(0xE1, loop)) << "jpg" << 6;
+    QTest::newRow("icc segment a byte too long")
+        << withSegments(segment(0xE1, exif6) + segment(0xE2, iccHead + QByteArray(300, 'x'), 1)) << "jpg" << 6;
+    QTest::newRow("icc profile of junk")
+        << withSegments(segment(0xE1, exif6) + segment(0xE2, iccHead + QByteArray(4000, '\x5a'))) << "jpg" << 6;
+    // Two EXIF chunks after IHDR, the first one's orientation winning.
+    const QByteArray twice = png.left(33) + pngChunk("eXIf", exifBlock({{0x0112, 3, 6}}))
+        + pngChunk("eXIf", exifBlock({{0x0112, 3, 3}})) + png.mid(33);
+    QTest::newRow("png with two exif blocks") << twice << "png" << 6;
+}
+
+void TstMetadata::hostileMetadataIsWrittenClean()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, suffix);
+    QFETCH(int, orientation);
+    QTemporaryDir dir;
+    const QString source = dir.filePath("source." + suffix);
+    QVERIFY(testutil::writeBytes(source, file));
+    const Metadata meta = Metadata::read(source);
+    QCOMPARE(meta.orientation(), orientation);
+    QVERIFY(meta.iccProfile().isEmpty());
+    // A photo without a profile is written without a word about profiles.
+    QTest::failOnWarning(QRegularExpression("icc|profile", QRegularExpression::CaseInsensitiveOption));
+    const QImage cut = testutil::makeImage(16, 12);
+    for (const char *format : {"jpeg", "png", "tiff"}) {
+        const QString path = dir.filePath(QStringLiteral("cut.") + format);
+        QVERIFY(imageio::writePhoto(cut, path, format, {source, -1}));
+        const QByteArray written = testutil::readAll(path);
+        // Where the block lies as bytes (exiv2 hex-codes it in PNG text).
+        const QByteArray block = exifOf(written);
+        QVERIFY2(block.size() < 8 || !directoriesOf(block).isEmpty(), format);
+        try {
+            Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+            image->readMetadata();
+            const Exiv2::ExifData &exif = image->exifData();
+            const auto orientations = std::count_if(exif.begin(), exif.end(), [](const Exiv2::Exifdatum &d) {
+                return d.key() == "Exif.Image.Orientation";
+            });
+            QCOMPARE(int(orientations), 1);
+            QCOMPARE(text(exif, "Exif.Image.Orientation"), QStringLiteral("1"));
+            QVERIFY2(!image->iccProfileDefined(), format);
+        } catch (const std::exception &e) {
+            QFAIL(e.what());
+        }
+        QVERIFY(!imageio::decode(path).isNull());
+    }
 }
 
 QTEST_MAIN(TstMetadata)

@@ -128,7 +128,7 @@ bool writePhoto(const QImage &image, const QString &path, const QByteArray &qtFo
         // file under its proper name; a decode that applied an EXIF
         // orientation has lost it.
         QImage profiled = image;
-        const QByteArray icc = meta.iccProfile();
+        const QByteArray icc = meta.iccProfileFor(image.size());
         const QColorSpace space = icc.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(icc);
         if (space.isValid() && image.colorSpace() != space)
             profiled.setColorSpace(space);

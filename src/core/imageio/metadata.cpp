@@ -5,6 +5,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <lcms2.h>
+
+#include <set>
+#include <string>
 
 // exiv2 0.27 hands its images out in std::auto_ptr, which C++17 marks
 // deprecated; the warning is about the library's interface, not this file.
@@ -93,13 +99,36 @@ void setIfPresent(Exiv2::XmpData &xmp, const char *key, const std::string &value
 
 // The EXIF as it is true of the new file: upright, no thumbnail of the old
 // picture, the new size.
+// The entries that point at other directories. The writer lays the
+// directories out anew and points at them itself; carried as values, a
+// pointer can lead back to where it stands (a hostile file's loop, which
+// sends other readers round for ever).
+bool pointerTag(const Exiv2::Exifdatum &datum)
+{
+    switch (datum.tag()) {
+    case 0x8769: // ExifTag
+    case 0x8825: // GPSTag
+    case 0xa005: // InteroperabilityTag
+    case 0x014a: // SubIFDs
+        return datum.groupName() == "Image" || datum.groupName() == "Photo";
+    default:
+        return false;
+    }
+}
+
+// What is written is made from the parsed values, never copied over blindly:
+// no storage tags of the old file, no pointers, the first entry of a tag
+// only (a PNG may hold two EXIF blocks, each with its orientation), and no
+// entry of a type the format does not have.
 Exiv2::ExifData adjusted(Exiv2::ExifData exif, const QSize &size)
 {
     if (exif.empty())
         return exif;
     Exiv2::ExifThumb(exif).erase();
+    std::set<std::string> seen;
     for (auto it = exif.begin(); it != exif.end();) {
-        if (storageTag(*it))
+        const bool badType = Exiv2::TypeInfo::typeSize(it->typeId()) == 0;
+        if (storageTag(*it) || pointerTag(*it) || badType || !seen.insert(it->key()).second)
             it = exif.erase(it);
         else
             ++it;
@@ -179,6 +208,31 @@ bool removePrivateFrom(Exiv2::ExifData &exif, Exiv2::XmpData &xmp)
     return found;
 }
 
+// The largest colour profile carried. Ordinary ones take a few kilobytes,
+// printers' tables some hundreds.
+constexpr int kMaxIccBytes = 1 << 20;
+
+// An ICC profile that Little CMS opens; junk (a broken block, a profile
+// field filled with something else) is not carried into what we write.
+bool realProfile(const QByteArray &icc)
+{
+    if (icc.size() < 128 || icc.size() > kMaxIccBytes)
+        return false;
+    cmsHPROFILE profile = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
+    if (!profile)
+        return false;
+    cmsCloseProfile(profile);
+    return true;
+}
+
+QByteArray checkedProfile(const QByteArray &icc)
+{
+    if (icc.isEmpty() || realProfile(icc))
+        return icc;
+    qInfo("Colour profile of %lld bytes left out: it is not one that can be used", qint64(icc.size()));
+    return {};
+}
+
 } // namespace
 
 Metadata::Metadata() = default;
@@ -218,14 +272,75 @@ Metadata Metadata::read(const QString &path)
         data->xmp = image->xmpData();
         if (image->iccProfileDefined()) {
             const Exiv2::DataBuf *icc = image->iccProfile();
-            data->icc = QByteArray(reinterpret_cast<const char *>(icc->pData_), icc->size_);
+            data->icc = checkedProfile(QByteArray(reinterpret_cast<const char *>(icc->pData_), icc->size_));
         }
         if (!data->exif.empty() || !data->iptc.empty() || !data->xmp.empty() || !data->icc.isEmpty())
             result.d = std::move(data);
     } catch (const std::exception &) {
-        // Unreadable metadata leaves the photo without it, nothing more.
+        // exiv2 gives up on the whole file for one broken block (an ICC
+        // segment a byte too long loses the orientation with it): a JPEG's
+        // blocks are read again one by one, and only the broken one is lost.
+        return fromJpegBlocks(path);
     }
     return result;
+}
+
+namespace {
+
+struct JpegBlocks
+{
+    QByteArray exif;
+    QByteArray xmp;
+    QByteArray icc;
+};
+
+// The EXIF, XMP and ICC blocks of a JPEG's APP1 and APP2 segments, up to
+// the first scan. ICC chunks are joined in their numbered order; a set that
+// is incomplete or out of order is left out.
+JpegBlocks jpegBlocks(const QString &path)
+{
+    JpegBlocks blocks;
+    QFile file(path);
+    uchar head[4];
+    if (!file.open(QIODevice::ReadOnly) || file.read(reinterpret_cast<char *>(head), 2) != 2 || head[0] != 0xFF
+        || head[1] != 0xD8)
+        return blocks;
+    static const QByteArray kExif("Exif\0\0", 6);
+    static const QByteArray kXmp("http://ns.adobe.com/xap/1.0/\0", 29);
+    static const QByteArray kIcc("ICC_PROFILE\0", 12);
+    int iccNext = 1;
+    bool iccBroken = false;
+    while (file.read(reinterpret_cast<char *>(head), 4) == 4 && head[0] == 0xFF) {
+        const int marker = head[1];
+        if (marker == 0xDA || marker == 0xD9)
+            break;
+        const int length = (head[2] << 8 | head[3]) - 2;
+        if (length < 0)
+            break;
+        const QByteArray data = file.read(length);
+        if (data.size() != length)
+            break; // a segment past the end: what came before is kept
+        if (marker == 0xE1 && data.startsWith(kExif) && blocks.exif.isEmpty())
+            blocks.exif = data.mid(kExif.size());
+        else if (marker == 0xE1 && data.startsWith(kXmp) && blocks.xmp.isEmpty())
+            blocks.xmp = data.mid(kXmp.size());
+        else if (marker == 0xE2 && data.startsWith(kIcc) && data.size() > kIcc.size() + 2) {
+            iccBroken = iccBroken || uchar(data[kIcc.size()]) != iccNext;
+            blocks.icc += data.mid(kIcc.size() + 2);
+            ++iccNext;
+        }
+    }
+    if (iccBroken)
+        blocks.icc.clear();
+    return blocks;
+}
+
+} // namespace
+
+Metadata Metadata::fromJpegBlocks(const QString &path)
+{
+    const JpegBlocks blocks = jpegBlocks(path);
+    return fromBlocks(blocks.exif, blocks.xmp, blocks.icc);
 }
 
 Metadata Metadata::fromBlocks(const QByteArray &exif, const QByteArray &xmp, const QByteArray &icc)
@@ -246,7 +361,7 @@ Metadata Metadata::fromBlocks(const QByteArray &exif, const QByteArray &xmp, con
     } catch (const std::exception &) {
         data->xmp.clear();
     }
-    data->icc = icc;
+    data->icc = checkedProfile(icc);
     if (!data->exif.empty() || !data->xmp.empty() || !data->icc.isEmpty())
         result.d = std::move(data);
     return result;
@@ -277,6 +392,21 @@ int Metadata::orientation() const
 QByteArray Metadata::iccProfile() const
 {
     return d ? d->icc : QByteArray();
+}
+
+QByteArray Metadata::iccProfileFor(const QSize &pixelSize) const
+{
+    if (!d || d->icc.isEmpty())
+        return {};
+    // A profile many times the size of the picture it describes is junk
+    // riding along (a 2.4 MB one on a 32 x 24 cut).
+    const qint64 pixelBytes = qint64(pixelSize.width()) * pixelSize.height() * 3;
+    if (d->icc.size() > qMax<qint64>(pixelBytes, 64 << 10)) {
+        qInfo("Colour profile of %lld bytes left out of a %d x %d picture", qint64(d->icc.size()),
+              pixelSize.width(), pixelSize.height());
+        return {};
+    }
+    return d->icc;
 }
 
 namespace {
@@ -427,8 +557,9 @@ bool Metadata::writeInto(QByteArray &file, const QSize &pixelSize) const
         image->setExifData(adjusted(d->exif, pixelSize));
         image->setIptcData(d->iptc);
         image->setXmpData(adjusted(d->xmp, pixelSize));
-        if (!d->icc.isEmpty() && image->imageType() != Exiv2::ImageType::png) {
-            Exiv2::DataBuf icc(reinterpret_cast<const Exiv2::byte *>(d->icc.constData()), long(d->icc.size()));
+        const QByteArray profile = iccProfileFor(pixelSize);
+        if (!profile.isEmpty() && image->imageType() != Exiv2::ImageType::png) {
+            Exiv2::DataBuf icc(reinterpret_cast<const Exiv2::byte *>(profile.constData()), long(profile.size()));
             image->setIccProfile(icc, false);
         }
         image->writeMetadata();

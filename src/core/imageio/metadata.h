@@ -30,6 +30,9 @@ public:
     // empty, and one that cannot be read is left out.
     static Metadata fromBlocks(const QByteArray &exif, const QByteArray &xmp, const QByteArray &icc);
 
+    // A JPEG's blocks read one by one, each broken one left out.
+    static Metadata fromJpegBlocks(const QString &path);
+
     // Whether files in this Qt format can hold what is carried: JPEG, PNG,
     // TIFF and WebP can; BMP, XPM and the rest cannot.
     static bool heldBy(const QByteArray &qtFormat);
@@ -39,6 +42,9 @@ public:
     int orientation() const;
     // The colour profile as recorded (ICC); empty when there is none.
     QByteArray iccProfile() const;
+    // The profile to write with a picture of pixelSize: empty when it is far
+    // larger than such a picture could need.
+    QByteArray iccProfileFor(const QSize &pixelSize) const;
     // The main image's EXIF XResolution and YResolution (either standing in
     // for the other when only one is recorded) and ResolutionUnit (2 inch,
     // 3 centimetre, 1 none; 2 when not recorded). False when neither is
