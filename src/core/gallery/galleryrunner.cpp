@@ -203,13 +203,46 @@ QSet<QString> GalleryRunner::makeFolders(Result &result) const
     return closed;
 }
 
+void GalleryRunner::planFiles(Job &job, const GalleryEntry &entry, const QSet<QString> &closedFolders) const
+{
+    const QString galleryFolder = mSettings.galleryFolder();
+    const bool thumbnails = !mSettings.thumbnailBox().isEmpty();
+    auto &paths = job.paths;
+    if (!modern()) {
+        // A photo in a format the program does not write is published
+        // as a JPEG copy (and thumbnail) of a name of its own.
+        const QString copy = gallerypages::copyName(entry.name);
+        if (mSettings.link()) {
+            paths[Job::Copy] = galleryFolder + copy;
+            paths[Job::Page] = galleryFolder + entry.name + QStringLiteral(".html");
+        }
+        if (thumbnails)
+            paths[Job::Thumbnail] = galleryFolder + QStringLiteral("preview_") + copy;
+    } else {
+        if (mSettings.link()) {
+            paths[Job::Copy] = galleryFolder + modernpages::copyFile(entry.name);
+            paths[Job::SmallCopy] = galleryFolder + modernpages::smallCopyFile(entry.name);
+            paths[Job::Page] = galleryFolder + modernpages::pageFile(entry.name);
+            if (mSettings.originals())
+                paths[Job::Original] = galleryFolder + modernpages::originalFile(entry.name);
+        }
+        if (thumbnails) {
+            paths[Job::Thumbnail] = galleryFolder + modernpages::thumbnailFile(entry.name);
+            paths[Job::Thumbnail2x] = galleryFolder + modernpages::thumbnail2xFile(entry.name);
+        }
+        for (QString &path : paths) {
+            const QString inside = path.mid(galleryFolder.size());
+            if (inside.contains(QLatin1Char('/')) && closedFolders.contains(inside.section(QLatin1Char('/'), 0, 0)))
+                path.clear();
+        }
+    }
+}
+
 QList<GalleryRunner::Job> GalleryRunner::plan(const QSet<QString> &sources, const QSet<QString> &closedFolders) const
 {
     // Every entry's files are planned first, so that entries that share files
     // are never worked on at the same time and the result is the same as one
     // after the other.
-    const QString galleryFolder = mSettings.galleryFolder();
-    const bool thumbnails = !mSettings.thumbnailBox().isEmpty();
     QList<Job> planned;
     planned.reserve(mEntries.size());
     QHash<QString, int> lastWriter;   // clash key -> index of the last entry writing it
@@ -219,34 +252,7 @@ QList<GalleryRunner::Job> GalleryRunner::plan(const QSet<QString> &sources, cons
         Job job;
         job.index = i;
         auto &paths = job.paths;
-        if (!modern()) {
-            // A photo in a format the program does not write is published
-            // as a JPEG copy (and thumbnail) of a name of its own.
-            const QString copy = gallerypages::copyName(entry.name);
-            if (mSettings.link()) {
-                paths[Job::Copy] = galleryFolder + copy;
-                paths[Job::Page] = galleryFolder + entry.name + QStringLiteral(".html");
-            }
-            if (thumbnails)
-                paths[Job::Thumbnail] = galleryFolder + QStringLiteral("preview_") + copy;
-        } else {
-            if (mSettings.link()) {
-                paths[Job::Copy] = galleryFolder + modernpages::copyFile(entry.name);
-                paths[Job::SmallCopy] = galleryFolder + modernpages::smallCopyFile(entry.name);
-                paths[Job::Page] = galleryFolder + modernpages::pageFile(entry.name);
-                if (mSettings.originals())
-                    paths[Job::Original] = galleryFolder + modernpages::originalFile(entry.name);
-            }
-            if (thumbnails) {
-                paths[Job::Thumbnail] = galleryFolder + modernpages::thumbnailFile(entry.name);
-                paths[Job::Thumbnail2x] = galleryFolder + modernpages::thumbnail2xFile(entry.name);
-            }
-            for (QString &path : paths) {
-                const QString inside = path.mid(galleryFolder.size());
-                if (inside.contains(QLatin1Char('/')) && closedFolders.contains(inside.section(QLatin1Char('/'), 0, 0)))
-                    path.clear();
-            }
-        }
+        planFiles(job, entry, closedFolders);
         // No file of the gallery replaces one of its sources (the entry's
         // own, or another's that lies in the gallery folder).
         for (QString &path : paths) {
@@ -334,6 +340,17 @@ GalleryRunner::JobResult GalleryRunner::work(const Job &job) const
     return result;
 }
 
+namespace {
+
+bool publishOriginal(const QString &source, const QString &path, bool keepMetadata)
+{
+    QFile file(source);
+    QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return !bytes.isEmpty() && (keepMetadata || Metadata::removePrivateFrom(bytes)) && imageio::writeFile(path, bytes);
+}
+
+} // namespace
+
 GalleryRunner::JobResult GalleryRunner::workModern(const Job &job) const
 {
     JobResult result;
@@ -399,10 +416,7 @@ GalleryRunner::JobResult GalleryRunner::workModern(const Job &job) const
     // The original as it is, bar the private metadata: an original whose
     // metadata holds some that cannot be taken out is not published.
     if (const QString &path = paths[Job::Original]; !path.isEmpty()) {
-        QFile file(entry.source);
-        QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        if (!bytes.isEmpty() && (mSettings.keepMetadata() || Metadata::removePrivateFrom(bytes))
-            && imageio::writeFile(path, bytes))
+        if (publishOriginal(entry.source, path, mSettings.keepMetadata()))
             picture.original = full;
         else
             result.failed << path;

@@ -86,6 +86,8 @@ private:
 
     bool modern() const { return mSettings.theme() == GallerySettings::Theme::Modern; }
     QList<Job> plan(const QSet<QString> &sources, const QSet<QString> &closedFolders) const;
+    // The files an entry's job writes, before clashes are taken out.
+    void planFiles(Job &job, const GalleryEntry &entry, const QSet<QString> &closedFolders) const;
     QSet<QString> sourceFiles() const;
     QSet<QString> makeFolders(Result &result) const;
     JobResult work(const Job &job) const;

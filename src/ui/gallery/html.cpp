@@ -221,9 +221,12 @@ void Html::listDir()
         items << item;
     }
     mList.clear();
-    if (paths.isEmpty())
-        return;
+    if (!paths.isEmpty())
+        makeIcons(paths, items);
+}
 
+void Html::makeIcons(const QStringList &paths, const QList<QListWidgetItem *> &items)
+{
     mpDir->setCursor(Qt::BusyCursor);
     mIcons = jobs::stream<QImage>(jobs::Lane::Shared, [paths](jobs::Stream<QImage> &icons) {
         jobs::forEach(int(paths.size()), jobs::cores(), [&](int i) {

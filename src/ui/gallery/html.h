@@ -84,6 +84,8 @@ private:
     void showStatus(const QString &text);
     void appendToPreview(const QListWidgetItem *item);
     void closeWindow();
+    // The icons of a listing, made on every core and put in as each comes.
+    void makeIcons(const QStringList &paths, const QList<QListWidgetItem *> &items);
     // The icon of an image entry once made (null: not a readable image).
     void setIcon(QListWidgetItem *item, const QImage &icon);
 
