@@ -4,7 +4,8 @@
 // tools/fuzz/seeds.cpp) are broken at random (mutator.cpp) and each result
 // goes through the decode helpers (detect, probeSize, decode,
 // decodeReduced) and the gallery writer's command line (framzo --gallery, in
-// the classic theme and in the modern one with the originals).
+// the classic theme and in the modern one with the originals); what still
+// decodes is cut and written as JPEG, PNG and TIFF, with its metadata.
 // The cases run in a worker process, so that a crash or a hang ends the
 // worker, not the fuzzer: it is counted, its file kept, and a new worker
 // started.
@@ -17,7 +18,8 @@
 // the clock), or a gallery exits with a status
 // other than 0 (written) and 1 (refused, not an image, or files not written),
 // or the classic one with 0 although the decode helper could not read the
-// image (a failure reported as success). The exit status is 0 when no case was wrong.
+// image (a failure reported as success), or a cut written from it does not
+// read back (exiv2 fails on its metadata, or it does not decode). The exit status is 0 when no case was wrong.
 
 #include "core/gallery/gallerycli.h"
 #include "core/imageio/formats.h"
@@ -42,6 +44,11 @@
 #include <string>
 
 #include <unistd.h>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -72,6 +79,35 @@ int runGallery(const QString &out, const QString &image, const QList<QByteArray>
     return gallerycli::run(int(args.size()), argv.data());
 }
 
+// Whether a file we wrote reads back: exiv2 takes its metadata without an
+// error, and it decodes again.
+bool readsBack(const QString &path)
+{
+    try {
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        if (!image.get())
+            return false;
+        image->readMetadata();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "exiv2 on %s: %s\n", qPrintable(path), e.what());
+        return false;
+    }
+    return !imageio::decode(path).isNull();
+}
+
+// A corner of what decoded, cut and written as a cut is, in each format
+// that carries metadata: everything we write must be a valid file.
+bool cutsReadBack(const QImage &image, const QString &source, const QString &out)
+{
+    const QImage cut = image.copy(0, 0, qMin(image.width(), 64), qMin(image.height(), 48));
+    for (const char *format : {"jpeg", "png", "tiff"}) {
+        const QString path = out + QStringLiteral("/cut.") + QLatin1String(format);
+        if (imageio::writePhoto(cut, path, format, {source, -1}) && !readsBack(path))
+            return false;
+    }
+    return true;
+}
+
 int worker(const QString &dir)
 {
     const QString out = dir + QStringLiteral("/out");
@@ -95,7 +131,11 @@ int worker(const QString &dir)
         QDir().mkpath(out);
         const int modern = runGallery(out, path, {"--theme", "modern", "--originals"});
         const bool writable = formats::writable(format);
-        std::printf("@@ %d %d %d %d\n", status, image.isNull() ? 0 : 1, writable ? 1 : 0, modern);
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        const bool cutsClean = image.isNull() || cutsReadBack(image, path, out);
+        std::printf("@@ %d %d %d %d %d\n", status, image.isNull() ? 0 : 1, writable ? 1 : 0, modern,
+                    cutsClean ? 1 : 0);
         std::fflush(stdout);
     }
     return 0;
@@ -144,6 +184,7 @@ private:
         bool decoded = false;
         bool writable = false;
         int modernStatus = 0;
+        bool cutsClean = true; // its cuts read back
     };
 
     bool startWorker();
@@ -194,7 +235,7 @@ Driver::Reply Driver::runCase(const QString &path)
     const qint64 limit = qint64(mOptions.caseSeconds) * 1000;
     const qint64 cpuBefore = cpuMs(mWorker->processId());
     QList<QByteArray> parts;
-    while (parts.size() != 5 || parts.at(0) != "@@") {
+    while (parts.size() != 6 || parts.at(0) != "@@") {
         if (mWorker->canReadLine()) {
             // Lines a library prints on its own are passed over.
             parts = mWorker->readLine().trimmed().split(' ');
@@ -214,6 +255,7 @@ Driver::Reply Driver::runCase(const QString &path)
     reply.decoded = parts.at(2) == "1";
     reply.writable = parts.at(3) == "1";
     reply.modernStatus = parts.at(4).toInt();
+    reply.cutsClean = parts.at(5) == "1";
     return reply;
 }
 
@@ -322,6 +364,10 @@ int Driver::run()
             ++wrong;
             keep(QStringLiteral("wrong"), casePath,
                  QStringLiteral("%1 mutant: modern gallery, exit status %2").arg(label).arg(reply.modernStatus));
+        } else if (!reply.cutsClean) {
+            ++wrong;
+            keep(QStringLiteral("wrong"), casePath,
+                 QStringLiteral("%1 mutant: a cut of it does not read back (exiv2 or decode)").arg(label));
         }
         if (reply.decoded) {
             ++decodedCases;

@@ -4,6 +4,7 @@
 #include "samples.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QImage>
 #include <QFile>
 #include <QImageWriter>
@@ -12,6 +13,11 @@
 #include <QtEndian>
 
 #include <cstdio>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+#pragma GCC diagnostic pop
 
 namespace fuzzseeds {
 namespace {
@@ -193,6 +199,61 @@ QByteArray animatedGif()
     return gif + char(0x3B);
 }
 
+// A camera's JPEG as far as metadata goes: EXIF with its sub-directories
+// (Exif, GPS, interoperability) and a thumbnail, IPTC, XMP and an ICC
+// profile, so that mutations land in every block a cut carries.
+QByteArray withMetadata(const QByteArray &jpeg, const QImage &thumbnail)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("meta.jpg"));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(jpeg) != jpeg.size())
+        return {};
+    f.close();
+    try {
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+        image->readMetadata();
+        Exiv2::ExifData exif;
+        exif["Exif.Image.Make"] = "Fuzz";
+        exif["Exif.Image.Orientation"] = uint16_t(6);
+        exif["Exif.Photo.DateTimeOriginal"] = "2024:01:02 03:04:05";
+        exif["Exif.Photo.BodySerialNumber"] = "123456";
+        exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
+        exif["Exif.Iop.InteroperabilityIndex"] = "R98";
+        const QByteArray thumb = encoded(thumbnail, "jpeg", 70);
+        Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte *>(thumb.constData()),
+                                                long(thumb.size()));
+        image->setExifData(exif);
+        Exiv2::IptcData iptc;
+        iptc["Iptc.Application2.Keywords"] = "fuzz";
+        image->setIptcData(iptc);
+        Exiv2::XmpData xmp;
+        xmp["Xmp.dc.title"] = "lang=\"x-default\" Fuzz";
+        image->setXmpData(xmp);
+        const QByteArray icc = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+        Exiv2::DataBuf profile(reinterpret_cast<const Exiv2::byte *>(icc.constData()), long(icc.size()));
+        image->setIccProfile(profile);
+        image->writeMetadata();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "fuzz: no metadata seed: %s\n", e.what());
+        return {};
+    }
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// An ICO whose one icon is a whole PNG, as Windows' large icons are.
+QByteArray icoOfPng(const QByteArray &png, int side)
+{
+    QByteArray ico = QByteArray::fromHex("000001000100") + QByteArray(16, '\0');
+    ico[6] = char(side);
+    ico[7] = char(side);
+    qToLittleEndian(quint16(1), ico.data() + 10);
+    qToLittleEndian(quint16(32), ico.data() + 12);
+    qToLittleEndian(quint32(png.size()), ico.data() + 14);
+    qToLittleEndian(quint32(22), ico.data() + 18);
+    return ico + png;
+}
+
 // The newer formats, made by their own encoders (heif-enc, avifenc, cjxl,
 // cwebp) and by tools/samples (DNG; an HEIC whose turn is a rotation box),
 // each turned a quarter the way the format records it. An encoder that is
@@ -244,6 +305,9 @@ QList<Seed> make()
     QImage texted = rgb;
     texted.setText(QStringLiteral("Comment"), QStringLiteral("a text chunk for the fuzzer"));
     const QByteArray png = encoded(rgb, "png");
+    // A profile chunk (name, compression method, zlib stream) after IHDR.
+    const QByteArray iccp =
+        chunk("iCCP", QByteArray("p\0\0", 3) + qCompress(QColorSpace(QColorSpace::AdobeRgb).iccProfile()).mid(4));
 
     QList<Seed> seeds = {
         {"jpeg", "jpg", encoded(rgb, "jpeg", 90)},
@@ -278,7 +342,10 @@ QList<Seed> make()
         {"gif-animated", "gif", animatedGif()},
         {"webp", "webp", encoded(rgb, "webp", 70)},
         {"webp-lossless", "webp", encoded(argb, "webp", 100)},
+        {"jpeg-metadata", "jpg", withMetadata(encoded(rgb, "jpeg", 85), rgb.scaled(16, 12))},
+        {"png-metadata", "png", png.left(33) + iccp + png.mid(33)},
         {"ico", "ico", encoded(argb.scaled(32, 32), "ico")},
+        {"ico-png", "ico", icoOfPng(encoded(argb.scaled(32, 32), "png"), 32)},
         {"cur", "cur", encoded(argb.scaled(16, 16), "cur")},
         {"icns", "icns", encoded(argb.scaled(16, 16), "icns")},
         {"wbmp", "wbmp", encoded(mono, "wbmp")},
