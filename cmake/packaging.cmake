@@ -61,7 +61,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://framzo.example.org/)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # The libraries come from the binary (dpkg-shlibdeps): the toolkit, exiv2,
-# libjpeg-turbo, libheif, libjxl and LibRaw. What it cannot see is the
+# libjpeg-turbo, libheif, libjxl, LibRaw and Little CMS. What it cannot see is the
 # toolkit's TIFF and WebP readers, plugins loaded at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-image-formats-plugins)

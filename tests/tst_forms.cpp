@@ -58,7 +58,7 @@ private slots:
         QStringList titles;
         for (QAction *a : form.menuBar()->actions())
             titles << a->text();
-        QCOMPARE(titles, QStringList({"&File", "&Edit", "&Tools", "&Window", "&Help"}));
+        QCOMPARE(titles, QStringList({"&File", "&Edit", "&View", "&Tools", "&Window", "&Help"}));
         QCOMPARE(itemTexts(form.menuById(2)), QStringList({"&Open...", "Save", "Save As", "Delete", "|", "E&xit"}));
         QCOMPARE(itemTexts(form.menuById(3)), QStringList({"&Undo", "&Redo", "|", "Rotate Left", "Rotate Right", "|", "Cu&t",
                                                            "Cut and &Next", "Choose Target", "Keep Earlier Cuts"}));
@@ -67,7 +67,10 @@ private slots:
         QCOMPARE(itemTexts(form.menuById(4)), QStringList({"Create Html File", "|", "File", "Edit", "Cut"}));
         QCOMPARE(itemTexts(form.menuById(5)), QStringList({"&Cascade", "&Tile"}));
         QCOMPARE(itemTexts(form.menuById(6)), QStringList({"Help", "About"}));
-        QCOMPARE(form.menuById(7), nullptr);
+        QCOMPARE(itemTexts(form.menuById(7)), QStringList({"Colour management"}));
+        QVERIFY(form.mpColourManage->isCheckable());
+        QVERIFY(form.mpColourManage->isChecked());
+        QCOMPARE(form.menuById(8), nullptr);
     }
 
     void actions_data()

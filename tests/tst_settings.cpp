@@ -1,6 +1,7 @@
 // Settings kept between runs: read once at construction, written once at
 // destruction, in a per-user store that the test environment points at a
 // folder of its own.
+#include "core/imageio/colourmanage.h"
 #include "ui/app/framzo.h"
 #include "ui/images/mimesourcefactory.h"
 #include "testutil.h"
@@ -38,6 +39,7 @@ private slots:
         QVERIFY(main.mpShowFile->isChecked() && main.mpShowEdit->isChecked() && main.mpShowCut->isChecked());
         QVERIFY(!main.mpKeepCuts->isChecked()); // a cut replaces an earlier one of its name
         QVERIFY(!main.mpAutoTurn->isChecked());
+        QVERIFY(main.mpColourManage->isChecked() && colourmanage::displayEnabled());
         QVERIFY(main.mLastPath.isNull());
         QVERIFY(main.capturePath.isNull());
         QCOMPARE(main.geometry().size(), QSize(800, 600));
@@ -58,6 +60,7 @@ private slots:
             main.mpShowFile->setChecked(false);
             main.mpAutoTurn->setChecked(true);
             main.mpKeepCuts->setChecked(true);
+            main.mpColourManage->setChecked(false);
         }
         Framzo main;
         QCOMPARE(main.geometry(), QRect(70, 80, 640, 480));
@@ -70,6 +73,8 @@ private slots:
         QVERIFY(!main.mpShowFile->isChecked());
         QVERIFY(main.mpAutoTurn->isChecked());
         QVERIFY(main.mpKeepCuts->isChecked());
+        // Off, for the display copies made on the workers too.
+        QVERIFY(!main.mpColourManage->isChecked() && !colourmanage::displayEnabled());
         main.show();
         QVERIFY(!main.mpFileBar->isVisible());
         QVERIFY(main.mpEditBar->isVisible());

@@ -8,7 +8,7 @@ PKGS=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins
   libgl-dev
   libexiv2-dev libturbojpeg0-dev
-  libheif-dev libjxl-dev libraw-dev liblcms2-dev
+  libheif-dev libjxl-dev libraw-dev liblcms2-dev libxcb1-dev
   xvfb xauth xdotool imagemagick x11-utils
   desktop-file-utils
   # For the tests only: the field's own encoders make the test photos of the

@@ -21,6 +21,7 @@
 #include "ui/forms/uiframzo.h"
 #include "core/gallery/galleryrunner.h"
 #include "ui/gallery/html.h"
+#include "core/imageio/colourmanage.h"
 #include "core/imageio/imageio.h"
 #include "core/imageio/imagewrite.h"
 #include "ui/images/mimesourcefactory.h"
@@ -34,6 +35,7 @@
 #include "core/photo/prefetcher.h"
 
 #include <QApplication>
+#include <QColorSpace>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -637,6 +639,42 @@ void caseEdit(Context &c, Framzo &window)
     const auto [w, p2] = alternate(c.runs, inWindow, peer);
     addRow(QStringLiteral("  invert in the window (with display copy)"), w, p2, 0);
     closeAll(window);
+}
+
+// The display copy of a photo recorded in Adobe RGB put into the colours of
+// an sRGB screen, against the making of that copy (decode and scale).
+void caseColour(Context &c)
+{
+    const QSize workspace(1280, 1024);
+    for (const auto &[path, label] : {std::pair{c.data.alone, QStringLiteral("24 MP")},
+                                      std::pair{c.data.big, QStringLiteral("50 MP")}}) {
+        displaycopy::Copy copy = displaycopy::make(path, workspace, false);
+        if (!copy.ok)
+            qFatal("framzo_bench: no display copy of %s", qPrintable(path));
+        QImage tagged = copy.copy;
+        tagged.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
+        auto framzo = [&] {
+            QImage img = tagged.copy();
+            QElapsedTimer t;
+            t.start();
+            if (!colourmanage::convert(img))
+                qFatal("framzo_bench: the copy was not converted");
+            return msSince(t);
+        };
+        // The photo is untagged: its copy is made without a conversion.
+        auto peer = [&] {
+            QElapsedTimer t;
+            t.start();
+            copy = displaycopy::make(path, workspace, false);
+            return msSince(t);
+        };
+        const auto [f, p] = alternate(c.runs, framzo, peer);
+        addRow(QStringLiteral("colour: %1 display copy %2x%3 to sRGB, vs the copy")
+                   .arg(label)
+                   .arg(tagged.width())
+                   .arg(tagged.height()),
+               f, p, 0.3);
+    }
 }
 
 void caseCapture(Context &c)
@@ -1258,7 +1296,7 @@ int main(int argc, char **argv)
             only = args.at(++i).split(QLatin1Char(','));
         else {
             std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only "
-                                 "open,step,burst,edit,capture,turn,gallery,modern,list,memory,screen,heic,raw]\n");
+                                 "open,step,burst,edit,capture,colour,turn,gallery,modern,list,memory,screen,heic,raw]\n");
             return 2;
         }
     }
@@ -1315,6 +1353,8 @@ int main(int argc, char **argv)
     }
     if (wanted("capture"))
         caseCapture(c);
+    if (wanted("colour"))
+        caseColour(c);
     if (wanted("gallery"))
         caseGallery(c);
     if (wanted("modern"))

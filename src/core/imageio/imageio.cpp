@@ -115,6 +115,19 @@ bool readJpeg(const QString &path, JpegFile &file)
     return true;
 }
 
+// The colour space of the file's ICC profile on its picture (or on the
+// camera's thumbnail, recorded in the same colours), so that what is drawn
+// of it is converted from there.
+void tagProfile(QImage &image, const Metadata &meta)
+{
+    const QByteArray icc = meta.iccProfile();
+    if (icc.isEmpty())
+        return;
+    const QColorSpace space = QColorSpace::fromIccProfile(icc);
+    if (space.isValid())
+        image.setColorSpace(space);
+}
+
 // The picture of a JPEG file at 1/reduction, upright, with the resolution
 // the file states and its colour profile; the full size goes into memory
 // the system may back with large pages. Null when it cannot be decoded.
@@ -143,12 +156,7 @@ QImage decodeJpeg(const JpegFile &file, int reduction)
         image.setDotsPerMeterX(dpm.width());
         image.setDotsPerMeterY(dpm.height());
     }
-    const QByteArray icc = file.meta.iccProfile();
-    if (!icc.isEmpty()) {
-        const QColorSpace space = QColorSpace::fromIccProfile(icc);
-        if (space.isValid())
-            image.setColorSpace(space);
-    }
+    tagProfile(image, file.meta);
     return image;
 }
 
@@ -185,6 +193,7 @@ QImage exifThumbnail(const JpegFile &file, const QSize &atLeast)
     QImage image(header.size, jpegreader::formatOf(header.colours));
     if (image.isNull() || !jpegreader::decodeInto(data, bytes.size(), header, image))
         return {};
+    tagProfile(image, file.meta);
     return oriented(std::move(image), file.orientation);
 }
 

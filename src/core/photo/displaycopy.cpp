@@ -1,5 +1,6 @@
 #include "core/photo/displaycopy.h"
 
+#include "core/imageio/colourmanage.h"
 #include "core/imageio/imageio.h"
 #include "core/imageio/rawreader.h"
 
@@ -40,6 +41,13 @@ QImage scaled(const QImage &image, const QSize &size)
     return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+QImage shown(const QImage &image, const QSize &size)
+{
+    QImage copy = scaled(image, size);
+    colourmanage::toDisplay(copy);
+    return copy;
+}
+
 bool fromReduced(const QByteArray &format)
 {
     return format == "jpeg" || format == "raw";
@@ -74,7 +82,10 @@ Copy make(const QString &path, const QSize &workspace, bool keepFull)
         return c;
     c.depth = c.format == "raw" ? rawreader::kDepth : decoded.depth();
     c.dotsPerMeter = QSize(decoded.dotsPerMeterX(), decoded.dotsPerMeterY());
+    // Only the copy is converted for the screen; the full image keeps the
+    // file's numbers.
     c.copy = scaled(decoded, copySize(c.fullSize, workspace));
+    c.colours = colourmanage::toDisplay(c.copy);
     if (!full.isNull())
         c.full = std::move(full);
     else if (keepFull && !fromReduced(c.format))

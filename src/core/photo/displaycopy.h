@@ -30,6 +30,11 @@ QSize copySize(const QSize &imageSize, const QSize &workspace);
 // image (full size or a reduced decode) smoothly scaled to size.
 QImage scaled(const QImage &image, const QSize &size);
 
+// What is drawn of image at size: scaled, then put into the screen's colours
+// (colourmanage::toDisplay). image itself is never converted: cuts and saves
+// are made from it.
+QImage shown(const QImage &image, const QSize &size);
+
 struct Copy
 {
     QString path;
@@ -41,6 +46,7 @@ struct Copy
     QSize dotsPerMeter;  // the resolution of the full decode
     QImage full;         // with keepFull, the full image of a format decoded whole anyway
     FileStamp stamp;     // the file as it was while it was read
+    quint64 colours = 0; // colourmanage::displayGeneration() the copy was converted under
 };
 
 // Whether the copy of a photo in this format (Qt's name, as imageio::detect

@@ -1,5 +1,6 @@
 #include "core/photo/photoloader.h"
 
+#include "core/imageio/colourmanage.h"
 #include "core/imageio/imageio.h"
 #include "core/base/jobs.h"
 #include "core/photo/prefetcher.h"
@@ -156,9 +157,11 @@ void PhotoLoader::displayDone(const std::shared_ptr<Job> &job)
         startDisplay();
         return;
     }
-    if (job->ahead && (!copy.ok || FileStamp::of(copy.path) != copy.stamp)) {
+    if (job->ahead
+        && (!copy.ok || FileStamp::of(copy.path) != copy.stamp
+            || copy.colours != colourmanage::displayGeneration())) {
         // Made ahead from a file that has changed since, or could not be
-        // made then: made again now.
+        // made then, or in colours since turned off or on: made again now.
         startDisplay();
         return;
     }
@@ -218,7 +221,7 @@ void PhotoLoader::refine(const QImage &image)
     const QString path = mPath;
     const quint64 generation = mGeneration;
     auto exact = jobs::start(jobs::Lane::Shared, [image, workspace = mWorkspace](const jobs::Progress &) {
-        return displaycopy::scaled(image, displaycopy::copySize(image.size(), workspace));
+        return displaycopy::shown(image, displaycopy::copySize(image.size(), workspace));
     });
     jobs::watch(exact, this, [this, path, generation](const QImage &copy) {
         if (generation == mGeneration)

@@ -2,12 +2,14 @@
 
 #include "core/base/pathutil.h"
 #include "core/base/settingsstore.h"
+#include "core/imageio/colourmanage.h"
 #include "core/imageio/imageio.h"
 #include "core/photo/photo.h"
 #include "ui/app/cutbar.h"
 #include "ui/app/helpview.h"
 #include "ui/app/imagewindows.h"
 #include "ui/app/mainsettings.h"
+#include "ui/app/screenprofile.h"
 #include "ui/browse/browsebar.h"
 #include "ui/forms/dialogs.h"
 #include "ui/forms/uiabout.h"
@@ -79,6 +81,9 @@ Framzo::Framzo(QWidget *parent) : UiFramzo(parent)
     setGeometry(g.x(), g.y(), 800, 600);
 
     loadSettings();
+    // Read once: what a colour manager publishes at login.
+    mScreenProfile = screenprofile::read();
+    colourmanage::setDisplay(mpColourManage->isChecked(), mScreenProfile);
     updateActions();
 }
 
@@ -125,6 +130,7 @@ void Framzo::createConnections()
     // The keypad's Enter, as for Return.
     connect(key(QKeySequence(Qt::SHIFT | Qt::Key_Enter)), &QShortcut::activated, this, &Framzo::cutAndNext);
     connect(mpJpegQuality, &QAction::triggered, this, &Framzo::askJpegQuality);
+    connect(mpColourManage, &QAction::toggled, this, &Framzo::setColourManaged);
     connect(mpWorkspace, &QMdiArea::subWindowActivated, this, [this] {
         updateActions();
         showCutReadout();
@@ -175,6 +181,15 @@ CutSettings Framzo::cutSettings() const
 }
 
 // ---- settings ---------------------------------------------------------------
+
+void Framzo::setColourManaged(bool on)
+{
+    colourmanage::setDisplay(on, mScreenProfile);
+    // What is on screen is drawn again; copies made ahead in the other
+    // colours are made again when they are asked for.
+    for (Picture *pic : imagewindows::all(mpWorkspace))
+        pic->refreshView();
+}
 
 void Framzo::loadSettings()
 {

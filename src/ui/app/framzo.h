@@ -93,6 +93,9 @@ private slots:
     void tile();
     void browse();
     void askJpegQuality();
+    // The View menu's "Colour management": photos drawn in the screen's
+    // colours, or with the numbers of their files.
+    void setColourManaged(bool on);
     // Shift+Return: cuts as capture() does, opens nothing, says what was
     // written where, and shows the next photo of the folder.
     void cutAndNext();
@@ -151,4 +154,5 @@ private:
     QLabel *mCutReadout = nullptr;
     // The Browse dock's width as stored; 0 when none is.
     int mBrowseWidth = 0;
+    QByteArray mScreenProfile; // the screen's ICC profile; empty: sRGB
 };

@@ -48,6 +48,7 @@ MainSettings MainSettings::load(QSettings &s, UiFramzo &form, CutBar &bar)
     const int quality = s.value(QStringLiteral("/JpegQuality"), 0).toInt();
     m.jpegQuality = quality >= 1 && quality <= 100 ? quality : 0;
     m.browseWidth = qMax(0, s.value(QStringLiteral("/BrowseWidth"), 0).toInt());
+    form.mpColourManage->setChecked(s.value(QStringLiteral("/ColourManagement"), true).toBool());
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/CutSettings"));
@@ -71,6 +72,7 @@ void MainSettings::save(QSettings &s, const UiFramzo &form, const CutBar &bar) c
     s.setValue(QStringLiteral("/JpegQuality"), jpegQuality);
     if (browseWidth > 0)
         s.setValue(QStringLiteral("/BrowseWidth"), browseWidth);
+    s.setValue(QStringLiteral("/ColourManagement"), form.mpColourManage->isChecked());
     const bool maximised = form.isMaximized();
     s.setValue(QStringLiteral("/Maximized"), maximised);
     if (!maximised) {

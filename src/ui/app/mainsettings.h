@@ -1,7 +1,7 @@
 #pragma once
 // What the main window keeps in the settings store between runs: its
 // folders, its geometry, the JPEG quality, the Browse dock's width, which
-// bars show, Keep Earlier Cuts and the Cut bar's own part. Same
+// bars show, Keep Earlier Cuts, colour management and the Cut bar's own part. Same
 // organisation, product, groups and keys as always.
 
 #include <QString>

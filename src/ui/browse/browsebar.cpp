@@ -2,6 +2,7 @@
 
 #include "ui/browse/browseitem.h"
 #include "ui/forms/uiframzo.h"
+#include "core/imageio/colourmanage.h"
 #include "core/imageio/formats.h"
 #include "core/imageio/imageio.h"
 #include "core/base/jobs.h"
@@ -363,6 +364,7 @@ void BrowseBar::select(QTreeWidgetItem *item)
         const QSize target = imageio::scaleMin(p.fullSize, bound);
         if (!reduced.isNull() && !target.isEmpty())
             p.image = reduced.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        colourmanage::toDisplay(p.image);
         return p;
     });
     jobs::watch(preview, this, [this, selection](const Preview &p) {

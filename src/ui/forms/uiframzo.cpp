@@ -113,6 +113,9 @@ void UiFramzo::createActions()
     mpCutNext = makeAction(this, "mpCutNext");
     mpKeepCuts = makeAction(this, "mpKeepCuts");
     mpKeepCuts->setCheckable(true);
+    mpColourManage = makeAction(this, "mpColourManage");
+    mpColourManage->setCheckable(true);
+    mpColourManage->setChecked(true);
     mpUndo = makeAction(this, "mpUndo");
     mpRedo = makeAction(this, "mpRedo");
     for (QAction *a : {mpShowFile, mpShowEdit, mpShowCut}) {
@@ -286,6 +289,7 @@ void UiFramzo::createMenus()
     addMenu(2, {mpGetPath, mpSave, mpSaveAs, mpDelete, nullptr, mpQuit});
     addMenu(3, {mpUndo, mpRedo, nullptr, mpRot270, mpRot90, nullptr, mpGenerate, mpCutNext, mpChooseTarget,
                 mpKeepCuts});
+    addMenu(7, {mpColourManage});
     addMenu(4, {mpHtml, nullptr, mpShowFile, mpShowEdit, mpShowCut});
     addMenu(5, {mpCascade, mpTile});
     // Help first, then About: F1 reaches the help pages from the menu.
@@ -334,6 +338,9 @@ void UiFramzo::actionTexts()
     set(mpChooseTarget, tr("Choose Target"), {}, {}, QKeySequence());
     set(mpKeepCuts, tr("Keep Earlier Cuts"), {},
         tr("a cut of the same name as an earlier one is written as name_1, name_2, ..."), QKeySequence());
+    set(mpColourManage, tr("Colour management"), {},
+        tr("photos are shown converted from their colour profile to the screen's; cuts and saves never are"),
+        QKeySequence());
     set(mpUndo, tr("Undo"), tr("&Undo"), tr("Undo the last edit (Ctrl+Z)"), QKeySequence(tr("Ctrl+Z")));
     set(mpRedo, tr("Redo"), tr("&Redo"), tr("Redo the edit undone last (Ctrl+Shift+Z, Ctrl+Y)"),
         QKeySequence(tr("Ctrl+Shift+Z")));
@@ -390,8 +397,8 @@ void UiFramzo::languageChange()
     mpLabelSize->setText(tr("Size:"));
     mpLabelType->setText(tr("Type:"));
 
-    static const char *const titles[] = {"&File", "&Edit", "&Tools", "&Window", "&Help"};
-    for (int id = 2; id <= 6; ++id)
+    static const char *const titles[] = {"&File", "&Edit", "&Tools", "&Window", "&Help", "&View"};
+    for (int id = 2; id <= 7; ++id)
         if (QMenu *m = menuById(id))
             m->setTitle(tr(titles[id - 2]));
 }

@@ -47,6 +47,9 @@ public:
     QAction *mpCutNext;
     // Checkable: a cut never replaces an earlier one of the same name.
     QAction *mpKeepCuts;
+    // Checkable, on by default: photos are drawn converted from their colour
+    // profile to the screen's.
+    QAction *mpColourManage;
     // Undo and Redo of the active image window's edits.
     QAction *mpUndo;
     QAction *mpRedo;

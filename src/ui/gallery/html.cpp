@@ -4,6 +4,7 @@
 #include "ui/forms/dialogs.h"
 #include "core/gallery/galleryrunner.h"
 #include "core/gallery/gallerysettings.h"
+#include "core/imageio/colourmanage.h"
 #include "core/imageio/formats.h"
 #include "core/imageio/imageio.h"
 #include "core/base/jobs.h"
@@ -30,7 +31,7 @@ const QSize kIconBox(64, 64);
 
 // An image's icon for the folder view: the camera's EXIF thumbnail where a
 // JPEG has one that fits, else a reduced decode (a JPEG never builds the
-// full image), then the thumbnail rule to fit 64 by 64. Null when the file is
+// full image), then the thumbnail rule to fit 64 by 64, in the screen's colours. Null when the file is
 // not a readable image.
 QImage folderIcon(const QString &path)
 {
@@ -41,7 +42,9 @@ QImage folderIcon(const QString &path)
     const QSize size = imageio::scaleMin(full.isValid() ? full : reduced.size(), kIconBox);
     if (size.isEmpty())
         return {};
-    return reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    QImage icon = reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    colourmanage::toDisplay(icon);
+    return icon;
 }
 
 } // namespace

@@ -260,7 +260,7 @@ void Picture::refreshView()
     finish();
     const QImage &image = mPhoto->image();
     const QSize size = image.size();
-    const QImage copy = displaycopy::scaled(image, displaycopy::copySize(size, workspaceSize()));
+    const QImage copy = displaycopy::shown(image, displaycopy::copySize(size, workspaceSize()));
     if (!layOut(size, copy, mPhoto->path()))
         return;
     mCopyFromImage = true;
