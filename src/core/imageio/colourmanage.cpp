@@ -96,6 +96,17 @@ Display currentDisplay()
 
 } // namespace
 
+bool opens(const QByteArray &icc)
+{
+    if (icc.isEmpty())
+        return false;
+    cmsHPROFILE profile = openProfile(icc);
+    if (!profile)
+        return false;
+    cmsCloseProfile(profile);
+    return true;
+}
+
 bool convert(QImage &image, const QByteArray &target)
 {
     if (image.isNull())

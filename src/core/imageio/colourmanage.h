@@ -23,6 +23,9 @@ namespace colourmanage {
 // false returned, when the image is null, already in target's colours (an
 // sRGB photo on an sRGB screen), or either profile cannot be used.
 bool convert(QImage &image, const QByteArray &target = {});
+// Whether icc is an ICC profile Little CMS can open (junk is not).
+bool opens(const QByteArray &icc);
+
 // The same into a copy; image is left as it is.
 QImage converted(const QImage &image, const QByteArray &target = {});
 

@@ -1,13 +1,12 @@
 #include "core/imageio/metadata.h"
 
+#include "core/imageio/colourmanage.h"
 #include "core/imageio/heifreader.h"
 #include "core/imageio/jxlreader.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-
-#include <lcms2.h>
 
 #include <set>
 #include <string>
@@ -216,13 +215,7 @@ constexpr int kMaxIccBytes = 1 << 20;
 // field filled with something else) is not carried into what we write.
 bool realProfile(const QByteArray &icc)
 {
-    if (icc.size() < 128 || icc.size() > kMaxIccBytes)
-        return false;
-    cmsHPROFILE profile = cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size()));
-    if (!profile)
-        return false;
-    cmsCloseProfile(profile);
-    return true;
+    return icc.size() >= 128 && icc.size() <= kMaxIccBytes && colourmanage::opens(icc);
 }
 
 QByteArray checkedProfile(const QByteArray &icc)
