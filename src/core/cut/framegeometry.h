@@ -59,4 +59,9 @@ QString readout(QSize pixels, int dotsPerMeterX, int dotsPerMeterY);
 QString tooSmall(const QString &widthText, const QString &heightText, QSize needed, int dotsPerMeterX,
                  int dotsPerMeterY, QSize photo);
 
+// Why Cut and Next passes a photo over: "IMG_0404.jpg: 1680 x 1050 is
+// smaller than 13 x 9 cm at 300 dpi (1535 x 1063); skipped".
+QString skipped(const QString &fileName, QSize photo, const QString &widthText, const QString &heightText,
+                QSize needed, int dotsPerMeterX, int dotsPerMeterY);
+
 } // namespace framegeometry
