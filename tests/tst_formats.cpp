@@ -433,7 +433,7 @@ private slots:
         // The folder tree.
         {
             UiFramzo form;
-            BrowseBar bar(&form, "Browse");
+            BrowseBar bar(&form);
             bar.openPath(folder);
             QTreeWidgetItem *item = bar.computerItem()->child(0);
             for (const QString &part : folder.split(QLatin1Char('/'), Qt::SkipEmptyParts))
