@@ -810,9 +810,12 @@ private slots:
         const int near = cut.isValid() ? 1 : 1 + 1800 / canvasSize(pic).width();
         QVERIFY(qAbs(rect.center().x() - 900) <= near && qAbs(rect.center().y() - 600) <= near);
 
+        // Named after the print size when asked to.
+        const bool named = how == "9 x 13 cm";
+        main->mpSizeInNames->setChecked(named);
         main->mpCutNext->trigger();
         QVERIFY(testutil::settle(*main));
-        QCOMPARE(writtenSize(mCutDir + "/a.png"), rect.size());
+        QCOMPARE(writtenSize(mCutDir + (named ? "/a_13x9.png" : "/a.png")), rect.size());
     }
 
     void cutAndNextSkipsPhotosTooSmall()
@@ -1002,6 +1005,10 @@ private slots:
         QTest::newRow("minus") << int(Qt::Key_Minus) << false << 1 << QRect(56, 44, 117, 81);
         QTest::newRow("plus up to the canvas") << int(Qt::Key_Plus) << true << 40 << QRect(0, 0, 390, 270);
         QTest::newRow("minus down to one step") << int(Qt::Key_Minus) << false << 40 << QRect(104, 76, 13, 9);
+        // Ten steps with Shift; C puts it in the middle.
+        QTest::newRow("shift+minus") << int(Qt::Key_Minus) << true << 1 << QRect(108, 80, 13, 9);
+        QTest::newRow("underscore") << int(Qt::Key_Underscore) << true << 1 << QRect(108, 80, 13, 9);
+        QTest::newRow("C") << int(Qt::Key_C) << false << 1 << QRect(133, 103, 130, 90);
         // O turns it: 9 : 13 at the same share of the largest frame.
         QTest::newRow("O") << int(Qt::Key_O) << false << 1 << QRect(63, 40, 63, 91);
     }
