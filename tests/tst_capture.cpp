@@ -340,7 +340,7 @@ private slots:
         QTest::addColumn<QSize>("photo");
         QTest::addColumn<QSize>("expected"); // (0, 0): nothing is written
         QTest::addColumn<QString>("readout");
-        const QString cut = QStringLiteral("Cut: 1791 x 1240 pixels = 13.0 x 9.0 cm at 350 dpi");
+        const QString cut = QStringLiteral("Cut: 1240 x 1791 pixels = 9.0 x 13.0 cm at 350 dpi");
         QTest::newRow("small window") << QSize(640, 480) << QSize(2400, 1800) << QSize(1791, 1240) << cut;
         QTest::newRow("large window") << QSize(1280, 1000) << QSize(2400, 1800) << QSize(1791, 1240) << cut;
         QTest::newRow("photo too small")
@@ -418,10 +418,10 @@ private slots:
         QCOMPARE(cut.height(), qRound(cut.width() * 9.0 / 13));
         // The readout said what was written.
         QCOMPARE(readout, QStringLiteral("Cut: %1 x %2 pixels = %3 x %4 cm at 72 dpi")
-                              .arg(cut.width())
                               .arg(cut.height())
-                              .arg(cut.width() / 28.35, 0, 'f', 1)
-                              .arg(cut.height() / 28.35, 0, 'f', 1));
+                              .arg(cut.width())
+                              .arg(cut.height() / 28.35, 0, 'f', 1)
+                              .arg(cut.width() / 28.35, 0, 'f', 1));
     }
 
     void anotherImagePutsTheFrameBackOnIt_data()

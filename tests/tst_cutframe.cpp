@@ -193,9 +193,9 @@ private slots:
         // round(13 x dots per cm) by round(9 x dots per cm) pixels whatever
         // the scale.
         const struct { int dpm; QSize size; const char *text; } sizes[] = {
-            {2835, {369, 255}, "Cut: 369 x 255 pixels = 13.0 x 9.0 cm at 72 dpi"},
-            {11811, {1535, 1063}, "Cut: 1535 x 1063 pixels = 13.0 x 9.0 cm at 300 dpi"},
-            {13780, {1791, 1240}, "Cut: 1791 x 1240 pixels = 13.0 x 9.0 cm at 350 dpi"},
+            {2835, {369, 255}, "Cut: 255 x 369 pixels = 9.0 x 13.0 cm at 72 dpi"},
+            {11811, {1535, 1063}, "Cut: 1063 x 1535 pixels = 9.0 x 13.0 cm at 300 dpi"},
+            {13780, {1791, 1240}, "Cut: 1240 x 1791 pixels = 9.0 x 13.0 cm at 350 dpi"},
         };
         const struct { const char *name; QSize canvas; } scales[] = {
             {"large window", {1196, 670}}, {"small window", {796, 444}}, {"tiny window", {396, 219}}};

@@ -101,13 +101,15 @@ Orientation opposite(Orientation o)
 
 QString readout(QSize pixels, int dotsPerMeterX, int dotsPerMeterY)
 {
+    // Height first, as the Cut bar's fields and its list of print sizes
+    // name them ("9 x 13 cm").
     if (dotsPerMeterX <= 0 || dotsPerMeterY <= 0)
-        return QObject::tr("Cut: %1 x %2 pixels").arg(pixels.width()).arg(pixels.height());
+        return QObject::tr("Cut: %1 x %2 pixels").arg(pixels.height()).arg(pixels.width());
     return QObject::tr("Cut: %1 x %2 pixels = %3 x %4 cm at %5 dpi")
-        .arg(pixels.width())
         .arg(pixels.height())
-        .arg(pixels.width() * 100.0 / dotsPerMeterX, 0, 'f', 1)
+        .arg(pixels.width())
         .arg(pixels.height() * 100.0 / dotsPerMeterY, 0, 'f', 1)
+        .arg(pixels.width() * 100.0 / dotsPerMeterX, 0, 'f', 1)
         .arg(resolution::dpiText(dotsPerMeterX, dotsPerMeterY));
 }
 

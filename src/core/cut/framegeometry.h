@@ -50,8 +50,9 @@ Orientation orientationOf(const QString &widthText, const QString &heightText);
 // Landscape for Portrait and the other way round; None stays None.
 Orientation opposite(Orientation o);
 
-// What Return would write: "Cut: 1791 x 1240 pixels = 13.0 x 9.0 cm at
-// 350 dpi" (just the pixels when the resolution is unknown).
+// What Return would write, height first as the Cut bar's fields: "Cut:
+// 1240 x 1791 pixels = 9.0 x 13.0 cm at 350 dpi" (just the pixels when the
+// resolution is unknown).
 QString readout(QSize pixels, int dotsPerMeterX, int dotsPerMeterY);
 
 // Why a centimetre frame cannot be laid: "13 x 9 cm needs 1791 x 1240

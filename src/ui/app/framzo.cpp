@@ -431,13 +431,16 @@ bool Framzo::eventFilter(QObject *watched, QEvent *event)
         }
         // The keys that cut are the image's and the Cut bar fields': in the
         // folder tree Return opens the photo selected, elsewhere it does
-        // what it does there. Accepted, the key goes on to that widget.
+        // what it does there. Accepted, the key goes on to that widget. The
+        // event climbs from the focus widget through its parents: the focus
+        // widget decides.
         if (auto *key = static_cast<QKeyEvent *>(event); watched->isWidgetType()) {
             const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
             const bool enter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
                 && (mods == Qt::NoModifier || mods == Qt::ShiftModifier);
             const bool altC = key->key() == Qt::Key_C && mods == Qt::AltModifier;
-            if ((enter || altC) && !cutsFrom(static_cast<QWidget *>(watched)))
+            QWidget *focus = QApplication::focusWidget();
+            if ((enter || altC) && !cutsFrom(focus ? focus : static_cast<QWidget *>(watched)))
                 event->accept();
         }
         break;
