@@ -481,18 +481,21 @@ private slots:
     {
         // Photos the frame steps through one after another, each "w x h @ dpi";
         // "auto" turns the numbers to each photo.
+        QTest::addColumn<QString>("start"); // where C centres the frame
         QTest::addColumn<QStringList>("photos");
-        QTest::newRow("to 300 dpi, same shape") << QStringList{"5616x3744@300"};
-        QTest::newRow("to a portrait at 240 dpi") << QStringList{"3000x4500@240"};
+        const QString first = QStringLiteral("5640x3172@350");
+        QTest::newRow("to 300 dpi, same shape") << first << QStringList{"5616x3744@300"};
+        QTest::newRow("to a portrait at 240 dpi") << first << QStringList{"3000x4500@240"};
         QTest::newRow("through 72 dpi and a square")
-            << QStringList{"1500x1000@72", "4000x4000@300", "6000x4000@350"};
+            << first << QStringList{"1500x1000@72", "4000x4000@300", "6000x4000@350"};
         QTest::newRow("past a photo too small, back to a large one")
-            << QStringList{"1680x1050@300", "1200x800@350", "4500x3000@240"};
-        QTest::newRow("a panorama and a tall one at 350")
-            << QStringList{"9000x2000@350", "2000x9000@350"};
+            << first << QStringList{"1680x1050@300", "1200x800@350", "4500x3000@240"};
+        QTest::newRow("a panorama and a tall one at 350") << first << QStringList{"9000x2000@350", "2000x9000@350"};
+        QTest::newRow("centred on a photo too small") << "1200x800@350" << QStringList{"4000x3000@350"};
     }
     void centimetreFrameStaysCentred()
     {
+        QFETCH(QString, start);
         QFETCH(QStringList, photos);
         auto parse = [](const QString &text) {
             const QStringList parts = text.split(QRegularExpression(QStringLiteral("[x@]")));
@@ -505,7 +508,7 @@ private slots:
             return on;
         };
         CutFrame::Settings s = centimetres("13", "9");
-        CutFrame::Surface on = parse(QStringLiteral("5640x3172@350"));
+        CutFrame::Surface on = parse(start);
         CutFrame f;
         QVERIFY(f.centre(s, on));
         for (const QString &photo : std::as_const(photos)) {

@@ -144,24 +144,24 @@ bool CutFrame::centre(const Settings &settings, const Surface &surface)
 {
     if (!shown || moving || resizing || surface.canvas.isEmpty())
         return false;
-    if (!mLaid || frameWidth <= 0 || frameHeight <= 0) {
-        if (settings.useDpi && !mLaid) {
-            // A centimetre frame needs no drag to get its size.
-            mLaid = true;
-            fit(settings, surface);
-            mRoomX = mRoomY = 0.5;
-            placeInRoom(frameWidth, frameHeight, surface.canvas);
-            return true;
-        }
+    const QRectF before = itemRect;
+    const QRect cutBefore = imageRect(surface);
+    const bool wasLaid = mLaid;
+    if (settings.useDpi) {
+        // A centimetre frame needs no drag to get its size; on a photo too
+        // small for it, it waits in the middle for the next one.
+        mLaid = true;
+        fit(settings, surface);
+        if (!mLaid)
+            return wasLaid; // size fields that give no number: nothing to lay
+    } else if (!mLaid || frameWidth <= 0 || frameHeight <= 0) {
         nudge(0, 0, settings, surface); // the first size, as a first drag gives it
         if (frameWidth <= 0 || frameHeight <= 0)
             return false;
     }
-    const QRectF before = itemRect;
-    const QRect cutBefore = imageRect(surface);
     mRoomX = mRoomY = 0.5;
     placeInRoom(frameWidth, frameHeight, surface.canvas);
-    return itemRect != before || imageRect(surface) != cutBefore;
+    return !wasLaid || itemRect != before || imageRect(surface) != cutBefore;
 }
 
 bool CutFrame::move(int px, int py, const Settings &settings, const Surface &surface)
