@@ -4,6 +4,7 @@
 #include "ui/forms/elidedlabel.h"
 #include "ui/forms/uiframzo.h"
 #include "ui/images/mimesourcefactory.h"
+#include "ui/picture/picture.h"
 #include "testutil.h"
 #include "testwindow.h"
 
@@ -617,6 +618,60 @@ private slots:
             QCOMPARE(pm.toImage().pixelColor(0, 0).alpha(), 0);
         }
         QVERIFY(lone.dirOpenPixmap().toImage() != lone.dirClosedPixmap().toImage());
+    }
+
+    void returnInTheTreeOpensAndNeverCuts_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+        QTest::newRow("Shift+Return") << int(Qt::Key_Return) << int(Qt::ShiftModifier);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    }
+    void returnInTheTreeOpensAndNeverCuts()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        const QString folder = work() + "/photos";
+        const QString cuts = work() + "/cuts";
+        QVERIFY(mkpath(folder + "/inner") && mkpath(cuts));
+        QVERIFY(testutil::writeImage(folder + "/a.jpg", 64, 48, "jpeg"));
+        QVERIFY(testutil::writeImage(folder + "/b.jpg", 64, 48, "jpeg"));
+        Framzo w;
+        w.resize(1000, 800);
+        w.capturePath = cuts;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.newChildWin(folder + "/a.jpg");
+        QVERIFY(w.activePicture() && testutil::waitLoaded(w.activePicture()));
+        w.activePicture()->centreFrame(); // a frame that Return would cut
+        w.mLastPath = folder;
+        w.mpGetPath->trigger();
+        QVERIFY(w.mpBrowseBar && w.mpBrowseDock->isVisible());
+        QTreeWidgetItem *dir = w.mpBrowseBar->computerItem()->child(0);
+        for (const QString &part : folder.split('/', Qt::SkipEmptyParts))
+            dir = childNamed(dir, part);
+        QVERIFY(dir);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.mpTree->setFocus();
+        auto press = [&](QTreeWidgetItem *item) {
+            w.mpTree->setCurrentItem(item);
+            QTest::keyClick(w.mpTree, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        };
+
+        // A folder opens and closes.
+        QTreeWidgetItem *inner = childNamed(dir, "inner");
+        press(inner);
+        QVERIFY(inner->isExpanded());
+        press(inner);
+        QVERIFY(!inner->isExpanded());
+        // A photo opens in a window of its own; nothing is cut.
+        press(childNamed(dir, "b.jpg"));
+        const QList<QMdiSubWindow *> windows = w.mpWorkspace->subWindowList();
+        QCOMPARE(windows.size(), 2);
+        QCOMPARE(qobject_cast<Picture *>(w.mpWorkspace->activeSubWindow()->widget())->path(), folder + "/b.jpg");
+        QVERIFY(testutil::settle(w));
+        QCOMPARE(QDir(cuts).entryList(QDir::Files), QStringList());
     }
 
     void mainWindowOpensDoubleClickedImage()

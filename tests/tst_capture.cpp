@@ -1,6 +1,7 @@
 // Capture as the user does it: a real main window and image window, the
 // frame dragged on the view, the Cut action, and the file that comes out.
 #include "ui/app/framzo.h"
+#include "core/base/pathutil.h"
 #include "core/imageio/imageio.h"
 #include "core/imageio/imagewrite.h"
 #include "ui/images/mimesourcefactory.h"
@@ -339,7 +340,7 @@ private slots:
         QTest::addColumn<QSize>("photo");
         QTest::addColumn<QSize>("expected"); // (0, 0): nothing is written
         QTest::addColumn<QString>("readout");
-        const QString cut = QStringLiteral("Cut: 1791 x 1240 pixels = 13.0 x 9.0 cm at 350 dpi");
+        const QString cut = QStringLiteral("Cut: 1240 x 1791 pixels = 9.0 x 13.0 cm at 350 dpi");
         QTest::newRow("small window") << QSize(640, 480) << QSize(2400, 1800) << QSize(1791, 1240) << cut;
         QTest::newRow("large window") << QSize(1280, 1000) << QSize(2400, 1800) << QSize(1791, 1240) << cut;
         QTest::newRow("photo too small")
@@ -417,10 +418,10 @@ private slots:
         QCOMPARE(cut.height(), qRound(cut.width() * 9.0 / 13));
         // The readout said what was written.
         QCOMPARE(readout, QStringLiteral("Cut: %1 x %2 pixels = %3 x %4 cm at 72 dpi")
-                              .arg(cut.width())
                               .arg(cut.height())
-                              .arg(cut.width() / 28.35, 0, 'f', 1)
-                              .arg(cut.height() / 28.35, 0, 'f', 1));
+                              .arg(cut.width())
+                              .arg(cut.height() / 28.35, 0, 'f', 1)
+                              .arg(cut.width() / 28.35, 0, 'f', 1));
     }
 
     void anotherImagePutsTheFrameBackOnIt_data()
@@ -752,6 +753,106 @@ private slots:
         QCOMPARE(windowCount(*main), 1);
     }
 
+    // A photo filled with a gradient, at dpi, saved as a PNG (whose pHYs
+    // chunk holds the resolution).
+    static bool writePhoto(const QString &path, QSize size, int dpi)
+    {
+        QImage img(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+            for (int x = 0; x < size.width(); ++x)
+                line[x] = qRgb(x & 0xff, y & 0xff, (x / 256 + y / 256 * 8) & 0xff);
+        }
+        img.setDotsPerMeterX(qRound(dpi / 0.0254));
+        img.setDotsPerMeterY(qRound(dpi / 0.0254));
+        return img.save(path, "PNG");
+    }
+
+    void presetOrNumbersLayTheFrame_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QSize>("cut"); // of a 1800 x 1200 photo at 300 dpi
+        QTest::newRow("preset 9 x 13 cm") << "9 x 13 cm" << QSize(1535, 1063);
+        QTest::newRow("preset 3 : 2") << "3 : 2" << QSize();
+        QTest::newRow("typed 10 x 15 cm") << "typed" << QSize(1772, 1181);
+    }
+    void presetOrNumbersLayTheFrame()
+    {
+        QFETCH(QString, how);
+        QFETCH(QSize, cut);
+        QVERIFY(writePhoto(mSrcDir + "/a.png", QSize(1800, 1200), 300));
+        auto main = openOn(mSrcDir + "/a.png");
+        QVERIFY(main);
+        Picture *pic = main->activePicture();
+        QVERIFY(!pic->frameState().laid());
+        if (how == "typed") {
+            main->mpFree->setChecked(false);
+            main->mpFit->setChecked(true);
+            // Typed one key at a time: the frame follows until it is moved.
+            for (const char *text : {"1", "10"})
+                main->mpHeight->setText(QString::fromLatin1(text));
+            for (const char *text : {"1", "15"})
+                main->mpWidth->setText(QString::fromLatin1(text));
+        } else {
+            const int index = main->mpPresets->findText(how);
+            QVERIFY(index > 0);
+            main->mpPresets->setCurrentIndex(index);
+            emit main->mpPresets->activated(index);
+        }
+        QVERIFY(pic->frameState().laid());
+        const QRect rect = expectedRect(pic);
+        QVERIFY(!rect.isEmpty());
+        if (cut.isValid())
+            QCOMPARE(rect.size(), cut);
+        else // the largest 3 : 2 inside the canvas
+            QVERIFY(rect.width() > 1700 && qAbs(rect.width() * 2 - rect.height() * 3) <= 3);
+        // Centred: centimetres to the image pixel, a ratio to the canvas unit.
+        const int near = cut.isValid() ? 1 : 1 + 1800 / canvasSize(pic).width();
+        QVERIFY(qAbs(rect.center().x() - 900) <= near && qAbs(rect.center().y() - 600) <= near);
+
+        // Named after the print size when asked to.
+        const bool named = how == "9 x 13 cm";
+        main->mpSizeInNames->setChecked(named);
+        main->mpCutNext->trigger();
+        QVERIFY(testutil::settle(*main));
+        QCOMPARE(writtenSize(mCutDir + (named ? "/a_13x9.png" : "/a.png")), rect.size());
+    }
+
+    void cutAndNextSkipsPhotosTooSmall()
+    {
+        QVERIFY(writePhoto(mSrcDir + "/IMG_0403.png", QSize(1800, 1200), 300));
+        QVERIFY(writePhoto(mSrcDir + "/IMG_0404.png", QSize(1680, 1050), 300));
+        QVERIFY(writePhoto(mSrcDir + "/IMG_0405.png", QSize(1600, 1100), 300));
+        auto main = openOn(mSrcDir + "/IMG_0403.png");
+        QVERIFY(main);
+        Picture *pic = main->activePicture();
+        const int index = main->mpPresets->findText("9 x 13 cm");
+        emit main->mpPresets->activated(index);
+        QVERIFY(pic->frameState().laid());
+
+        const QString cuts = pathutil::homeAsTilde(mCutDir);
+        const QStringList messages = {
+            "Cut 1535 x 1063 written to " + cuts + "/IMG_0403.png",
+            "IMG_0404.png: 1680 x 1050 is smaller than 13 x 9 cm at 300 dpi (1535 x 1063); skipped",
+            "Cut 1535 x 1063 written to " + cuts + "/IMG_0405.png; this is the last photo of the folder; "
+            "1 photo skipped as too small",
+        };
+        const QStringList shownAfter = {"IMG_0404.png", "IMG_0405.png", "IMG_0405.png"};
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        pic->view()->setFocus();
+        for (int i = 0; i < messages.size(); ++i) {
+            QTest::keyClick(main.get(), Qt::Key_Return, Qt::ShiftModifier);
+            QVERIFY(testutil::settle(*main));
+            QVERIFY(testutil::waitLoaded(pic));
+            QCOMPARE(main->statusBar()->currentMessage(), messages.at(i));
+            QCOMPARE(pic->path(), mSrcDir + "/" + shownAfter.at(i));
+        }
+        QCOMPARE(QDir(mCutDir).entryList(QDir::Files), QStringList({"IMG_0403.png", "IMG_0405.png"}));
+        // Stepping away takes the notice of the last photo with it.
+        main->mpPrev->click();
+        QVERIFY(main->statusBar()->currentMessage().isEmpty());
+    }
+
     void cutAndNextWithoutAFrameGoesNowhere()
     {
         QVERIFY(testutil::writeImage(mSrcDir + "/a.png", 300, 200, "png"));
@@ -904,6 +1005,10 @@ private slots:
         QTest::newRow("minus") << int(Qt::Key_Minus) << false << 1 << QRect(56, 44, 117, 81);
         QTest::newRow("plus up to the canvas") << int(Qt::Key_Plus) << true << 40 << QRect(0, 0, 390, 270);
         QTest::newRow("minus down to one step") << int(Qt::Key_Minus) << false << 40 << QRect(104, 76, 13, 9);
+        // Ten steps with Shift; C puts it in the middle.
+        QTest::newRow("shift+minus") << int(Qt::Key_Minus) << true << 1 << QRect(108, 80, 13, 9);
+        QTest::newRow("underscore") << int(Qt::Key_Underscore) << true << 1 << QRect(108, 80, 13, 9);
+        QTest::newRow("C") << int(Qt::Key_C) << false << 1 << QRect(133, 103, 130, 90);
         // O turns it: 9 : 13 at the same share of the largest frame.
         QTest::newRow("O") << int(Qt::Key_O) << false << 1 << QRect(63, 40, 63, 91);
     }

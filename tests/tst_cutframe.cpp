@@ -193,9 +193,9 @@ private slots:
         // round(13 x dots per cm) by round(9 x dots per cm) pixels whatever
         // the scale.
         const struct { int dpm; QSize size; const char *text; } sizes[] = {
-            {2835, {369, 255}, "Cut: 369 x 255 pixels = 13.0 x 9.0 cm at 72 dpi"},
-            {11811, {1535, 1063}, "Cut: 1535 x 1063 pixels = 13.0 x 9.0 cm at 300 dpi"},
-            {13780, {1791, 1240}, "Cut: 1791 x 1240 pixels = 13.0 x 9.0 cm at 350 dpi"},
+            {2835, {369, 255}, "Cut: 255 x 369 pixels = 9.0 x 13.0 cm at 72 dpi"},
+            {11811, {1535, 1063}, "Cut: 1063 x 1535 pixels = 9.0 x 13.0 cm at 300 dpi"},
+            {13780, {1791, 1240}, "Cut: 1240 x 1791 pixels = 9.0 x 13.0 cm at 350 dpi"},
         };
         const struct { const char *name; QSize canvas; } scales[] = {
             {"large window", {1196, 670}}, {"small window", {796, 444}}, {"tiny window", {396, 219}}};
@@ -278,7 +278,12 @@ private slots:
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<int>("pixels");
         QTest::newRow("13 cm at 350 dpi") << "13" << 13780 << true << 1791;
-        QTest::newRow("half a pixel rounds up") << "2.5" << 3780 << true << 95;
+        // 72 dpi is stored as 2835 dots per metre: 10 cm is 283.46 pixels at
+        // 72 dpi, not 283.5 that rounds up.
+        QTest::newRow("15 cm at 72 dpi") << "15" << 2835 << true << 425;
+        QTest::newRow("10 cm at 72 dpi") << "10" << 2835 << true << 283;
+        QTest::newRow("10 cm at 72 dpi truncated") << "10" << 2834 << true << 283;
+        QTest::newRow("dots per metre of no whole dpi") << "2.5" << 4000 << true << 100;
         QTest::newRow("no resolution") << "13" << 0 << true << 0;
         QTest::newRow("text") << "ab" << 2834 << false << 0;
         QTest::newRow("negative") << "-3" << 2834 << false << 0;
@@ -367,10 +372,11 @@ private slots:
                                              << QRectF(2, 4, 481, 333) << QSize();
         QTest::newRow("13:9, to a panorama") << "ratio" << QSize(6000, 700) << 13780
                                              << QRectF(234, 1, 195, 135) << QSize();
+        // A centimetre frame keeps its place as a ratio frame does: in the corner.
         QTest::newRow("centimetres, to 72 dpi") << "cm" << QSize(1500, 2400) << 2835
-                                                << QRectF(364, 408, 119, 82) << QSize(369, 255);
+                                                << QRectF(364, 694, 119, 82) << QSize(369, 255);
         QTest::newRow("centimetres, too small") << "cm" << QSize(1500, 2400) << 13780
-                                                << QRectF(483, 408, 0, 0) << QSize(0, 0);
+                                                << QRectF(483, 776, 0, 0) << QSize(0, 0);
     }
     void fitOntoAnotherPhoto()
     {
@@ -471,6 +477,77 @@ private slots:
         }
     }
 
+    void centimetreFrameStaysCentred_data()
+    {
+        // Photos the frame steps through one after another, each "w x h @ dpi";
+        // "auto" turns the numbers to each photo.
+        QTest::addColumn<QString>("start"); // where C centres the frame
+        QTest::addColumn<QStringList>("photos");
+        const QString first = QStringLiteral("5640x3172@350");
+        QTest::newRow("to 300 dpi, same shape") << first << QStringList{"5616x3744@300"};
+        QTest::newRow("to a portrait at 240 dpi") << first << QStringList{"3000x4500@240"};
+        QTest::newRow("through 72 dpi and a square")
+            << first << QStringList{"1500x1000@72", "4000x4000@300", "6000x4000@350"};
+        QTest::newRow("past a photo too small, back to a large one")
+            << first << QStringList{"1680x1050@300", "1200x800@350", "4500x3000@240"};
+        QTest::newRow("a panorama and a tall one at 350") << first << QStringList{"9000x2000@350", "2000x9000@350"};
+        QTest::newRow("centred on a photo too small") << "1200x800@350" << QStringList{"4000x3000@350"};
+    }
+    void centimetreFrameStaysCentred()
+    {
+        QFETCH(QString, start);
+        QFETCH(QStringList, photos);
+        auto parse = [](const QString &text) {
+            const QStringList parts = text.split(QRegularExpression(QStringLiteral("[x@]")));
+            CutFrame::Surface on;
+            on.image = QSize(parts.at(0).toInt(), parts.at(1).toInt());
+            on.dotsPerMeterX = on.dotsPerMeterY = qRound(parts.at(2).toInt() / 0.0254);
+            // The canvas a 1200 x 900 workspace gives it.
+            const double scale = qMin(1196.0 / on.image.width(), 896.0 / on.image.height());
+            on.canvas = QSize(qRound(on.image.width() * scale), qRound(on.image.height() * scale));
+            return on;
+        };
+        CutFrame::Settings s = centimetres("13", "9");
+        CutFrame::Surface on = parse(start);
+        CutFrame f;
+        QVERIFY(f.centre(s, on));
+        for (const QString &photo : std::as_const(photos)) {
+            const CutFrame::Surface next = parse(photo);
+            // As an image window steps: the header gives the size before the
+            // resolution is known, "auto" turns the frame to the photo, then
+            // the resolution comes with the pixels on the same canvas.
+            const CutFrame::Placement place = f.placement(on.canvas);
+            CutFrame::Surface header = next;
+            header.dotsPerMeterX = on.dotsPerMeterX;
+            header.dotsPerMeterY = on.dotsPerMeterY;
+            f.follow(place, s, header);
+            const auto wanted = framegeometry::orientationOf(next.image.width(), next.image.height());
+            if (framegeometry::orientationOf(s.widthText, s.heightText) == framegeometry::opposite(wanted)) {
+                std::swap(s.widthText, s.heightText);
+                f.turn(s, header);
+            }
+            f.fit(s, next);
+            on = next;
+
+            int pw = 0;
+            int ph = 0;
+            QVERIFY(framegeometry::centimetrePixels(s.widthText, next.dotsPerMeterX, &pw));
+            QVERIFY(framegeometry::centimetrePixels(s.heightText, next.dotsPerMeterY, &ph));
+            const QRect r = f.imageRect(next);
+            if (pw > next.image.width() || ph > next.image.height()) {
+                QVERIFY2(r.isEmpty(), qPrintable(photo));
+                continue;
+            }
+            QCOMPARE(r.size(), QSize(pw, ph));
+            QVERIFY2(qAbs(r.x() - (next.image.width() - pw) / 2.0) <= 1.0, qPrintable(photo));
+            QVERIFY2(qAbs(r.y() - (next.image.height() - ph) / 2.0) <= 1.0, qPrintable(photo));
+            // The drawn frame is centred too, to the canvas unit.
+            const QRectF drawn = f.frameRect();
+            QVERIFY2(qAbs(drawn.center().x() - next.canvas.width() / 2.0) <= 1.0, qPrintable(photo));
+            QVERIFY2(qAbs(drawn.center().y() - next.canvas.height() / 2.0) <= 1.0, qPrintable(photo));
+        }
+    }
+
     void unusableRatioChangesNothing_data()
     {
         QTest::addColumn<QString>("w");
@@ -544,6 +621,31 @@ private slots:
         QVERIFY(!f.moving);
         QVERIFY(!f.resizing);
         QCOMPARE(f.frameRect(), QRectF(0, 0, 32, 32));
+    }
+
+    void suffixNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("height");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("print size") << "IMG_0412.jpg" << "13" << "9" << "IMG_0412_13x9.jpg";
+        QTest::newRow("portrait, in a folder") << "/cuts/IMG_0412.JPG" << "9" << "13" << "/cuts/IMG_0412_9x13.JPG";
+        QTest::newRow("decimal centimetres") << "a.b.png" << "10.5" << "15" << "a.b_10.5x15.png";
+        QTest::newRow("no ending") << "scan" << "3" << "2" << "scan_3x2";
+        QTest::newRow("hidden name") << ".photo" << "3" << "2" << ".photo_3x2";
+        QTest::newRow("dot in the folder only") << "/x.y/scan" << "3" << "2" << "/x.y/scan_3x2";
+        QTest::newRow("a number that is no size") << "a.jpg" << "-3" << "2" << "a.jpg";
+        QTest::newRow("a path in the field") << "a.jpg" << "../3" << "2" << "a.jpg";
+        QTest::newRow("zero") << "a.jpg" << "0" << "2" << "a.jpg";
+    }
+    void suffixNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, width);
+        QFETCH(QString, height);
+        QFETCH(QString, expected);
+        QCOMPARE(capture::withSuffix(name, capture::sizeSuffix(width, height)), expected);
     }
 
     void imageRect_data()

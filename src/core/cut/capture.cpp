@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QObject>
+#include <QRegularExpression>
 #include <limits>
 
 namespace capture {
@@ -70,6 +71,32 @@ bool taken(const QString &path)
 
 } // namespace
 
+QString withSuffix(const QString &name, const QString &suffix)
+{
+    if (suffix.isEmpty() || suffix.contains(QLatin1Char('/')))
+        return name;
+    const QString file = pathutil::fileName(name);
+    const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+    // A leading dot starts a hidden name, not an ending.
+    const qsizetype at = dot > 0 ? name.size() - file.size() + dot : name.size();
+    return name.left(at) + QLatin1Char('_') + suffix + name.mid(at);
+}
+
+QString sizeSuffix(const QString &widthText, const QString &heightText)
+{
+    auto plain = [](const QString &text) {
+        const QString t = text.trimmed();
+        bool ok = false;
+        const double v = t.toDouble(&ok);
+        // Digits and one point only: no sign, exponent or spaces in a file name.
+        static const QRegularExpression number(QStringLiteral("^[0-9]+(\\.[0-9]+)?$"));
+        return ok && v > 0 && number.match(t).hasMatch() ? t : QString();
+    };
+    const QString w = plain(widthText);
+    const QString h = plain(heightText);
+    return w.isEmpty() || h.isEmpty() ? QString() : w + QLatin1Char('x') + h;
+}
+
 QString firstFreeName(const QString &path)
 {
     if (!taken(path))
@@ -106,7 +133,7 @@ Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePat
         format = QFileInfo(sourcePath).suffix().toLower().toLatin1();
     // A photo in a format the program does not write (HEIC, camera raw, GIF,
     // ...) is cut to JPEG, under the photo's name ending in .jpg.
-    QString out = outputPath(captureDir, formats::writtenName(sourcePath, format));
+    QString out = outputPath(captureDir, withSuffix(formats::writtenName(sourcePath, format), naming.suffix));
     format = formats::writtenFormat(format);
     if (naming == Naming::KeepEarlier || pathutil::sameFile(out, sourcePath))
         out = firstFreeName(out);

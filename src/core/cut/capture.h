@@ -10,6 +10,8 @@
 #include <QSize>
 #include <QString>
 
+#include <utility>
+
 namespace capture {
 
 // A rectangle in canvas units as image pixels: each value scaled by image
@@ -38,13 +40,36 @@ struct Result
     QString path;  // the file written; empty on failure
     QString error; // why nothing was written
     QSize size;    // the size of the cut written
+    // Why the photo was passed over without a cut (too small for the print
+    // size); nothing was written and nothing failed.
+    QString skipped;
 };
 
-// What becomes of an earlier cut of the same name in the capture folder.
-enum class Naming {
-    Replace,     // the new cut replaces it
-    KeepEarlier, // the new cut goes to the first free "<stem>_<n>.<ext>"
+// What a cut is named: what becomes of an earlier cut of the same name in
+// the capture folder, and an optional suffix put before the ending, so that
+// cuts of one photo to several print sizes lie side by side.
+struct Naming
+{
+    enum Earlier {
+        Replace,     // the new cut replaces it
+        KeepEarlier, // the new cut goes to the first free "<stem>_<n>.<ext>"
+    };
+    Naming(Earlier e = Replace, QString nameSuffix = {}) : earlier(e), suffix(std::move(nameSuffix)) {}
+    bool operator==(Earlier e) const { return earlier == e; }
+
+    Earlier earlier = Replace;
+    QString suffix; // "13x9": IMG_0412.jpg is cut to IMG_0412_13x9.jpg; empty: none
 };
+
+// name with "_" and suffix put before its ending ("IMG_0412.jpg", "13x9"
+// give "IMG_0412_13x9.jpg"; a name without ending gets it at its end); name
+// itself when suffix is empty or would put a folder separator into it.
+QString withSuffix(const QString &name, const QString &suffix);
+
+// The suffix that names a print size or ratio: the two numbers as the frame
+// has them, width first ("13x9", "9x13", "3x2"); empty when either is not a
+// plain number above 0.
+QString sizeSuffix(const QString &widthText, const QString &heightText);
 
 // Cuts rect out of image and writes it into captureDir under the source's
 // name, in the format of the source file's content (read from its header
@@ -53,7 +78,7 @@ enum class Naming {
 // IMG_1.HEIC gives IMG_1.jpg). A source lying in the capture folder itself is never replaced by
 // its own cut-out: the cut then goes to the first free "<stem>_<n>.<ext>".
 // Any other file of that name is replaced, atomically, unless naming keeps
-// earlier cuts; a symbolic link of that name is not written through (the
+// earlier cuts; naming's suffix goes into the name first; a symbolic link of that name is not written through (the
 // error says so). The cut keeps the source's metadata and JPEG quality
 // (imageio::writePhoto).
 Result writeCut(const QImage &image, const QRect &rect, const QString &sourcePath, const QString &captureDir,

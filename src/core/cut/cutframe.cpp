@@ -118,6 +118,52 @@ void CutFrame::apply(double x, double y, int w, int h, QSize canvas)
     mLaid = true;
 }
 
+bool CutFrame::isCentimetres() const
+{
+    return mPixelSize.isValid() || mTooSmallFor.isValid();
+}
+
+void CutFrame::keepRoom(QSize canvas)
+{
+    auto room = [](double at, int size, int canvasSize) {
+        const double free = canvasSize - size;
+        return free > 0 ? qBound(0.0, at / free, 1.0) : 0.5;
+    };
+    mRoomX = room(frameX, frameWidth, canvas.width());
+    mRoomY = room(frameY, frameHeight, canvas.height());
+}
+
+void CutFrame::placeInRoom(int w, int h, QSize canvas)
+{
+    // Whole canvas units, as a drag leaves it; the cut itself is placed in
+    // image pixels (imageRect).
+    apply(qRound(mRoomX * (canvas.width() - w)), qRound(mRoomY * (canvas.height() - h)), w, h, canvas);
+}
+
+bool CutFrame::centre(const Settings &settings, const Surface &surface)
+{
+    if (!shown || moving || resizing || surface.canvas.isEmpty())
+        return false;
+    const QRectF before = itemRect;
+    const QRect cutBefore = imageRect(surface);
+    const bool wasLaid = mLaid;
+    if (settings.useDpi) {
+        // A centimetre frame needs no drag to get its size; on a photo too
+        // small for it, it waits in the middle for the next one.
+        mLaid = true;
+        fit(settings, surface);
+        if (!mLaid)
+            return wasLaid; // size fields that give no number: nothing to lay
+    } else if (!mLaid || frameWidth <= 0 || frameHeight <= 0) {
+        nudge(0, 0, settings, surface); // the first size, as a first drag gives it
+        if (frameWidth <= 0 || frameHeight <= 0)
+            return false;
+    }
+    mRoomX = mRoomY = 0.5;
+    placeInRoom(frameWidth, frameHeight, surface.canvas);
+    return !wasLaid || itemRect != before || imageRect(surface) != cutBefore;
+}
+
 bool CutFrame::move(int px, int py, const Settings &settings, const Surface &surface)
 {
     if (!shown || (!moving && !resizing))
@@ -164,6 +210,8 @@ bool CutFrame::move(int px, int py, const Settings &settings, const Surface &sur
     }
 
     apply(x, y, w, h, surface.canvas);
+    if (w > 0 && h > 0) // a frame the photo is too small for keeps its place for the next
+        keepRoom(surface.canvas);
     return true;
 }
 
@@ -209,8 +257,14 @@ bool CutFrame::fit(const Settings &settings, const Surface &surface)
     const int CH = surface.canvas.height();
     int w = frameWidth;
     int h = frameHeight;
+    // A frame that turns into centimetres keeps the place it has now; one
+    // that is in centimetres already keeps its remembered place, which the
+    // canvas position (whole units, or none while the photo is too small)
+    // does not hold exactly.
+    if (settings.useDpi && !isCentimetres())
+        keepRoom(surface.canvas);
     if (settings.useDpi && centimetreSize(settings, surface, &w, &h)) {
-        apply(frameX, frameY, w, h, surface.canvas);
+        placeInRoom(w, h, surface.canvas);
         return true;
     }
     if (settings.useDpi && (mPixelSize.isValid() || mTooSmallFor.isValid())) {
@@ -228,7 +282,7 @@ bool CutFrame::fit(const Settings &settings, const Surface &surface)
             mTooSmallFor = needed;
             w = h = 0;
         }
-        apply(frameX, frameY, w, h, surface.canvas);
+        placeInRoom(w, h, surface.canvas);
         return true;
     }
 
@@ -273,6 +327,10 @@ CutFrame::Placement CutFrame::placement(QSize canvas) const
     };
     p.roomX = room(frameX, frameWidth, CW);
     p.roomY = room(frameY, frameHeight, CH);
+    if (isCentimetres()) {
+        p.roomX = mRoomX;
+        p.roomY = mRoomY;
+    }
     p.width = double(frameWidth) / CW;
     p.height = double(frameHeight) / CH;
     if (!mRatio.isEmpty()) {
@@ -300,13 +358,14 @@ bool CutFrame::lay(const Placement &p, int w, int h, const Settings &settings, c
     frameWidth = w;
     frameHeight = h;
     itemRect = QRectF(0, 0, w, h);
+    mRoomX = p.roomX;
+    mRoomY = p.roomY;
     fit(settings, surface); // centimetres worked out, the rest kept on the canvas
     if (!mLaid)
         return true; // nothing fits: the frame of a new window again
-    // Whole canvas units, as a drag leaves it.
-    const int x = qRound(p.roomX * (surface.canvas.width() - frameWidth));
-    const int y = qRound(p.roomY * (surface.canvas.height() - frameHeight));
-    apply(x, y, frameWidth, frameHeight, surface.canvas);
+    mRoomX = p.roomX;
+    mRoomY = p.roomY;
+    placeInRoom(frameWidth, frameHeight, surface.canvas);
     return true;
 }
 
@@ -436,8 +495,13 @@ QRect CutFrame::imageRect(const Surface &surface) const
     const QRect mapped = capture::imageRect(surface.image, surface.canvas, frameX, frameY, frameWidth, frameHeight);
     if (mapped.isEmpty())
         return {};
-    if (mPixelSize.isValid())
-        return framegeometry::placeInside(mapped.topLeft(), mPixelSize, surface.image);
+    if (mPixelSize.isValid()) {
+        // At the frame's place in the room the cut leaves on the photo, to
+        // the image pixel: a canvas unit may stand for several of them.
+        const QPoint at(qRound(mRoomX * (surface.image.width() - mPixelSize.width())),
+                        qRound(mRoomY * (surface.image.height() - mPixelSize.height())));
+        return framegeometry::placeInside(at, mPixelSize, surface.image);
+    }
     if (mRatio.isValid()) {
         // The height from the width: the canvas's scale differs a little
         // across and down, and scaling each side on its own would lose the

@@ -100,6 +100,11 @@ public:
     // canvas. Nothing happens during a drag or while hidden.
     bool nudge(int dx, int dy, const Settings &settings, const Surface &surface);
 
+    // Puts the frame in the middle of the photo (a centimetre frame to the
+    // image pixel); a frame without a size gets its first size there. False
+    // when nothing changed.
+    bool centre(const Settings &settings, const Surface &surface);
+
     // Makes the frame steps ratio steps larger (smaller when negative) about
     // its centre: one multiple of its ratio more or less, or, for a frame of
     // the user's own shape, the ratio's numbers added to width and height.
@@ -174,6 +179,12 @@ private:
     // on canvas: freely (never below one step, the size before where it
     // would leave the canvas), or in whole multiples of the ratio.
     QSize resized(int px, int py, QSize ratio, bool free, QSize canvas);
+    // A frame of centimetres, laid or waiting for a photo large enough.
+    bool isCentimetres() const;
+    // Remembers where the frame stands in the room it leaves on canvas.
+    void keepRoom(QSize canvas);
+    // Lays a frame of w x h at the remembered place on canvas.
+    void placeInRoom(int w, int h, QSize canvas);
     // Stores a layout and keeps the frame on the canvas.
     void apply(double x, double y, int w, int h, QSize canvas);
     // Gives the frame the size w x h, lets fit() finish it for settings and
@@ -188,4 +199,10 @@ private:
     QSize mPixelSize;
     QSize mRatio;
     QSize mTooSmallFor;
+    // Where the frame stands in the room it leaves on each axis (0 left or
+    // top, 1 right or bottom): what a centimetre frame keeps from photo to
+    // photo, and where its cut lies in image pixels. A photo too small for
+    // it leaves this alone, so that the next one gets the frame back there.
+    double mRoomX = 0.5;
+    double mRoomY = 0.5;
 };

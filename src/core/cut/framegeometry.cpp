@@ -27,9 +27,13 @@ bool centimetrePixels(const QString &text, int dotsPerMeter, int *pixels)
     const double cm = text.toDouble(&ok);
     if (!ok || !std::isfinite(cm) || cm < 0)
         return false;
-    // Multiplied first and divided once: 2.5 cm at 3780 dots per metre is
-    // exactly 94.5 pixels, which rounds up.
-    const double p = cm * dotsPerMeter / 100.0;
+    // A resolution stated in dots per inch (JPEG, EXIF) comes as dots per
+    // metre rounded to a whole number: 72 dpi is 2835, not 2834.6. Worked
+    // out from the 72, 10 cm is 283 pixels (283.46), as the photo's
+    // resolution says, not 284 (283.5); each axis is rounded on its own.
+    const int dpi = resolution::dotsPerInch(dotsPerMeter);
+    const bool wholeDpi = dpi > 0 && std::abs(dpi / 0.0254 - dotsPerMeter) < 1.0;
+    const double p = wholeDpi ? cm * dpi / 2.54 : cm * dotsPerMeter / 100.0;
     if (!(p >= 0) || p >= kMaxPixels)
         return false;
     *pixels = qRound(p);
@@ -97,13 +101,15 @@ Orientation opposite(Orientation o)
 
 QString readout(QSize pixels, int dotsPerMeterX, int dotsPerMeterY)
 {
+    // Height first, as the Cut bar's fields and its list of print sizes
+    // name them ("9 x 13 cm").
     if (dotsPerMeterX <= 0 || dotsPerMeterY <= 0)
-        return QObject::tr("Cut: %1 x %2 pixels").arg(pixels.width()).arg(pixels.height());
+        return QObject::tr("Cut: %1 x %2 pixels").arg(pixels.height()).arg(pixels.width());
     return QObject::tr("Cut: %1 x %2 pixels = %3 x %4 cm at %5 dpi")
-        .arg(pixels.width())
         .arg(pixels.height())
-        .arg(pixels.width() * 100.0 / dotsPerMeterX, 0, 'f', 1)
+        .arg(pixels.width())
         .arg(pixels.height() * 100.0 / dotsPerMeterY, 0, 'f', 1)
+        .arg(pixels.width() * 100.0 / dotsPerMeterX, 0, 'f', 1)
         .arg(resolution::dpiText(dotsPerMeterX, dotsPerMeterY));
 }
 
@@ -117,6 +123,19 @@ QString tooSmall(const QString &widthText, const QString &heightText, QSize need
         .arg(resolution::dpiText(dotsPerMeterX, dotsPerMeterY))
         .arg(photo.width())
         .arg(photo.height());
+}
+
+QString skipped(const QString &fileName, QSize photo, const QString &widthText, const QString &heightText,
+                QSize needed, int dotsPerMeterX, int dotsPerMeterY)
+{
+    return QObject::tr("%1: %2 x %3 is smaller than %4 x %5 cm at %6 dpi (%7 x %8); skipped")
+        .arg(fileName)
+        .arg(photo.width())
+        .arg(photo.height())
+        .arg(widthText.trimmed(), heightText.trimmed())
+        .arg(resolution::dpiText(dotsPerMeterX, dotsPerMeterY))
+        .arg(needed.width())
+        .arg(needed.height());
 }
 
 } // namespace framegeometry

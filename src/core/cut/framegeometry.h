@@ -50,13 +50,19 @@ Orientation orientationOf(const QString &widthText, const QString &heightText);
 // Landscape for Portrait and the other way round; None stays None.
 Orientation opposite(Orientation o);
 
-// What Return would write: "Cut: 1791 x 1240 pixels = 13.0 x 9.0 cm at
-// 350 dpi" (just the pixels when the resolution is unknown).
+// What Return would write, height first as the Cut bar's fields: "Cut:
+// 1240 x 1791 pixels = 9.0 x 13.0 cm at 350 dpi" (just the pixels when the
+// resolution is unknown).
 QString readout(QSize pixels, int dotsPerMeterX, int dotsPerMeterY);
 
 // Why a centimetre frame cannot be laid: "13 x 9 cm needs 1791 x 1240
 // pixels at 350 dpi; this photo has 1200 x 800".
 QString tooSmall(const QString &widthText, const QString &heightText, QSize needed, int dotsPerMeterX,
                  int dotsPerMeterY, QSize photo);
+
+// Why Cut and Next passes a photo over: "IMG_0404.jpg: 1680 x 1050 is
+// smaller than 13 x 9 cm at 300 dpi (1535 x 1063); skipped".
+QString skipped(const QString &fileName, QSize photo, const QString &widthText, const QString &heightText,
+                QSize needed, int dotsPerMeterX, int dotsPerMeterY);
 
 } // namespace framegeometry

@@ -4,6 +4,7 @@
 #include "core/cut/framegeometry.h"
 #include "ui/forms/uiframzo.h"
 #include "ui/images/mimesourcefactory.h"
+#include "core/cut/cutframe.h"
 #include "ui/picture/picture.h"
 
 #include <QCheckBox>
@@ -49,8 +50,8 @@ CutBar::CutBar(UiFramzo *form, std::function<QList<Picture *>()> pictures, std::
     form->setCutWidgetHidden(form->mpTurn, form->mpFree->isChecked());
     form->setCutWidgetHidden(form->mpAutoTurn, form->mpFree->isChecked());
 
-    connect(form->mpWidth, &QLineEdit::textChanged, this, &CutBar::tellChanged);
-    connect(form->mpHeight, &QLineEdit::textChanged, this, &CutBar::tellChanged);
+    connect(form->mpWidth, &QLineEdit::textChanged, this, &CutBar::numbersChanged);
+    connect(form->mpHeight, &QLineEdit::textChanged, this, &CutBar::numbersChanged);
     connect(form->mpFit, &QCheckBox::toggled, this, &CutBar::tellChanged);
     connect(form->mpFree, &QCheckBox::toggled, this, &CutBar::tellChanged);
     connect(form->mpFrameColor, &QComboBox::currentIndexChanged, this, &CutBar::tellChanged);
@@ -61,6 +62,40 @@ CutBar::CutBar(UiFramzo *form, std::function<QList<Picture *>()> pictures, std::
             followPhoto();
     });
     showPreset();
+    showUnit();
+}
+
+void CutBar::showUnit()
+{
+    // Ratios have no unit.
+    mForm->mpLabelCm->setText(mForm->mpFit->isChecked() ? QCoreApplication::translate("UiFramzo", "cm") : QString());
+}
+
+void CutBar::numbersChanged()
+{
+    if (mFilling)
+        return;
+    tellChanged();
+    layOnActive(true);
+}
+
+void CutBar::layOnActive(bool typed)
+{
+    Picture *pic = mActive();
+    if (!pic)
+        return;
+    if (!pic->frameState().laid()) {
+        // A window without a frame gets it now, so that the next Return cuts.
+        pic->centreFrame();
+    } else if (typed && pic == mLaidOn && pic->frameState().frameRect() == mLaidRect) {
+        // The frame laid here a moment ago, untouched since, follows the
+        // numbers as they are typed ("1", then "13").
+        pic->reshapeFrame(settings());
+    } else {
+        return;
+    }
+    mLaidOn = pic;
+    mLaidRect = pic->frameState().frameRect();
 }
 
 void CutBar::fillLists()
@@ -105,6 +140,7 @@ void CutBar::tellChanged()
     if (mFilling)
         return;
     showPreset();
+    showUnit();
     const CutSettings s = settings();
     for (Picture *pic : mPictures())
         pic->setCutSettings(s);
@@ -170,10 +206,12 @@ void CutBar::choosePreset(int index)
     mForm->mpHeight->setText(s.heightText);
     mFilling = false;
     showPreset();
+    showUnit();
     const CutSettings now = settings();
     for (Picture *pic : mPictures())
         pic->reshapeFrame(now);
     followPhoto();
+    layOnActive(false);
 }
 
 void CutBar::showPreset()

@@ -3,13 +3,16 @@
 // presets, the frame colours, the turn button and "auto". It reads the
 // form's widgets into one CutSettings value and hands it to every image
 // window whenever it changes: typed numbers wait for the next drag, a
-// preset reshapes the frames at once, a turn turns them. The form only
-// builds the widgets.
+// preset reshapes the frames at once, a turn turns them; the active window
+// gets a frame from a preset or typed numbers when it has none. The form
+// only builds the widgets.
 
 #include "core/cut/cutsettings.h"
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QRectF>
 #include <QSize>
 
 #include <functional>
@@ -52,6 +55,13 @@ private:
     // The preset list shows the preset the fields stand for.
     void showPreset();
     void tellChanged();
+    // The size fields were typed in.
+    void numbersChanged();
+    // The unit shows in centimetre mode only.
+    void showUnit();
+    // Lays the frame on the active window when it has none yet; typed
+    // numbers also reshape a frame laid so and not touched since.
+    void layOnActive(bool typed);
     // Swaps the two size fields, telling nothing: the caller does.
     void swapFields();
 
@@ -61,4 +71,7 @@ private:
     // Set while a preset fills the bar: its fields and boxes change one
     // after another, and the windows get the result once.
     bool mFilling = false;
+    // The window whose frame the bar laid last, and where it laid it.
+    QPointer<Picture> mLaidOn;
+    QRectF mLaidRect;
 };

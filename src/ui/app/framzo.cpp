@@ -25,7 +25,9 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -63,7 +65,12 @@ Framzo::Framzo(QWidget *parent) : UiFramzo(parent)
         this, [this] { return imagewindows::all(mpWorkspace); }, [this] { return activePicture(); });
     mpJpegQuality = new QAction(tr("JPEG Quality..."), this);
     mpJpegQuality->setObjectName(QStringLiteral("mpJpegQuality"));
+    mpSizeInNames = new QAction(tr("Size in Cut Names"), this);
+    mpSizeInNames->setObjectName(QStringLiteral("mpSizeInNames"));
+    mpSizeInNames->setCheckable(true);
+    mpSizeInNames->setToolTip(tr("cuts are named after the print size too: IMG_0412_13x9.jpg"));
     if (QMenu *edit = menuById(3)) {
+        edit->addAction(mpSizeInNames); // after Keep Earlier Cuts
         edit->addSeparator();
         edit->addAction(mpJpegQuality);
     }
@@ -199,6 +206,7 @@ void Framzo::loadSettings()
     capturePath = m.capturePath;
     mPhotoOptions.jpegQuality = m.jpegQuality;
     mBrowseWidth = m.browseWidth;
+    mpSizeInNames->setChecked(m.sizeInCutNames);
 }
 
 void Framzo::saveSettings()
@@ -208,7 +216,7 @@ void Framzo::saveSettings()
     // The width the user gave the dock; hidden, it still has it.
     if (mpBrowseBar)
         mBrowseWidth = mpBrowseDock->width();
-    const MainSettings m{mLastPath, capturePath, mPhotoOptions.jpegQuality, mBrowseWidth};
+    const MainSettings m{mLastPath, capturePath, mPhotoOptions.jpegQuality, mBrowseWidth, mpSizeInNames->isChecked()};
     m.save(*mpSettings, *this, *mCutBar);
 }
 
@@ -432,8 +440,24 @@ bool Framzo::eventFilter(QObject *watched, QEvent *event)
         // before the shortcuts, but leaves it unaccepted, and the window's
         // shortcuts would then take the same key: Esc would quit and Return
         // would cut. Accepted, the key goes on to the popup alone.
-        if (QApplication::activePopupWidget())
+        if (QApplication::activePopupWidget()) {
             event->accept();
+            break;
+        }
+        // The keys that cut are the image's and the Cut bar fields': in the
+        // folder tree Return opens the photo selected, elsewhere it does
+        // what it does there. Accepted, the key goes on to that widget. The
+        // event climbs from the focus widget through its parents: the focus
+        // widget decides.
+        if (auto *key = static_cast<QKeyEvent *>(event); watched->isWidgetType()) {
+            const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+            const bool enter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+                && (mods == Qt::NoModifier || mods == Qt::ShiftModifier);
+            const bool altC = key->key() == Qt::Key_C && mods == Qt::AltModifier;
+            QWidget *focus = QApplication::focusWidget();
+            if ((enter || altC) && !cutsFrom(focus ? focus : static_cast<QWidget *>(watched)))
+                event->accept();
+        }
         break;
     case QEvent::Hide:
         // Ctrl+O, the dock's close button and the dock's entry in the
@@ -498,11 +522,14 @@ void Framzo::capture()
 
 void Framzo::nextImg()
 {
+    // A notice about the photo left behind ("the last photo") goes with it.
+    statusBar()->clearMessage();
     withActive([](Picture *pic) { pic->stepInFolder(1); });
 }
 
 void Framzo::prevImg()
 {
+    statusBar()->clearMessage();
     withActive([](Picture *pic) { pic->stepInFolder(-1); });
 }
 
@@ -578,7 +605,26 @@ int Framzo::invertColor()
 
 capture::Naming Framzo::cutNaming() const
 {
-    return mpKeepCuts->isChecked() ? capture::Naming::KeepEarlier : capture::Naming::Replace;
+    QString suffix;
+    const CutSettings s = cutSettings();
+    // A frame of the user's own shape has no size or ratio to name.
+    if (mpSizeInNames->isChecked() && (s.useDpi || !s.free))
+        suffix = capture::sizeSuffix(s.widthText, s.heightText);
+    return {mpKeepCuts->isChecked() ? capture::Naming::KeepEarlier : capture::Naming::Replace, suffix};
+}
+
+bool Framzo::cutsFrom(const QWidget *widget) const
+{
+    if (!widget || widget == this || widget == mpWidth
+        || widget == mpHeight)
+        return true;
+    for (const QWidget *w = widget; w; w = w->parentWidget()) {
+        if (qobject_cast<const Picture *>(w))
+            return true;
+        if (const auto *sub = qobject_cast<const QMdiSubWindow *>(w))
+            return qobject_cast<const Picture *>(sub->widget()) != nullptr;
+    }
+    return false;
 }
 
 void Framzo::cutAndNext()
@@ -597,15 +643,31 @@ void Framzo::cutAndNext()
 
 void Framzo::cutDoneForNext(Picture *pic, const capture::Result &result)
 {
-    if (result.path.isEmpty())
+    if (result.path.isEmpty() && result.skipped.isEmpty())
         return; // the failure is in the status bar; the photo stays, so that nothing is skipped
-    QString message = tr("Cut %1 x %2 written to %3")
-                          .arg(result.size.width())
-                          .arg(result.size.height())
-                          .arg(pathutil::homeAsTilde(result.path));
-    if (pic->canStep(1))
+    if (mSkippedIn != pic) {
+        mSkippedIn = pic;
+        mSkipped = 0;
+    }
+    QString message;
+    if (!result.skipped.isEmpty()) {
+        // Too small for the print size: the run goes on without it.
+        ++mSkipped;
+        message = result.skipped;
+    } else {
+        message = tr("Cut %1 x %2 written to %3")
+                      .arg(result.size.width())
+                      .arg(result.size.height())
+                      .arg(pathutil::homeAsTilde(result.path));
+    }
+    if (pic->canStep(1)) {
         pic->stepInFolder(1);
-    else
+    } else {
         message += tr("; this is the last photo of the folder");
+        if (mSkipped > 0)
+            message += mSkipped == 1 ? tr("; 1 photo skipped as too small")
+                                     : tr("; %1 photos skipped as too small").arg(mSkipped);
+        mSkipped = 0;
+    }
     statusBar()->showMessage(message);
 }

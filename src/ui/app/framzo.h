@@ -60,6 +60,8 @@ public:
     const imageio::PhotoOptions &photoOptions() const { return mPhotoOptions; }
     // The Edit menu's "JPEG Quality...": 1..100, or 0 for the source's own.
     QAction *mpJpegQuality = nullptr;
+    // The Edit menu's "Size in Cut Names" (checkable, kept): IMG_0412_13x9.jpg.
+    QAction *mpSizeInNames = nullptr;
 
     // Shows a short message in the status bar (failures the user must know of).
     void reportFailure(const QString &message);
@@ -138,6 +140,13 @@ private:
     // Cutting one photo after another.
     void cutDoneForNext(Picture *pic, const capture::Result &result);
     capture::Naming cutNaming() const;
+    // Whether Return, Enter and Alt+C may cut with widget having the
+    // keyboard: an image window or the Cut bar's two fields.
+    bool cutsFrom(const QWidget *widget) const;
+    // Photos Cut and Next passed over as too small, in pic, since the last
+    // end of a folder.
+    int mSkipped = 0;
+    QPointer<Picture> mSkippedIn;
 
     std::unique_ptr<QSettings> mpSettings;
     CutBar *mCutBar = nullptr;

@@ -54,6 +54,7 @@ MainSettings MainSettings::load(QSettings &s, UiFramzo &form, CutBar &bar)
     s.beginGroup(QStringLiteral("/CutSettings"));
     bar.load(s);
     form.mpKeepCuts->setChecked(s.value(QStringLiteral("/KeepEarlierCuts"), false).toBool());
+    m.sizeInCutNames = s.value(QStringLiteral("/SizeInNames"), false).toBool();
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/ToolSettings"));
@@ -87,6 +88,7 @@ void MainSettings::save(QSettings &s, const UiFramzo &form, const CutBar &bar) c
     s.beginGroup(QStringLiteral("/CutSettings"));
     bar.save(s);
     s.setValue(QStringLiteral("/KeepEarlierCuts"), form.mpKeepCuts->isChecked());
+    s.setValue(QStringLiteral("/SizeInNames"), sizeInCutNames);
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/ToolSettings"));

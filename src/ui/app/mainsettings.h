@@ -18,6 +18,7 @@ struct MainSettings
     QString capturePath;
     int jpegQuality = 0; // 1..100, or 0 for each source's own
     int browseWidth = 0; // 0: none stored
+    bool sizeInCutNames = false; // cuts named IMG_0412_13x9.jpg
 
     // Reads the store into the form (its geometry, put on the screens there
     // are and written back put right; its bars; Keep Earlier Cuts), into the

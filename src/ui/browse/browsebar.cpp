@@ -1,5 +1,7 @@
 #include "ui/browse/browsebar.h"
 
+#include <QKeyEvent>
+
 #include "ui/browse/browseitem.h"
 #include "ui/forms/uiframzo.h"
 #include "core/imageio/colourmanage.h"
@@ -14,6 +16,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -113,6 +116,8 @@ BrowseBar::BrowseBar(UiFramzo *mainWindow)
     connect(tree, &QTreeWidget::itemCollapsed, this, &BrowseBar::closeDir);
     connect(tree, &QTreeWidget::itemDoubleClicked, this, &BrowseBar::loadImg);
     connect(tree, &QTreeWidget::currentItemChanged, this, &BrowseBar::select);
+    // Return and Enter do what a double click does.
+    tree->installEventFilter(this);
 
     // The order key column only sorts; the user sees Name and Type. Items
     // are put in order as they are listed, and a click on a header must not
@@ -311,6 +316,24 @@ void BrowseBar::closeDir(QTreeWidgetItem *item)
     if (!mpMain || !item || !isExpandable(item))
         return;
     setItemIcon(item, isDrive(item) ? kDriveIcon : kDirClosedName);
+}
+
+bool BrowseBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!mpMain || watched != mpMain->mpTree || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride))
+        return QObject::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        || (mods != Qt::NoModifier && mods != Qt::ShiftModifier))
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        // The tree's own key: no window-wide shortcut (a cut) takes it.
+        event->accept();
+        return true;
+    }
+    loadImg(mpMain->mpTree->currentItem());
+    return true;
 }
 
 void BrowseBar::loadImg(QTreeWidgetItem *item)

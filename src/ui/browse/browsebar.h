@@ -3,8 +3,8 @@
 // window form's tree, preview and detail labels. The tree starts at the
 // Desktop, which holds My Computer with its drives; below them are folders
 // and the image files, recognised by their content. Selecting an image shows
-// its name, size, format and a small preview; double-clicking it asks for an
-// image window (OpenImg).
+// its name, size, format and a small preview; double-clicking it, or Return,
+// asks for an image window (OpenImg).
 
 #include <QHash>
 #include <QIcon>
@@ -59,6 +59,12 @@ public slots:
     // Expands the tree along an existing directory path, through its drive
     // and every folder on the way; stops quietly where a name is not found.
     void openPath(QString path);
+
+protected:
+    // Return and Enter in the tree open the photo selected (a folder: open
+    // or close it), as a double click does; they never reach the window's
+    // shortcuts.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void loadDir(QTreeWidgetItem *parent);

@@ -86,6 +86,12 @@ void FrameTool::refit()
     updateReadout();
 }
 
+void FrameTool::centre()
+{
+    if (hasImage() && !mFrame.moving && !mFrame.resizing && mFrame.centre(mSettings, mSurface()))
+        drawMoved();
+}
+
 QRect FrameTool::imageRect() const
 {
     return mFrame.imageRect(mSurface());
@@ -174,6 +180,7 @@ bool FrameTool::key(const QKeyEvent *event)
     const int distance = shift ? 10 : 1;
     QPoint by;
     int steps = 0;
+    bool centre = false;
     switch (event->key()) {
     case Qt::Key_Left:
         by = {-distance, 0};
@@ -187,12 +194,27 @@ bool FrameTool::key(const QKeyEvent *event)
     case Qt::Key_Down:
         by = {0, distance};
         break;
-    case Qt::Key_Plus:  // Shift on most layouts
+    case Qt::Key_Plus:  // Shift on most layouts: one step still, unless on the keypad
+        steps = shift && event->modifiers().testFlag(Qt::KeypadModifier) ? 10 : 1;
+        break;
     case Qt::Key_Equal: // the same key without Shift
         steps = 1;
         break;
+    case Qt::Key_Asterisk: // Shift with + where + needs no Shift
+        if (!shift)
+            return false;
+        steps = 10;
+        break;
     case Qt::Key_Minus:
-        steps = -1;
+        steps = shift ? -10 : -1;
+        break;
+    case Qt::Key_Underscore: // Shift with -
+        steps = -10;
+        break;
+    case Qt::Key_C:
+        if (shift)
+            return false;
+        centre = true;
         break;
     case Qt::Key_O:
         if (shift)
@@ -204,8 +226,9 @@ bool FrameTool::key(const QKeyEvent *event)
     }
     if (!hasImage() || mFrame.moving || mFrame.resizing)
         return true; // a drag has the frame: the key is taken, and does nothing
-    const bool changed = steps != 0 ? mFrame.step(steps, mSettings, mSurface())
-                                    : mFrame.nudge(by.x(), by.y(), mSettings, mSurface());
+    const bool changed = centre       ? mFrame.centre(mSettings, mSurface())
+        : steps != 0 ? mFrame.step(steps, mSettings, mSurface())
+                     : mFrame.nudge(by.x(), by.y(), mSettings, mSurface());
     if (changed)
         drawMoved();
     return true;

@@ -55,6 +55,9 @@ public:
     void follow(QSize canvasBefore, const CutFrame::Placement &placement);
     // Puts the frame back on the canvas after the image or settings changed.
     void refit();
+    // Puts the frame in the middle of the photo; a window without one gets
+    // its frame there (the largest of the ratio, or the centimetres).
+    void centre();
 
     // A pointer event in widget from's coordinates (the view's viewport or
     // the window around it).
@@ -62,7 +65,8 @@ public:
     void move(QWidget *from, const QPointF &pos);
     void release();
     // The frame's keys: arrows move it (by 10 with Shift), + and - change
-    // its size by a ratio step, O asks to turn it. True when the key was one
+    // its size by a ratio step (ten with Shift), C centres it, O asks to
+    // turn it. True when the key was one
     // of them.
     bool key(const QKeyEvent *event);
 

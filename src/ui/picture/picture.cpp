@@ -348,6 +348,11 @@ void Picture::reshapeFrame(const CutSettings &settings)
     mFrame->reshape(settings);
 }
 
+void Picture::centreFrame()
+{
+    mFrame->centre();
+}
+
 void Picture::turnFrame(const CutSettings &settings, bool force)
 {
     mFrame->turn(settings, force);
@@ -392,6 +397,16 @@ void Picture::startCut(const QString &captureFolder, capture::Naming naming, boo
     mPhoto->whenIdle([this, captureFolder, naming, next] {
         if (!mFrame->state().shown)
             return;
+        const QSize needed = mFrame->state().tooSmallFor();
+        if (next && needed.isValid()) {
+            const framegeometry::Surface on = surface();
+            capture::Result passed;
+            passed.skipped = framegeometry::skipped(pathutil::fileName(mPhoto->path()), on.image,
+                                                    mFrame->settings().widthText, mFrame->settings().heightText,
+                                                    needed, on.dotsPerMeterX, on.dotsPerMeterY);
+            emit cutDone(passed);
+            return;
+        }
         mCutsForNext.append(next);
         mPhoto->cut(mFrame->imageRect(), captureFolder, mPhotoOptions, naming);
     });

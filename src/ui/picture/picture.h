@@ -67,12 +67,16 @@ public:
     // frame writes nothing and tells nothing.
     void captureTo(const QString &captureFolder, capture::Naming naming = capture::Naming::Replace);
     // Writes the cut as captureTo does and opens nothing; cutDone() tells
-    // what was written (the main window then shows the next photo).
+    // what was written (the main window then shows the next photo). A photo
+    // too small for the centimetres is passed over: cutDone() says why.
     void cutAndNext(const QString &captureFolder, capture::Naming naming);
     void setCutSettings(const CutSettings &settings);
     const CutSettings &cutSettings() const;
     // A shape chosen on purpose (a preset): the frame takes it at once.
     void reshapeFrame(const CutSettings &settings);
+    // Puts the frame in the middle of the photo; a window without a frame
+    // gets one there (the largest of the ratio, or the centimetres).
+    void centreFrame();
     // The two numbers swapped: the frame turns when force is set or when it
     // lies the other way than the numbers say.
     void turnFrame(const CutSettings &settings, bool force);
