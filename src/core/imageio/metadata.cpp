@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QtEndian>
 
 #include <set>
 #include <string>
@@ -215,7 +216,10 @@ constexpr int kMaxIccBytes = 1 << 20;
 // field filled with something else) is not carried into what we write.
 bool realProfile(const QByteArray &icc)
 {
-    return icc.size() >= 128 && icc.size() <= kMaxIccBytes && colourmanage::opens(icc);
+    // The size the profile's header gives must be its size: Little CMS
+    // reads a longer block as far as the header says, other readers refuse it.
+    return icc.size() >= 128 && icc.size() <= kMaxIccBytes
+        && qFromBigEndian<quint32>(icc.constData()) == quint32(icc.size()) && colourmanage::opens(icc);
 }
 
 QByteArray checkedProfile(const QByteArray &icc)

@@ -117,6 +117,7 @@ BrowseBar::BrowseBar(UiFramzo *mainWindow)
     connect(tree, &QTreeWidget::itemDoubleClicked, this, &BrowseBar::loadImg);
     connect(tree, &QTreeWidget::currentItemChanged, this, &BrowseBar::select);
     // Return and Enter do what a double click does.
+    mTree = tree;
     tree->installEventFilter(this);
 
     // The order key column only sorts; the user sees Name and Type. Items
@@ -320,7 +321,10 @@ void BrowseBar::closeDir(QTreeWidgetItem *item)
 
 bool BrowseBar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!mpMain || watched != mpMain->mpTree || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride))
+    // The type first: while the main window is being destroyed the tree
+    // still sends events (focus, activation) through here.
+    if ((event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) || watched != mTree
+        || !mpMain)
         return QObject::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
     const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;

@@ -89,6 +89,7 @@ private:
     QIcon icon(const QString &name);
 
     QPointer<UiFramzo> mpMain;
+    QObject *mTree = nullptr; // the tree whose Return and Enter open photos
     QPixmap mDirOpen;
     QPixmap mDirClosed;
     QTreeWidgetItem *mpDesktop = nullptr;
