@@ -381,26 +381,31 @@ void closeAll(Framzo &window)
     QCoreApplication::processEvents();
 }
 
+// One opening of path in pic, timed from the call: until its display copy is
+// drawn (screen) and until its full decode is there (full).
+void timedOpen(Picture *pic, Arrivals &arrivals, const QString &path, QList<double> &screen, QList<double> &full)
+{
+    arrivals.clear();
+    QElapsedTimer t;
+    t.start();
+    pic->loadImage(path);
+    if (!waitUntil([&] { return arrivals.shown.contains(path); }))
+        qFatal("framzo_bench: %s was not shown", qPrintable(path));
+    pic->view()->viewport()->repaint();
+    screen << msSince(t);
+    if (!waitUntil([&] { return arrivals.loaded.contains(path); }))
+        qFatal("framzo_bench: %s was not decoded", qPrintable(path));
+    full << msSince(t);
+    settle(pic);
+}
+
 void caseOpen(Context &c, Framzo &window, const QString &path, const QString &label, double screenLimit,
               double fullLimit)
 {
     Picture *pic = openWindow(window, path);
     Arrivals arrivals(pic);
     QList<double> screen, full, peer;
-    auto open = [&] {
-        arrivals.clear();
-        QElapsedTimer t;
-        t.start();
-        pic->loadImage(path);
-        if (!waitUntil([&] { return arrivals.shown.contains(path); }))
-            qFatal("framzo_bench: %s was not shown", qPrintable(path));
-        pic->view()->viewport()->repaint();
-        screen << msSince(t);
-        if (!waitUntil([&] { return arrivals.loaded.contains(path); }))
-            qFatal("framzo_bench: %s was not decoded", qPrintable(path));
-        full << msSince(t);
-        settle(pic);
-    };
+    auto open = [&] { timedOpen(pic, arrivals, path, screen, full); };
     open(); // warm-up: files in the page cache, code and plugins loaded
     djpeg(path);
     screen.clear();
@@ -487,20 +492,7 @@ void caseRaw(Context &c, Framzo &window)
     Picture *pic = openWindow(window, path);
     Arrivals arrivals(pic);
     QList<double> screen, full, peerMs;
-    auto open = [&] {
-        arrivals.clear();
-        QElapsedTimer t;
-        t.start();
-        pic->loadImage(path);
-        if (!waitUntil([&] { return arrivals.shown.contains(path); }))
-            qFatal("framzo_bench: %s was not shown", qPrintable(path));
-        pic->view()->viewport()->repaint();
-        screen << msSince(t);
-        if (!waitUntil([&] { return arrivals.loaded.contains(path); }))
-            qFatal("framzo_bench: %s was not decoded", qPrintable(path));
-        full << msSince(t);
-        settle(pic);
-    };
+    auto open = [&] { timedOpen(pic, arrivals, path, screen, full); };
     open();
     peer();
     screen.clear();
