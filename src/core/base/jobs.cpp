@@ -65,18 +65,23 @@ struct Loop
     }
 };
 
+// Our threads, apart from Qt's global pool: Qt paints and scales large
+// images in pieces on that pool's threads while the GUI thread waits for
+// them, so decodes holding every one of its threads would freeze the window.
+Q_GLOBAL_STATIC(QThreadPool, sharedPool)
+
 } // namespace
 
 QThreadPool *pool(Lane lane)
 {
     if (lane == Lane::Shared)
-        return QThreadPool::globalInstance();
+        return sharedPool();
     // Made on first use, from the GUI thread (which starts all work ahead).
     static QPointer<QThreadPool> ahead;
     if (!ahead) {
         QCoreApplication *app = QCoreApplication::instance();
         if (!app)
-            return QThreadPool::globalInstance();
+            return sharedPool();
         ahead = new QThreadPool(app);
         ahead->setMaxThreadCount(1);
     }
@@ -132,7 +137,7 @@ void forEach(int count, int lanes, const std::function<void(int)> &body, const s
     // that are free, so a loop started on a pool thread never waits for one.
     std::vector<int> ids(static_cast<size_t>(lanes));
     std::iota(ids.begin(), ids.end(), 0);
-    QtConcurrent::blockingMap(QThreadPool::globalInstance(), ids, [&loop](int) { loop.lane(); });
+    QtConcurrent::blockingMap(pool(Lane::Shared), ids, [&loop](int) { loop.lane(); });
 }
 
 } // namespace jobs

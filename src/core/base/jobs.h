@@ -29,7 +29,7 @@ class QThreadPool;
 namespace jobs {
 
 enum class Lane {
-    // Qt's shared pool, one thread per core.
+    // A pool of our own beside Qt's global one, one thread per core.
     Shared,
     // One thread of its own, for work done ahead of need (the neighbours of
     // the photo shown): it never takes more than one core and never waits
