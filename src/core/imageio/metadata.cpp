@@ -116,10 +116,21 @@ bool pointerTag(const Exiv2::Exifdatum &datum)
     }
 }
 
+// The directories of a TIFF-like source that describe its other pictures
+// (a raw file's full image and previews: SubImage1, SubThumb1, Image2...).
+// Their strips point into that file; carried into a cut they point at
+// nothing, and readers refuse the file.
+bool otherPicture(const Exiv2::Exifdatum &datum)
+{
+    const std::string group = datum.groupName();
+    return group.rfind("SubImage", 0) == 0 || group.rfind("SubThumb", 0) == 0
+        || (group.rfind("Image", 0) == 0 && group.size() > 5 && group[5] >= '0' && group[5] <= '9');
+}
+
 // What is written is made from the parsed values, never copied over blindly:
 // no storage tags of the old file, no pointers, the first entry of a tag
-// only (a PNG may hold two EXIF blocks, each with its orientation), and no
-// entry of a type the format does not have.
+// only (a PNG may hold two EXIF blocks, each with its orientation), no
+// other picture's directory, and no entry of a type the format does not have.
 Exiv2::ExifData adjusted(Exiv2::ExifData exif, const QSize &size)
 {
     if (exif.empty())
@@ -128,7 +139,7 @@ Exiv2::ExifData adjusted(Exiv2::ExifData exif, const QSize &size)
     std::set<std::string> seen;
     for (auto it = exif.begin(); it != exif.end();) {
         const bool badType = Exiv2::TypeInfo::typeSize(it->typeId()) == 0;
-        if (storageTag(*it) || pointerTag(*it) || badType || !seen.insert(it->key()).second)
+        if (storageTag(*it) || pointerTag(*it) || otherPicture(*it) || badType || !seen.insert(it->key()).second)
             it = exif.erase(it);
         else
             ++it;
