@@ -508,6 +508,13 @@ private slots:
             << iconHolding(bigPng, false) << qint64(0) << QByteArray("ico") << QStringLiteral("20000 x 15000");
         QTest::newRow("ico pointing past its end")
             << iconHolding(png, false, 4096) << qint64(0) << QByteArray("ico") << QStringLiteral("past the file");
+        // The fuzzer's hang: a table of contents listing an icon of 0 bytes.
+        QByteArray toc = QByteArray("TOC ") + QByteArray::fromHex("00000010") + "icp4" + QByteArray(4, '\0');
+        QByteArray zeroToc = iconHolding(png, true);
+        zeroToc.insert(8, toc);
+        qToBigEndian(quint32(zeroToc.size()), zeroToc.data() + 4);
+        QTest::newRow("icns listing an icon of 0 bytes")
+            << zeroToc << qint64(0) << QByteArray("icns") << QStringLiteral("an icon of 0 bytes");
         QTest::newRow("icns holding a png of 300 megapixels")
             << iconHolding(bigPng, true) << qint64(0) << QByteArray("icns") << QStringLiteral("20000 x 15000");
         // 25 pixels of 3 bytes: rows of 75 bytes padded to 76.

@@ -216,6 +216,18 @@ QString checkIcns(QFile &file)
                 .arg(length)
                 .arg(at)
                 .arg(file.size());
+        // The table of contents lists the elements as type and length; Qt's
+        // reader walks by those lengths, and one under 8 never moves on.
+        if (std::memcmp(h, "TOC ", 4) == 0) {
+            for (qint64 e = at + 8; e + 8 <= at + length; e += 8) {
+                uchar entry[8];
+                if (!file.seek(e) || file.read(reinterpret_cast<char *>(entry), 8) != 8)
+                    return {};
+                if (qFromBigEndian<quint32>(entry + 4) < 8)
+                    return QStringLiteral("its table of contents lists an icon of %1 bytes")
+                        .arg(qFromBigEndian<quint32>(entry + 4));
+            }
+        }
         const QString reason = checkEmbedded(file, at + 8, length - 8);
         if (!reason.isEmpty())
             return reason;
