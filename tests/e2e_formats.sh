@@ -26,6 +26,8 @@ if ! "$SAMPLES" "$tmp/photos" 960x640 >"$tmp/samples.log" 2>&1; then
   fail "could not make the samples: $(tail -n 3 "$tmp/samples.log")"
 fi
 
+# Without the Cut bar no frame is shown, and nothing of the photo dimmed
+# around one: its colours are on the screen as they are.
 cat >"$tmp/config/Ketra/Framzo.conf" <<SETTINGS
 [AppSettings]
 PosX=0
@@ -33,6 +35,9 @@ PosY=0
 SizeX=1270
 SizeY=1000
 Maximized=false
+
+[ToolSettings]
+CutBar=false
 SETTINGS
 
 # The middle of a box "WxH+X+Y" into cx and cy; false for no box or a

@@ -21,6 +21,23 @@ inline bool waitLoaded(Picture *pic)
     return pic && QTest::qWaitFor([pic] { return !pic->isBusy(); });
 }
 
+// Where the canvas unit at (in the frame's units) lies on the view's
+// viewport, whatever the zoom: its middle, so that the frame reads the
+// same unit back. Points far off the canvas stay off it.
+inline QPoint onView(Picture *pic, QPoint at)
+{
+    return pic->view()->mapFromScene(QPointF(at) + QPointF(0.5, 0.5));
+}
+
+// A left-button drag on the canvas from one unit to another.
+inline void dragOnCanvas(Picture *pic, QPoint from, QPoint to)
+{
+    QWidget *vp = pic->view()->viewport();
+    QTest::mousePress(vp, Qt::LeftButton, {}, onView(pic, from));
+    QTest::mouseMove(vp, onView(pic, to));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, onView(pic, to));
+}
+
 // Waits until every image window of main has ended what it was given:
 // decodes, writes (cuts, saves) and the commands waiting for them.
 inline bool settle(const Framzo &main)

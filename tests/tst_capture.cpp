@@ -146,9 +146,9 @@ class TstCapture : public QObject
 
     static void drag(Picture *pic, QPoint from, QPoint to)
     {
-        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, from);
-        QTest::mouseMove(viewport(pic), to);
-        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, to);
+        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, from));
+        QTest::mouseMove(viewport(pic), testutil::onView(pic, to));
+        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, to));
     }
 
     static QSize canvasSize(Picture *pic)
@@ -213,13 +213,14 @@ private slots:
 
         // The handle of the default frame sits at (24, 24); a press there
         // says where, grabs the mouse and shows the diagonal cursor.
+
         QTest::ignoreMessage(QtDebugMsg, "28 29");
-        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, QPoint(28, 29));
+        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, QPoint(28, 29)));
         QCOMPARE(QWidget::mouseGrabber(), viewport(pic));
         QVERIFY(QGuiApplication::overrideCursor());
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::SizeFDiagCursor);
-        QTest::mouseMove(viewport(pic), QPoint(150, 100));
-        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, QPoint(150, 100));
+        QTest::mouseMove(viewport(pic), testutil::onView(pic, QPoint(150, 100)));
+        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, QPoint(150, 100)));
         QCOMPARE(QWidget::mouseGrabber(), nullptr);
         QVERIFY(!QGuiApplication::overrideCursor());
 
@@ -233,19 +234,19 @@ private slots:
         QCOMPARE(pic->handleItem()->pen().color(), QColor(255, 0, 0));
 
         // Moving: the frame follows the pointer exactly, under the cross cursor.
-        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, QPoint(10, 10)));
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::CrossCursor);
-        QTest::mouseMove(viewport(pic), QPoint(47, 33));
+        QTest::mouseMove(viewport(pic), testutil::onView(pic, QPoint(47, 33)));
         QCOMPARE(pic->frameItem()->pos(), QPointF(37, 23));
-        QTest::mouseMove(viewport(pic), QPoint(1000, 33)); // kept on the canvas
-        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, QPoint(1000, 33));
+        QTest::mouseMove(viewport(pic), testutil::onView(pic, QPoint(1000, 33))); // kept on the canvas
+        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, QPoint(1000, 33)));
         QCOMPARE(pic->frameItem()->pos(), QPointF(canvasSize(pic).width() - 150, 23));
 
         // A press outside frame and handle starts nothing.
-        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, QPoint(2, 200));
+        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, QPoint(2, 200)));
         QCOMPARE(QWidget::mouseGrabber(), nullptr);
-        QTest::mouseMove(viewport(pic), QPoint(60, 220));
-        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, QPoint(60, 220));
+        QTest::mouseMove(viewport(pic), testutil::onView(pic, QPoint(60, 220)));
+        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, QPoint(60, 220)));
         QCOMPARE(pic->frameItem()->pos(), QPointF(canvasSize(pic).width() - 150, 23));
     }
 
@@ -257,21 +258,21 @@ private slots:
         QVERIFY(main);
         Picture *pic = main->activePicture();
 
-        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, QPoint(10, 10)));
         QCOMPARE(QWidget::mouseGrabber(), viewport(pic));
         main->mpShowCut->setChecked(false); // the Cut bar goes, and the frame with it
         QVERIFY(!pic->frameItem()->isVisible());
         QVERIFY(!pic->handleItem()->isVisible());
-        QTest::mouseMove(viewport(pic), QPoint(80, 80));
-        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, QPoint(80, 80));
+        QTest::mouseMove(viewport(pic), testutil::onView(pic, QPoint(80, 80)));
+        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, QPoint(80, 80)));
         QCOMPARE(QWidget::mouseGrabber(), nullptr);
         QVERIFY(!QGuiApplication::overrideCursor());
         QVERIFY(!pic->frameState().moving);
         QCOMPARE(pic->frameItem()->pos(), QPointF(0, 0));
 
-        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mousePress(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, QPoint(10, 10)));
         QCOMPARE(QWidget::mouseGrabber(), nullptr);
-        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseRelease(viewport(pic), Qt::LeftButton, {}, testutil::onView(pic, QPoint(10, 10)));
     }
 
     void captureCutsTheFramedPixels_data()

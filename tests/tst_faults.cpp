@@ -159,10 +159,7 @@ class TstFaults : public QObject
         Picture *pic = main.activePicture();
         if (!pic || !testutil::waitLoaded(pic))
             return nullptr;
-        QWidget *vp = pic->view()->viewport();
-        QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(4, 4));
-        QTest::mouseMove(vp, QPoint(6, 6));
-        QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(6, 6));
+        testutil::dragOnCanvas(pic, QPoint(4, 4), QPoint(6, 6));
         return pic;
     }
 
@@ -274,10 +271,7 @@ private slots:
             main.newChildWin(shown);
             Picture *pic = main.activePicture();
             QVERIFY(pic);
-            QWidget *vp = pic->view()->viewport();
-            QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(4, 4));
-            QTest::mouseMove(vp, QPoint(6, 6));
-            QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(6, 6));
+            testutil::dragOnCanvas(pic, QPoint(4, 4), QPoint(6, 6));
             pic->rotateBy(90.0);
             pic->invertColors();
             const QImage edited = pic->image().copy();

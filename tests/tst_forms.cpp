@@ -67,7 +67,8 @@ private slots:
         QCOMPARE(itemTexts(form.menuById(4)), QStringList({"Create Html File", "|", "File", "Edit", "Cut"}));
         QCOMPARE(itemTexts(form.menuById(5)), QStringList({"&Cascade", "&Tile"}));
         QCOMPARE(itemTexts(form.menuById(6)), QStringList({"Help", "About"}));
-        QCOMPARE(itemTexts(form.menuById(7)), QStringList({"Colour management"}));
+        QCOMPARE(itemTexts(form.menuById(7)), QStringList({"Zoom In", "Zoom Out", "Actual Pixels", "Fit in Window", "|",
+                                                           "Full Screen", "|", "Rule of Thirds", "Colour management"}));
         QVERIFY(form.mpColourManage->isCheckable());
         QVERIFY(form.mpColourManage->isChecked());
         QCOMPARE(form.menuById(8), nullptr);

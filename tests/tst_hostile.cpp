@@ -1056,10 +1056,7 @@ private slots:
                  Picture *pic = main.activePicture();
                  if (!pic)
                      return fault(i, "capture", QStringLiteral("no window"));
-                 QWidget *vp = pic->view()->viewport();
-                 QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(4, 4));
-                 QTest::mouseMove(vp, QPoint(8, 8));
-                 QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(8, 8));
+                 testutil::dragOnCanvas(pic, QPoint(4, 4), QPoint(8, 8));
                  // A cut keeps the source's format where the program writes
                  // it, and is a JPEG of the name ending .jpg where not (GIF).
                  // The drag spans canvas units 4 to 8: a picture smaller than

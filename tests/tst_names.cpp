@@ -240,10 +240,7 @@ private slots:
             main->newChildWin(path(name));
             Picture *pic = main->activePicture();
             QVERIFY(pic);
-            QWidget *vp = pic->view()->viewport();
-            QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(4, 4));
-            QTest::mouseMove(vp, QPoint(6, 6));
-            QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(6, 6));
+            testutil::dragOnCanvas(pic, QPoint(4, 4), QPoint(6, 6));
             pic->captureTo(main->capturePath);
             QVERIFY(testutil::waitLoaded(pic));
             const QString cut = main->capturePath + QLatin1Char('/') + name;

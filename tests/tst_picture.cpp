@@ -213,9 +213,11 @@ private slots:
         auto *pic = qobject_cast<Picture *>(subs.at(1)->widget());
         QVERIFY(pic);
         QCOMPARE(pic->canvas()->sceneRect(), QRectF(0, 0, 196, 96));
-        QCOMPARE(pic->view()->geometry(), QRect(0, 0, 200, 100));
         QCOMPARE(pic->baseSize(), QSize(202, 104));
         QTRY_COMPARE(pic->size(), QSize(202, 104));
+        // The window made around its canvas draws it one to one.
+        QCOMPARE(pic->view()->viewport()->size(), QSize(200, 102));
+        QVERIFY(pic->view()->transform().isIdentity());
     }
 
     void tinyDisplayKeepsACanvas()

@@ -590,7 +590,7 @@ void TstPrefetch::openedPhotoShowsTheFullDecodesCopy()
         const QImage expected = displaycopy::scaled(full, displaycopy::copySize(full.size(), pic->workspaceSize()));
         // It takes the place of the copy from the reduced decode just after
         // the full decode has come.
-        QTRY_COMPARE(pic->canvas()->backgroundBrush().texture().toImage().convertToFormat(expected.format()), expected);
+        QTRY_COMPARE(pic->view()->copy().convertToFormat(expected.format()), expected);
     }
 }
 
@@ -628,10 +628,7 @@ void TstPrefetch::actionsRightAfterOpeningUseTheFullImage()
     if (action == QLatin1String("capture")) {
         // The frame is dragged to size on the canvas laid out from the header.
         main->mpFree->setChecked(true);
-        QWidget *viewport = pic->view()->viewport();
-        QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(28, 28));
-        QTest::mouseMove(viewport, QPoint(300, 200));
-        QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(300, 200));
+        testutil::dragOnCanvas(pic, QPoint(28, 28), QPoint(300, 200));
         QVERIFY(pic->isLoading());
         main->mpGenerate->trigger();
         QVERIFY(testutil::settle(*main));

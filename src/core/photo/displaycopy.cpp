@@ -48,6 +48,25 @@ QImage shown(const QImage &image, const QSize &size)
     return copy;
 }
 
+QImage region(const QImage &image, const QRect &source, const QSize &target)
+{
+    const QRect part = source & image.rect();
+    if (part.isEmpty() || target.isEmpty() || part != source)
+        return {};
+    // The smaller side is converted: before scaling up, after scaling down.
+    const bool larger = target.width() >= part.width();
+    QImage out = image.copy(part);
+    if (larger) {
+        colourmanage::toDisplay(out);
+        if (target != part.size())
+            out = out.scaled(target, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        return out;
+    }
+    out = out.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    colourmanage::toDisplay(out);
+    return out;
+}
+
 bool fromReduced(const QByteArray &format)
 {
     return format == "jpeg" || format == "raw";

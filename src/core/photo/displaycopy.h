@@ -35,6 +35,14 @@ QImage scaled(const QImage &image, const QSize &size);
 // are made from it.
 QImage shown(const QImage &image, const QSize &size);
 
+// The part source (image pixels) of image as drawn at target size on
+// screen: copied, scaled (smoothly when smaller, by repeating pixels when
+// larger, so that a zoomed photo shows its own pixels), put into the
+// screen's colours. Only that part is touched: a zoomed view of a 50 MP
+// photo draws what is visible, not the photo. A null image when source
+// does not lie on image or target is empty.
+QImage region(const QImage &image, const QRect &source, const QSize &target);
+
 struct Copy
 {
     QString path;

@@ -10,6 +10,7 @@
 #include "ui/app/imagewindows.h"
 #include "ui/app/mainsettings.h"
 #include "ui/app/screenprofile.h"
+#include "ui/app/viewactions.h"
 #include "ui/browse/browsebar.h"
 #include "ui/forms/dialogs.h"
 #include "ui/forms/uiabout.h"
@@ -74,6 +75,7 @@ Framzo::Framzo(QWidget *parent) : UiFramzo(parent)
         edit->addSeparator();
         edit->addAction(mpJpegQuality);
     }
+    mViewActions = new ViewActions(this, [this] { return activePicture(); });
     createConnections();
 
     mCutReadout = new QLabel(statusBar());
@@ -101,7 +103,13 @@ void Framzo::createConnections()
     // the key ambiguous and neither would fire.
     auto key = [this](const QKeySequence &seq) { return new QShortcut(seq, this); };
     auto imageKey = [this, key](const QKeySequence &seq) { return mImageKeys.append(key(seq)), mImageKeys.last(); };
-    connect(key(QKeySequence(Qt::Key_Escape)), &QShortcut::activated, this, &QWidget::close);
+    // Esc leaves full screen, and only that; otherwise it quits.
+    connect(key(QKeySequence(Qt::Key_Escape)), &QShortcut::activated, this, [this] {
+        if (mViewActions->isFullScreen())
+            mViewActions->leaveFullScreen();
+        else
+            close();
+    });
     connect(mpGetPath, &QAction::triggered, this, &Framzo::browse);
     connect(mpGenerate, &QAction::triggered, this, &Framzo::capture);
     connect(key(QKeySequence(Qt::ALT | Qt::Key_C)), &QShortcut::activated, this, &Framzo::capture);
@@ -141,12 +149,14 @@ void Framzo::createConnections()
     connect(mpWorkspace, &QMdiArea::subWindowActivated, this, [this] {
         updateActions();
         showCutReadout();
+        mViewActions->follow();
         mCutBar->followPhoto();
     });
 }
 
 Framzo::~Framzo()
 {
+    mViewActions->leaveFullScreen(); // the window's own geometry is stored
     saveSettings();
     mpSettings.reset();
     // The base classes close the workspace and its windows after this body
@@ -282,6 +292,7 @@ void Framzo::newChildWin(QString path)
 
 void Framzo::connectPicture(Picture *pic)
 {
+    mViewActions->setUp(pic);
     connect(pic, &Picture::cutWritten, this, &Framzo::newChildWin);
     connect(pic, &Picture::failure, this, &Framzo::reportFailure);
     connect(pic, &Picture::writing, this, &Framzo::showWriting);
@@ -319,12 +330,15 @@ void Framzo::updateActions()
 {
     const Picture *pic = activePicture();
     const bool on = pic != nullptr;
-    for (QAction *a : {mpSave, mpSaveAs, mpRot90, mpRot270, mpDelete, mpCutNext})
+    for (QAction *a : {mpSave, mpSaveAs, mpRot90, mpRot270, mpDelete, mpCutNext, mpZoomIn, mpZoomOut, mpActualPixels,
+                       mpFitWindow, mpFullScreen})
         a->setEnabled(on);
     for (QWidget *w : {mpPrev, mpNext, mpColor, mpNegative})
         w->setEnabled(on);
     for (QShortcut *k : std::as_const(mImageKeys))
         k->setEnabled(on);
+    if (!on && mViewActions->isFullScreen())
+        mViewActions->leaveFullScreen(); // the photo shown alone was closed
     mpUndo->setEnabled(on && pic->photo()->undoStack()->canUndo());
     mpRedo->setEnabled(on && pic->photo()->undoStack()->canRedo());
 }

@@ -16,6 +16,7 @@
 class BrowseBar;
 class ColorPanel;
 class CutBar;
+class ViewActions;
 class Picture;
 class QMdiArea;
 class QMdiSubWindow;
@@ -150,6 +151,7 @@ private:
 
     std::unique_ptr<QSettings> mpSettings;
     CutBar *mCutBar = nullptr;
+    ViewActions *mViewActions = nullptr;
     imageio::PhotoOptions mPhotoOptions;
     QMetaObject::Connection mDockToBrowse;
     // Keys that act on the active image window, enabled with its actions.

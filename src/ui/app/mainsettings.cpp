@@ -49,6 +49,7 @@ MainSettings MainSettings::load(QSettings &s, UiFramzo &form, CutBar &bar)
     m.jpegQuality = quality >= 1 && quality <= 100 ? quality : 0;
     m.browseWidth = qMax(0, s.value(QStringLiteral("/BrowseWidth"), 0).toInt());
     form.mpColourManage->setChecked(s.value(QStringLiteral("/ColourManagement"), true).toBool());
+    form.mpThirds->setChecked(s.value(QStringLiteral("/RuleOfThirds"), false).toBool());
     s.endGroup();
 
     s.beginGroup(QStringLiteral("/CutSettings"));
@@ -74,6 +75,7 @@ void MainSettings::save(QSettings &s, const UiFramzo &form, const CutBar &bar) c
     if (browseWidth > 0)
         s.setValue(QStringLiteral("/BrowseWidth"), browseWidth);
     s.setValue(QStringLiteral("/ColourManagement"), form.mpColourManage->isChecked());
+    s.setValue(QStringLiteral("/RuleOfThirds"), form.mpThirds->isChecked());
     const bool maximised = form.isMaximized();
     s.setValue(QStringLiteral("/Maximized"), maximised);
     if (!maximised) {

@@ -116,6 +116,14 @@ void UiFramzo::createActions()
     mpColourManage = makeAction(this, "mpColourManage");
     mpColourManage->setCheckable(true);
     mpColourManage->setChecked(true);
+    mpZoomIn = makeAction(this, "mpZoomIn");
+    mpZoomOut = makeAction(this, "mpZoomOut");
+    mpActualPixels = makeAction(this, "mpActualPixels");
+    mpFitWindow = makeAction(this, "mpFitWindow");
+    mpFullScreen = makeAction(this, "mpFullScreen");
+    mpFullScreen->setCheckable(true);
+    mpThirds = makeAction(this, "mpThirds");
+    mpThirds->setCheckable(true);
     mpUndo = makeAction(this, "mpUndo");
     mpRedo = makeAction(this, "mpRedo");
     for (QAction *a : {mpShowFile, mpShowEdit, mpShowCut}) {
@@ -289,7 +297,7 @@ void UiFramzo::createMenus()
     addMenu(2, {mpGetPath, mpSave, mpSaveAs, mpDelete, nullptr, mpQuit});
     addMenu(3, {mpUndo, mpRedo, nullptr, mpRot270, mpRot90, nullptr, mpGenerate, mpCutNext, mpChooseTarget,
                 mpKeepCuts});
-    addMenu(7, {mpColourManage});
+    addMenu(7, {mpZoomIn, mpZoomOut, mpActualPixels, mpFitWindow, nullptr, mpFullScreen, nullptr, mpThirds, mpColourManage});
     addMenu(4, {mpHtml, nullptr, mpShowFile, mpShowEdit, mpShowCut});
     addMenu(5, {mpCascade, mpTile});
     // Help first, then About: F1 reaches the help pages from the menu.
@@ -341,6 +349,15 @@ void UiFramzo::actionTexts()
     set(mpColourManage, tr("Colour management"), {},
         tr("photos are shown converted from their colour profile to the screen's; cuts and saves never are"),
         QKeySequence());
+    set(mpZoomIn, tr("Zoom In"), {}, tr("Zoom in (Ctrl++, Ctrl+wheel)"), QKeySequence(tr("Ctrl++")));
+    mpZoomIn->setShortcuts({QKeySequence(tr("Ctrl++")), QKeySequence(tr("Ctrl+="))});
+    set(mpZoomOut, tr("Zoom Out"), {}, tr("Zoom out (Ctrl+-, Ctrl+wheel)"), QKeySequence(tr("Ctrl+-")));
+    set(mpActualPixels, tr("Actual Pixels"), {}, tr("the photo's pixels one to one: 100 % (Ctrl+1)"),
+        QKeySequence(tr("Ctrl+1")));
+    set(mpFitWindow, tr("Fit in Window"), {}, tr("the whole photo in its window (Ctrl+0)"), QKeySequence(tr("Ctrl+0")));
+    set(mpFullScreen, tr("Full Screen"), {}, tr("the photo alone on the screen (F11; Esc or F11 leaves)"),
+        QKeySequence(tr("F11")));
+    set(mpThirds, tr("Rule of Thirds"), {}, tr("lines dividing the cut frame in thirds"), QKeySequence());
     set(mpUndo, tr("Undo"), tr("&Undo"), tr("Undo the last edit (Ctrl+Z)"), QKeySequence(tr("Ctrl+Z")));
     set(mpRedo, tr("Redo"), tr("&Redo"), tr("Redo the edit undone last (Ctrl+Shift+Z, Ctrl+Y)"),
         QKeySequence(tr("Ctrl+Shift+Z")));

@@ -50,6 +50,13 @@ public:
     // Checkable, on by default: photos are drawn converted from their colour
     // profile to the screen's.
     QAction *mpColourManage;
+    // The View menu's zoom, full screen and the frame's thirds.
+    QAction *mpZoomIn;
+    QAction *mpZoomOut;
+    QAction *mpActualPixels;
+    QAction *mpFitWindow;
+    QAction *mpFullScreen;
+    QAction *mpThirds;
     // Undo and Redo of the active image window's edits.
     QAction *mpUndo;
     QAction *mpRedo;

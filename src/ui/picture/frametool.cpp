@@ -1,6 +1,7 @@
 #include "ui/picture/frametool.h"
 
 #include <QDebug>
+#include <QGraphicsPathItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
@@ -11,12 +12,28 @@
 FrameTool::FrameTool(QGraphicsView *view, std::function<framegeometry::Surface()> surface, QObject *parent)
     : QObject(parent), mView(view), mViewport(view->viewport()), mSurface(std::move(surface))
 {
-    // The frame and its handle: cosmetic pens (width 0), no brush.
+    // The frame and its handle: cosmetic pens (width 0: one screen pixel at
+    // any zoom), no brush; the shade below them.
+    mShade = new QGraphicsPathItem;
+    mShade->setPen(Qt::NoPen);
+    mShade->setBrush(QColor(0, 0, 0, 110));
+    mShade->setZValue(1);
+    view->scene()->addItem(mShade);
     mFrameItem = new QGraphicsRectItem(0, 0, 32, 32);
     mFrameItem->setPen(QPen(Qt::black, 0));
+    mFrameItem->setZValue(2);
     view->scene()->addItem(mFrameItem);
+    mUnderline = new QGraphicsRectItem(mFrameItem);
+    mUnderline->setFlag(QGraphicsItem::ItemStacksBehindParent);
+    QPen under(QColor(255, 255, 255, 170), 3);
+    under.setCosmetic(true);
+    mUnderline->setPen(under);
+    mThirds = new QGraphicsPathItem(mFrameItem);
+    mThirds->setPen(QPen(QColor(255, 255, 255, 150), 0));
+    mThirds->setVisible(false);
     mHandleItem = new QGraphicsRectItem(0, 0, CutFrame::kHandleSize, CutFrame::kHandleSize);
     mHandleItem->setPen(QPen(Qt::black, 0));
+    mHandleItem->setZValue(2);
     view->scene()->addItem(mHandleItem);
     mHandleItem->setPos(mFrame.handleRect().topLeft());
     view->viewport()->installEventFilter(this);
@@ -31,9 +48,13 @@ bool FrameTool::hasImage() const
 void FrameTool::show(bool on)
 {
     mFrame.shown = on;
-    mHandleItem->setVisible(on);
-    mFrameItem->setVisible(on);
+    draw();
     updateReadout();
+}
+
+void FrameTool::setThirds(bool on)
+{
+    mThirds->setVisible(on);
 }
 
 void FrameTool::setSettings(const CutSettings &settings)
@@ -74,15 +95,16 @@ void FrameTool::follow(QSize canvasBefore, const CutFrame::Placement &placement)
         refit();
         return;
     }
-    if (mFrame.follow(placement, mSettings, now))
-        draw();
+    mFrame.follow(placement, mSettings, now);
+    draw();
     updateReadout();
 }
 
 void FrameTool::refit()
 {
-    if (hasImage() && mFrame.fit(mSettings, mSurface()))
-        draw();
+    if (hasImage())
+        mFrame.fit(mSettings, mSurface());
+    draw(); // the canvas under the shade may have changed
     updateReadout();
 }
 
@@ -100,9 +122,30 @@ QRect FrameTool::imageRect() const
 void FrameTool::draw()
 {
     const QRectF r = mFrame.frameRect();
+    const bool visible = mFrame.shown && hasImage() && r.width() > 0 && r.height() > 0;
+    mFrameItem->setVisible(visible);
+    mHandleItem->setVisible(visible);
+    mShade->setVisible(visible);
+    if (!visible)
+        return;
     mFrameItem->setPos(r.topLeft());
     mFrameItem->setRect(0, 0, r.width(), r.height());
+    mUnderline->setRect(mFrameItem->rect());
+    QPainterPath thirds;
+    for (int i = 1; i < 3; ++i) {
+        thirds.moveTo(r.width() * i / 3, 0);
+        thirds.lineTo(r.width() * i / 3, r.height());
+        thirds.moveTo(0, r.height() * i / 3);
+        thirds.lineTo(r.width(), r.height() * i / 3);
+    }
+    mThirds->setPath(thirds);
     mHandleItem->setPos(mFrame.handleRect().topLeft());
+    QPainterPath shade;
+    shade.setFillRule(Qt::OddEvenFill);
+    const QSize canvas = mSurface().canvas;
+    shade.addRect(QRectF(QPointF(0, 0), QSizeF(canvas)));
+    shade.addRect(r);
+    mShade->setPath(shade);
 }
 
 void FrameTool::drawMoved()
@@ -118,6 +161,11 @@ void FrameTool::paint()
         return;
     mFrameItem->setPen(QPen(mSettings.frameColor, 0, Qt::SolidLine)); // width 0: one device pixel
     mHandleItem->setPen(mFrameItem->pen());
+    // The underline in the other tone: dark under a light line, light under
+    // a dark one.
+    QPen under(mSettings.frameColor.lightness() > 128 ? QColor(0, 0, 0, 170) : QColor(255, 255, 255, 170), 3);
+    under.setCosmetic(true);
+    mUnderline->setPen(under);
 }
 
 void FrameTool::updateReadout()
@@ -237,6 +285,11 @@ bool FrameTool::key(const QKeyEvent *event)
 bool FrameTool::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == mViewport) {
+        // The middle button pans the photo: the view's, not the frame's.
+        const auto *mouse = dynamic_cast<const QMouseEvent *>(event);
+        if (mouse && (mouse->button() == Qt::MiddleButton || (mouse->buttons() & Qt::MiddleButton))
+            && !mFrame.moving && !mFrame.resizing)
+            return false;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick: // a second press, as far as the frame is concerned

@@ -16,6 +16,7 @@
 
 #include <functional>
 
+class QGraphicsPathItem;
 class QGraphicsRectItem;
 class QGraphicsView;
 class QKeyEvent;
@@ -48,6 +49,8 @@ public:
     // numbers now say.
     void turn(const CutSettings &settings, bool force);
     void show(bool on);
+    // Lines dividing the frame in thirds.
+    void setThirds(bool on);
 
     // Where the frame stands on the canvas as it is now; after the canvas
     // changed, follow() puts it at the same relative place and size.
@@ -87,7 +90,8 @@ protected:
 private:
     QPoint canvasPoint(QWidget *from, const QPointF &pos) const;
     bool hasImage() const;
-    // Puts the items where the frame state says.
+    // Puts the items where the frame state says; the shade covers the
+    // canvas outside the frame, and nothing is drawn where no frame is.
     void draw();
     // The same after the user moved or sized the frame: it takes the pen of
     // the chosen colour, and the readout follows.
@@ -107,5 +111,11 @@ private:
     CutFrame mFrame;
     QGraphicsRectItem *mFrameItem = nullptr;
     QGraphicsRectItem *mHandleItem = nullptr;
+    // Under the line, in a tone against its colour: the frame shows on dark
+    // and light photos alike.
+    QGraphicsRectItem *mUnderline = nullptr;
+    QGraphicsPathItem *mThirds = nullptr;
+    // What will be cut away, dimmed.
+    QGraphicsPathItem *mShade = nullptr;
     QString mReadout;
 };

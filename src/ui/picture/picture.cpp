@@ -1,5 +1,6 @@
 #include "ui/picture/picture.h"
 
+#include "core/base/jobs.h"
 #include "core/base/pathutil.h"
 #include "core/imageio/formats.h"
 #include "core/imageio/resolution.h"
@@ -11,6 +12,7 @@
 #include "ui/forms/dialogs.h"
 #include "ui/images/mimesourcefactory.h"
 #include "ui/picture/frametool.h"
+#include "ui/picture/pictureview.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -18,13 +20,8 @@
 #include <QGraphicsView>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
+#include <QVBoxLayout>
 #include <QUndoStack>
-
-namespace {
-
-const QColor kCanvasColour(192, 192, 192);
-
-} // namespace
 
 Picture::Picture(QWidget *workspace_) : QMainWindow(nullptr, Qt::SubWindow), workspace(workspace_)
 {
@@ -46,20 +43,19 @@ Picture::Picture(QWidget *workspace_) : QMainWindow(nullptr, Qt::SubWindow), wor
 
     imageCanvas = new QGraphicsScene(this);
     imageCanvas->setSceneRect(0, 0, 124, 124);
-    imageCanvas->setBackgroundBrush(kCanvasColour);
     imageCanvas->setItemIndexMethod(QGraphicsScene::NoIndex);
 
     auto *box = new QFrame(this);
     box->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setCentralWidget(box);
-    canvasView = new QGraphicsView(imageCanvas, box);
+    // The view fills the window: fitted, it follows every change of size.
+    auto *boxLayout = new QVBoxLayout(box);
+    boxLayout->setContentsMargins(0, 0, 0, 0);
+    canvasView = new PictureView(imageCanvas, box, [this] { return fullForView(); });
+    boxLayout->addWidget(canvasView);
     canvasView->setObjectName(QStringLiteral("canvasView"));
-    canvasView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    canvasView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    canvasView->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    canvasView->setFrameStyle(QFrame::NoFrame);
-    canvasView->setCacheMode(QGraphicsView::CacheBackground);
-    canvasView->setGeometry(0, 0, 124, 124);
+    connect(canvasView, &PictureView::zoomChanged, this, &Picture::zoomChanged);
+    connect(canvasView, &PictureView::sharperWanted, this, &Picture::makeSharperCopy);
     // Files dropped on the photo go on to the main window, which opens them.
     canvasView->setAcceptDrops(false);
     canvasView->viewport()->setAcceptDrops(false);
@@ -154,8 +150,13 @@ void Picture::loadImage(const QString &path)
     setWindowIcon(QIcon(fromMimeSource(mIconName)));
     // The canvas and the frame follow the photo's size at once, from its
     // header; the display copy fills the canvas when it comes.
-    if (mPhoto->headerSize().isValid())
+    if (mPhoto->headerSize().isValid()) {
+        // The caption names the photo asked for at once (a burst of Page
+        // Ups shows where it is going); depth and resolution follow with
+        // its copy.
+        setInformation(infoLine(mPhoto->path(), mPhoto->headerSize(), mCopyOf.depth, mCopyOf.dotsPerMeter));
         layOut(mPhoto->headerSize(), QImage(), mPhoto->path());
+    }
     // Last: a copy made ahead is shown from inside this call.
     mPhoto->load(workspaceSize());
 }
@@ -215,9 +216,10 @@ void Picture::showFailedCopy()
         return;
     // Nothing shown before: the canvas of an empty window.
     mImageSize = QSize();
-    imageCanvas->setBackgroundBrush(kCanvasColour);
+    canvasView->clearCopy();
     imageCanvas->setSceneRect(0, 0, 124, 124);
-    canvasView->setGeometry(0, 0, 124, 124);
+    canvasView->setImageSize(QSize());
+    canvasView->relayout();
 }
 
 void Picture::takeDecode(const QString &path)
@@ -231,6 +233,8 @@ void Picture::takeDecode(const QString &path)
         // already (formats decoded whole).
         if (mCopyOf.path != path || mCopyOf.size != image.size() || mCopyOf.stamp != mPhoto->stamp())
             refreshView();
+        else
+            canvasView->relayout(); // a zoomed view now draws from the full image
     }
     emit loaded(path);
 }
@@ -244,8 +248,7 @@ void Picture::takeExactCopy(const QString &path, const QImage &copy)
         return;
     // What stays on screen is exactly the copy of the full image; canvas and
     // frame stay as they are.
-    imageCanvas->setBackgroundBrush(QBrush(QPixmap::fromImage(copy)));
-    canvasView->resetCachedContent();
+    canvasView->setCopy(copy);
     mCopyFromImage = true;
 }
 
@@ -295,18 +298,17 @@ bool Picture::layOutView(const QSize &imageSize, const QImage &copy)
     const QSize d = displaySize(imageSize.width(), imageSize.height(), ws.width(), ws.height());
     const QSize scaled = displaycopy::copySize(imageSize, ws);
     const bool fits = scaled.width() > 0 && scaled.height() > 0;
-    if (fits && !copy.isNull()) {
-        imageCanvas->setBackgroundBrush(QBrush(QPixmap::fromImage(copy)));
-    } else if (!fits || imageCanvas->backgroundBrush().texture().size() != scaled) {
-        // No copy yet: the photo before stays while it has the same size
-        // (stepping through a camera's photos), else the canvas colour.
-        imageCanvas->setBackgroundBrush(kCanvasColour);
-    }
+    if (fits && !copy.isNull())
+        canvasView->setCopy(copy);
+    else if (!fits)
+        canvasView->clearCopy();
+    else if (canvasView->copy().size() != scaled)
+        canvasView->keepLastPicture(); // until the new photo's copy comes
     // A display below 5 pixels still keeps a canvas of at least 1 by 1, so
     // that nothing divides by its size.
     imageCanvas->setSceneRect(0, 0, qMax(1, d.width() - 4), qMax(1, d.height() - 4));
-    canvasView->setGeometry(0, 0, qMax(1, d.width()), qMax(1, d.height()));
-    canvasView->resetCachedContent();
+    canvasView->setImageSize(imageSize);
+    canvasView->relayout();
     const QSize base(d.width() + 2, d.height() + 4);
     if (base != baseSize()) {
         setBaseSize(base);
@@ -324,6 +326,56 @@ framegeometry::Surface Picture::surface() const
     s.dotsPerMeterX = mCopyOf.dotsPerMeter.width();
     s.dotsPerMeterY = mCopyOf.dotsPerMeter.height();
     return s;
+}
+
+const QImage *Picture::fullForView() const
+{
+    if (mPhoto->state() != Photo::State::Full || mCopyOf.path != mPhoto->path() || mPhoto->image().size() != mImageSize)
+        return nullptr;
+    return &mPhoto->image();
+}
+
+void Picture::makeSharperCopy(const QSize &size, quint64 generation)
+{
+    const QImage *full = fullForView();
+    if (!full)
+        return;
+    const QImage image = *full; // shared, not copied: an edit meanwhile works on its own
+    jobs::watch(jobs::start(jobs::Lane::Shared,
+                            [image, size](const jobs::Progress &) { return displaycopy::shown(image, size); }),
+                this, [this, generation](const QImage &copy) { canvasView->setSharperCopy(copy, generation); });
+}
+
+// ---- zoom -----------------------------------------------------------------------
+
+void Picture::zoomIn()
+{
+    canvasView->zoomIn();
+}
+
+void Picture::zoomOut()
+{
+    canvasView->zoomOut();
+}
+
+void Picture::actualPixels()
+{
+    canvasView->actualPixels();
+}
+
+void Picture::fitToWindow()
+{
+    canvasView->fitToWindow();
+}
+
+QString Picture::zoomText() const
+{
+    return canvasView->zoom().text();
+}
+
+void Picture::setThirds(bool on)
+{
+    mFrame->setThirds(on);
 }
 
 // ---- the frame ------------------------------------------------------------------

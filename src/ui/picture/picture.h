@@ -20,6 +20,7 @@
 #include "core/cut/cutframe.h"
 #include "core/imageio/filestamp.h"
 #include "core/imageio/imagewrite.h"
+#include "ui/picture/pictureview.h"
 
 #include <QImage>
 #include <QList>
@@ -126,7 +127,7 @@ public:
     QGraphicsScene *canvas() const { return imageCanvas; }
     // Makes the display copies of the folder neighbours ahead.
     Prefetcher *prefetcher() const;
-    QGraphicsView *view() const { return canvasView; }
+    PictureView *view() const { return canvasView; }
     QGraphicsRectItem *frameItem() const;
     QGraphicsRectItem *handleItem() const;
     // The cut frame's drag state and geometry in canvas units.
@@ -145,6 +146,15 @@ public:
     static QString infoLine(const QString &path, const QSize &size, int depth, const QSize &dotsPerMeter);
     // The image files of a folder (names only), sorted ignoring case.
     static QStringList listFolder(const QString &folder);
+
+    // ---- zoom (the frame stays on the same image pixels at every zoom)
+    void zoomIn();
+    void zoomOut();
+    void actualPixels();
+    void fitToWindow();
+    // As the status bar shows it.
+    QString zoomText() const;
+    void setThirds(bool on);
 
 public slots:
     void showFrame(bool on);
@@ -174,6 +184,8 @@ signals:
     // The contents took another size (baseSize): the main window sizes the
     // window around them.
     void laidOut();
+    // The zoom changed (text as zoomText()).
+    void zoomChanged(const QString &text);
     // Undo or Redo became possible or impossible, or the photo's edits
     // changed: the main window's actions follow.
     void editsChanged();
@@ -208,6 +220,11 @@ private:
     // Starts a cut when the photo is idle; then says whether it was for
     // Cut and Next.
     void startCut(const QString &captureFolder, capture::Naming naming, bool next);
+    // What the view may draw zoomed in: the full image of the photo on
+    // screen, once it is there.
+    const QImage *fullForView() const;
+    // A copy of the whole photo at size, made on a worker, for the view.
+    void makeSharperCopy(const QSize &size, quint64 generation);
     // Closes the window and its workspace frame, which destroys both.
     void closeWindow();
 
@@ -215,7 +232,7 @@ private:
     Photo *mPhoto = nullptr;
     FrameTool *mFrame = nullptr;
     QGraphicsScene *imageCanvas = nullptr;
-    QGraphicsView *canvasView = nullptr;
+    PictureView *canvasView = nullptr;
     QString infoText;
     QString mIconName;
     imageio::PhotoOptions mPhotoOptions;
