@@ -23,6 +23,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QSettings>
 #include <QStatusBar>
@@ -219,6 +220,66 @@ private slots:
         QVERIFY(gallery);
         QCOMPARE(gallery->widget()->objectName(), QStringLiteral("Html"));
         QVERIFY(gallery->size() != frameFor(gallery) || gallery->widget()->baseSize().isEmpty());
+    }
+
+    // A window at "fit" shows its whole photo as large as it fits, however
+    // its size changes; nothing of the photo is repeated beside it.
+    void fitFollowsTheWindow_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("tile") << "tile";
+        QTest::newRow("resize") << "resize";
+        QTest::newRow("maximise") << "maximise";
+        QTest::newRow("full screen") << "full screen";
+    }
+    void fitFollowsTheWindow()
+    {
+        QFETCH(QString, change);
+        Framzo main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        main.newChildWin(mA);
+        main.newChildWin(mB);
+        const auto subs = windows(main);
+        QCOMPARE(subs.size(), 2);
+        for (QMdiSubWindow *sub : subs)
+            QVERIFY(testutil::waitLoaded(qobject_cast<Picture *>(sub->widget())));
+        QMdiSubWindow *sub = subs.at(1);
+        auto *pic = qobject_cast<Picture *>(sub->widget());
+        if (change == "tile") {
+            QMetaObject::invokeMethod(&main, "tile");
+        } else if (change == "resize") {
+            sub->resize(sub->width() + 230, sub->height() + 170);
+        } else if (change == "maximise") {
+            sub->showMaximized();
+        } else {
+            main.mpWorkspace->setActiveSubWindow(sub);
+            main.mpFullScreen->trigger();
+            QVERIFY(main.menuBar()->isHidden());
+        }
+        QVERIFY(testutil::eventsHandled());
+        for (QMdiSubWindow *each : change == "tile" ? subs : QList<QMdiSubWindow *>{sub}) {
+            auto *p = qobject_cast<Picture *>(each->widget());
+            PictureView *view = p->view();
+            QVERIFY(view->zoom().isFit());
+            const QRect vp = view->viewport()->rect();
+            const QRectF shown = view->viewportTransform().mapRect(p->canvas()->sceneRect());
+            // Inside the viewport, touching two of its sides (or drawn one
+            // to one in a window made around it).
+            QVERIFY2(QRectF(vp).adjusted(-1, -1, 1, 1).contains(shown), qPrintable(change));
+            const bool fills = qAbs(shown.width() - vp.width()) <= 1 || qAbs(shown.height() - vp.height()) <= 1;
+            QVERIFY2(fills || view->transform().isIdentity(), qPrintable(change));
+            // Beside the photo the canvas colour, not its rows again.
+            const QImage grabbed = view->viewport()->grab().toImage();
+            if (shown.bottom() + 3 < vp.height())
+                QCOMPARE(QColor(grabbed.pixel(int(shown.center().x()), vp.height() - 2)), QColor(192, 192, 192));
+        }
+        if (change == "full screen") {
+            QTest::keyClick(pic->view(), Qt::Key_Escape);
+            QVERIFY(!main.menuBar()->isHidden());
+            QVERIFY(main.isVisible()); // Esc left full screen, and only that
+            QVERIFY(!main.mpFullScreen->isChecked());
+        }
     }
 
     void commandsWithoutImageWindowDoNothing()

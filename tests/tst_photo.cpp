@@ -6,6 +6,7 @@
 #include "core/imageio/imageio.h"
 #include "core/photo/imageedits.h"
 #include "core/photo/photo.h"
+#include "core/photo/zoomstate.h"
 #include "testutil.h"
 
 #include <QSignalSpy>
@@ -33,6 +34,41 @@ class TstPhoto : public QObject
     Q_OBJECT
 
 private slots:
+    // Zoom steps land on the same scales every time, fitting is never
+    // stepped below, and a small photo fitted above 100 % still zooms.
+    void zoomSteps_data()
+    {
+        QTest::addColumn<double>("fit");
+        QTest::addColumn<QString>("keys"); // i: in, o: out, 1: 100 %, f: fit
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<bool>("fitted");
+        QTest::newRow("in from fit") << 0.13 << "i" << 1.0 / 6 << false;
+        QTest::newRow("in past fit on a step") << 0.5 << "i" << 2.0 / 3 << false;
+        QTest::newRow("out below fit fits") << 0.13 << "ii" "o" "o" << 0.13 << true;
+        QTest::newRow("out from fit stays") << 0.13 << "o" << 0.13 << true;
+        QTest::newRow("100 % then in") << 0.2 << "1i" << 1.5 << false;
+        QTest::newRow("to the largest") << 0.2 << "1iiiiiiiii" << 8.0 << false;
+        QTest::newRow("small photo fitted large") << 3.0 << "1o" << 2.0 / 3 << false;
+        QTest::newRow("back to fit") << 0.3 << "1if" << 0.3 << true;
+    }
+    void zoomSteps()
+    {
+        QFETCH(double, fit);
+        QFETCH(QString, keys);
+        ZoomState zoom;
+        zoom.setFitScale(fit);
+        for (QChar key : keys) {
+            switch (key.toLatin1()) {
+            case 'i': zoom.zoomIn(); break;
+            case 'o': zoom.zoomOut(); break;
+            case '1': zoom.setScale(1); break;
+            default: zoom.fit(); break;
+            }
+        }
+        QTEST(zoom.scale(), "scale");
+        QTEST(zoom.isFit(), "fitted");
+    }
+
     void loadStates_data()
     {
         QTest::addColumn<QByteArray>("format"); // empty: not an image

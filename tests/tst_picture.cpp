@@ -8,13 +8,17 @@
 #include "testwindow.h"
 
 #include <QBuffer>
+#include <QCheckBox>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QtTest>
+
+#include <cmath>
 
 class TstPicture : public QObject
 {
@@ -275,6 +279,84 @@ private slots:
         big = QImage();
         const QImage img = imageio::decode(p);
         QCOMPARE(img.size(), QSize(7360, 4912));
+    }
+    // Zooming and panning change what is drawn, never what is cut: the
+    // frame keeps its image pixels, a cut is exactly the photo's pixels
+    // under it, and zoomed in the view shows the photo's own pixels.
+    void zoomKeepsTheCutAndShowsThePixels_data()
+    {
+        QTest::addColumn<double>("scale"); // 0: fitted
+        QTest::newRow("fit") << 0.0;
+        QTest::newRow("100 %") << 1.0;
+        QTest::newRow("400 %") << 4.0;
+    }
+    void zoomKeepsTheCutAndShowsThePixels()
+    {
+        QFETCH(double, scale);
+        QTemporaryDir dir;
+        const QString src = dir.filePath("noise.png");
+        // Every pixel differs from its neighbours: a view or a cut one pixel
+        // off shows.
+        QImage noise(2400, 1600, QImage::Format_RGB32);
+        quint32 seed = 12345;
+        for (int y = 0; y < noise.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
+            for (int x = 0; x < noise.width(); ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                line[x] = 0xff000000u | (seed >> 8);
+            }
+        }
+        QVERIFY(noise.save(src));
+        std::unique_ptr<Framzo> main;
+        Picture *pic = testutil::openInNewWindow(main, src);
+        QVERIFY(pic);
+        main->mpFree->setChecked(true);
+        testutil::dragOnCanvas(pic, QPoint(28, 28), QPoint(301, 207));
+        const QRect before = pic->frameState().imageRect(pic->surface());
+        QVERIFY(before.width() > 400);
+
+        PictureView *view = pic->view();
+        if (scale > 0) {
+            pic->actualPixels();
+            while (view->zoom().scale() < scale)
+                pic->zoomIn();
+            QCOMPARE(view->zoom().scale(), scale);
+            QVERIFY(view->horizontalScrollBar()->maximum() > 0);
+            view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum() / 3);
+            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum() / 5);
+        }
+        QVERIFY(testutil::eventsHandled());
+        QCOMPARE(pic->frameState().imageRect(pic->surface()), before);
+
+        if (scale > 0) {
+            // Sampled in the middle of image pixels across the viewport.
+            const QImage shown = view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const double toCanvas = pic->canvas()->sceneRect().width() / noise.width();
+            int sampled = 0;
+            for (int fy = 1; fy < 4; ++fy) {
+                for (int fx = 1; fx < 4; ++fx) {
+                    const QPointF at = view->mapToScene(QPoint(shown.width() * fx / 4, shown.height() * fy / 4));
+                    const QPoint px(int(at.x() / toCanvas), int(at.y() / toCanvas));
+                    const QPointF middle
+                        = view->viewportTransform().map(QPointF(px.x() + 0.5, px.y() + 0.5) * toCanvas);
+                    const QPoint on(int(std::floor(middle.x())), int(std::floor(middle.y())));
+                    // The frame's line, its underlay and the dimming over
+                    // the photo: sampled inside the frame only.
+                    if (!before.adjusted(2, 2, -2, -2).contains(px))
+                        continue;
+                    QCOMPARE(QColor(shown.pixel(on)), QColor(noise.pixel(px)));
+                    ++sampled;
+                }
+            }
+            QVERIFY(sampled >= 2);
+        }
+
+        main->capturePath = dir.filePath("cuts");
+        QVERIFY(QDir().mkpath(main->capturePath));
+        pic->captureTo(main->capturePath);
+        QVERIFY(testutil::waitLoaded(pic));
+        const QImage cut = imageio::decode(main->capturePath + "/noise.png");
+        QCOMPARE(cut.convertToFormat(QImage::Format_RGB32), noise.copy(before));
     }
 };
 

@@ -15,8 +15,9 @@ const QColor kCanvasColour(192, 192, 192);
 // A window made around its canvas is a few pixels larger than it: drawn one
 // to one, not scaled by a fraction of a percent (which would blur it).
 constexpr int kOneToOneSlack = 8;
-// Up to this many pixels a copy of the whole photo at the scale shown is
-// made (on a worker); beyond it only the visible part is drawn, each time.
+// Below 100 %, up to this many pixels, a copy of the whole photo at the
+// scale shown is made (on a worker); beyond it only the visible part is
+// drawn, each time.
 constexpr double kSharperCopyPixels = 16e6;
 // A copy this close to the size drawn is sharp enough.
 constexpr double kSharpEnough = 0.95;
@@ -235,8 +236,10 @@ void PictureView::drawBackground(QPainter *painter, const QRectF &rect)
     painter->fillRect(rect, kCanvasColour);
     const QImage *full = mStale || !mFull ? nullptr : mFull();
     const double s = imageScale();
-    const bool large = s * mImageSize.width() * s * mImageSize.height() > kSharperCopyPixels;
-    if (full && !full->isNull() && full->size() == mImageSize && large)
+    // From 100 % on the photo's own pixels are shown, and from the full image
+    // too where a copy of the whole would be large.
+    const bool fromFull = s >= 1 || s * mImageSize.width() * s * mImageSize.height() > kSharperCopyPixels;
+    if (full && !full->isNull() && full->size() == mImageSize && fromFull)
         drawVisiblePart(painter, rect, *full);
     else
         drawCopy(painter);
@@ -297,6 +300,8 @@ void PictureView::askSharper()
     if (mStale || !full || full->isNull() || full->size() != mImageSize || transform().isIdentity())
         return;
     const double s = imageScale();
+    if (s >= 1)
+        return; // drawn from the full image
     const QSize wanted(qRound(s * mImageSize.width()), qRound(s * mImageSize.height()));
     if (wanted.isEmpty() || double(wanted.width()) * wanted.height() > kSharperCopyPixels)
         return;
