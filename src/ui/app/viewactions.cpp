@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -89,12 +91,20 @@ void ViewActions::enterFullScreen()
     for (QWidget *w : bars) {
         if (w->isVisible()) {
             mHidden << w;
+            // Quietly: the Cut bar's showing is the frame's, and the frame
+            // stays in full screen.
+            const QSignalBlocker quiet(w);
             w->hide();
         }
     }
     sub->setWindowFlags(mSubFlags | Qt::FramelessWindowHint);
     sub->showMaximized();
+    mMainGeometry = mForm->geometry();
     mForm->showFullScreen();
+    // Where no window manager makes it so (a bare X server), the screen's
+    // size is set as well.
+    if (QScreen *screen = mForm->screen())
+        mForm->setGeometry(screen->geometry());
     pic->view()->setFocus();
 }
 
@@ -108,9 +118,13 @@ void ViewActions::leaveFullScreen()
     QMdiSubWindow *sub = mSub; // gone when the photo was closed meanwhile
     mSub.clear();
     mForm->setWindowState(mMainState);
+    if (!(mMainState & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        mForm->setGeometry(mMainGeometry);
     for (const QPointer<QWidget> &w : mHidden) {
-        if (w)
+        if (w) {
+            const QSignalBlocker quiet(w.data());
             w->show();
+        }
     }
     mHidden.clear();
     if (sub) {

@@ -49,5 +49,6 @@ private:
     bool mSubMaximised = false;
     QRect mSubGeometry;
     Qt::WindowStates mMainState;
+    QRect mMainGeometry;
     QList<QPointer<QWidget>> mHidden;
 };
