@@ -37,6 +37,7 @@
 #include <QApplication>
 #include <QColorSpace>
 #include <QComboBox>
+#include <QScrollBar>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -595,6 +596,47 @@ void caseBurst(Context &c, Framzo &window)
     }
     addRow(QStringLiteral("ten Page Ups without a pause, to the last decoded"), median(full), median(peer), 2.0);
     addRow(QStringLiteral("  ten Page Ups: the last photo on screen"), median(screen), median(peer), 0);
+    closeAll(window);
+}
+
+// A 50 MP photo at 100 %, panned by a whole view at a time: every pixel on
+// screen is new, drawn from the full image. Against one smooth scale of an
+// image the size of the view, the least a viewer does to show a new frame.
+void casePan(Context &c, Framzo &window)
+{
+    Picture *pic = openWindow(window, c.data.big);
+    pic->actualPixels();
+    show(pic);
+    PictureView *view = pic->view();
+    QScrollBar *bar = view->horizontalScrollBar();
+    const QSize shown = view->viewport()->size();
+    QImage screenSized(shown, QImage::Format_RGB32);
+    screenSized.fill(qRgb(90, 120, 150));
+    int step = 0;
+    auto framzo = [&] {
+        // Back and forth across the photo, a view's width each time.
+        const int lanes = qMax(1, bar->maximum() / qMax(1, shown.width()));
+        const int lane = step++ % (2 * lanes);
+        QElapsedTimer t;
+        t.start();
+        bar->setValue((lane < lanes ? lane : 2 * lanes - lane) * shown.width());
+        view->viewport()->repaint();
+        return msSince(t);
+    };
+    auto peer = [&] {
+        QElapsedTimer t;
+        t.start();
+        const QImage scaled = screenSized.scaled(shown * 0.9, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const double ms = msSince(t);
+        if (scaled.isNull())
+            qFatal("framzo_bench: no scale");
+        return ms;
+    };
+    const auto [f, p] = alternate(c.runs * 4, framzo, peer);
+    addRow(QStringLiteral("pan: 50 MP at 100 %, a view's width (%1x%2), vs one smooth scale of it")
+               .arg(shown.width())
+               .arg(shown.height()),
+           f, p, 1.0);
     closeAll(window);
 }
 
@@ -1288,7 +1330,7 @@ int main(int argc, char **argv)
             only = args.at(++i).split(QLatin1Char(','));
         else {
             std::fprintf(stderr, "usage: framzo_bench --data DIR [--runs N] [--only "
-                                 "open,step,burst,edit,capture,colour,turn,gallery,modern,list,memory,screen,heic,raw]\n");
+                                 "open,step,burst,edit,pan,capture,colour,turn,gallery,modern,list,memory,screen,heic,raw]\n");
             return 2;
         }
     }
@@ -1336,6 +1378,8 @@ int main(int argc, char **argv)
             caseBurst(c, window);
         if (wanted("edit"))
             caseEdit(c, window);
+        if (wanted("pan"))
+            casePan(c, window);
         if (wanted("turn"))
             caseTurn(c, window);
         if (wanted("heic"))
