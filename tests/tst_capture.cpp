@@ -366,6 +366,9 @@ private slots:
         drag(pic, QPoint(28, 28), QPoint(300, 200));
         toCorner(pic);
         QCOMPARE(main->cutReadout(), readout);
+        // No frame fits: no line, no handle, nothing dimmed.
+        QCOMPARE(pic->handleItem()->isVisible(), !expected.isEmpty());
+        QCOMPARE(pic->frameItem()->isVisible(), !expected.isEmpty());
 
         QSignalSpy writing(pic, &Picture::writing);
         main->mpGenerate->trigger();
