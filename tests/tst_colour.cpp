@@ -123,6 +123,13 @@ private slots:
         // The same when the copy is made again from the full image.
         QCOMPARE(testutil::difference(displaycopy::shown(full, plain.size()), expected), 0);
 
+        // Zoomed in, what is drawn from the full image is in the same colours.
+        QCOMPARE(colourmanage::changedForDisplay(full), converted);
+        const QRect part(16, 8, 32, 24);
+        const QImage plainPart = full.copy(part).convertToFormat(QImage::Format_RGB32).scaled(part.size() * 3);
+        const QImage zoomed = displaycopy::region(full, part, part.size() * 3).convertToFormat(QImage::Format_RGB32);
+        QVERIFY(testutil::difference(zoomed, converted ? toSrgb(plainPart, adobe) : plainPart) <= (converted ? 2 : 0));
+
         // The sample colour, in the middle of its patch.
         const QRgb seen = copy.copy.pixel(8 * copy.copy.width() / 96, 8 * copy.copy.height() / 64);
         const QRgb want = converted ? qRgb(0, 172, 84) : kSample;

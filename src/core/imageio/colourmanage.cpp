@@ -177,6 +177,16 @@ quint64 displayGeneration()
     return currentDisplay().generation;
 }
 
+bool changedForDisplay(const QImage &image)
+{
+    const Display d = currentDisplay();
+    if (!d.enabled || image.isNull())
+        return false;
+    const QColorSpace source = image.colorSpace().isValid() ? image.colorSpace() : QColorSpace(QColorSpace::SRgb);
+    const QColorSpace target = d.profile.isEmpty() ? QColorSpace(QColorSpace::SRgb) : QColorSpace::fromIccProfile(d.profile);
+    return source != target;
+}
+
 quint64 toDisplay(QImage &image)
 {
     const Display d = currentDisplay();

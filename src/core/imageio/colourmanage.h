@@ -39,6 +39,10 @@ QByteArray screenProfile();
 // count is in other colours than the ones shown now.
 quint64 displayGeneration();
 
+// Whether toDisplay would change image's pixels: colour management on, and
+// the image in other colours than the screen's.
+bool changedForDisplay(const QImage &image);
+
 // image converted for the screen as the display is set (nothing when colour
 // management is off). Returns the displayGeneration() it was made under.
 quint64 toDisplay(QImage &image);

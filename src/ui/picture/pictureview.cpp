@@ -1,5 +1,7 @@
 #include "ui/picture/pictureview.h"
 
+#include "core/base/jobs.h"
+#include "core/imageio/colourmanage.h"
 #include "core/photo/displaycopy.h"
 
 #include <QMouseEvent>
@@ -44,6 +46,8 @@ void PictureView::setCopy(const QImage &copy)
     mCopyImage = copy;
     mCopy = QPixmap::fromImage(copy);
     mSharper = QPixmap();
+    mConverted = QImage();
+    mConvertedRect = QRect();
     mStale = false;
     ++mGeneration;
     redraw();
@@ -260,6 +264,24 @@ void PictureView::drawVisiblePart(QPainter *painter, const QRectF &rect, const Q
     const QRectF onCanvas(source.x() / toImage, source.y() / toImage, source.width() / toImage,
                           source.height() / toImage);
     const QRect target = painter->worldTransform().mapRect(onCanvas).toAlignedRect();
+    if (target.width() >= source.width() && !colourmanage::changedForDisplay(full)) {
+        // The photo's own numbers are the screen's: drawn straight from the
+        // image, each pixel repeated.
+        painter->save();
+        painter->resetTransform();
+        painter->drawImage(target, full, source);
+        painter->restore();
+        return;
+    }
+    const bool converted = mConvertedFrom == full.cacheKey() && mConvertedRect.contains(source)
+        && mConvertedColours == colourmanage::displayGeneration();
+    if (converted && target.width() >= source.width()) {
+        painter->save();
+        painter->resetTransform();
+        painter->drawImage(target, mConverted, source.translated(-mConvertedRect.topLeft()));
+        painter->restore();
+        return;
+    }
     const QImage part = displaycopy::region(full, source, target.size());
     if (part.isNull())
         return;
@@ -267,6 +289,39 @@ void PictureView::drawVisiblePart(QPainter *painter, const QRectF &rect, const Q
     painter->resetTransform();
     painter->drawImage(target.topLeft(), part);
     painter->restore();
+    if (target.width() >= source.width())
+        convertAround(full);
+}
+
+void PictureView::convertAround(const QImage &full)
+{
+    if (mConverting)
+        return;
+    // What is on screen and as much again on every side.
+    const QRectF canvas = sceneRect();
+    const double toImage = mImageSize.width() / canvas.width();
+    const QRectF visible = mapToScene(viewport()->rect()).boundingRect() & canvas;
+    const QRect seen(int(visible.x() * toImage), int(visible.y() * toImage), int(visible.width() * toImage) + 1,
+                     int(visible.height() * toImage) + 1);
+    const QRect around = seen.adjusted(-seen.width(), -seen.height(), seen.width(), seen.height()) & full.rect();
+    if (around.isEmpty())
+        return;
+    mConverting = true;
+    const QImage image = full; // shared, not copied
+    const qint64 from = full.cacheKey();
+    jobs::watch(jobs::start(jobs::Lane::Shared,
+                            [image, around](const jobs::Progress &) {
+                                QImage part = image.copy(around);
+                                const quint64 colours = colourmanage::toDisplay(part);
+                                return std::pair{part, colours};
+                            }),
+                this, [this, from, around](const std::pair<QImage, quint64> &done) {
+                    mConverting = false;
+                    mConverted = done.first;
+                    mConvertedRect = around;
+                    mConvertedFrom = from;
+                    mConvertedColours = done.second;
+                });
 }
 
 void PictureView::drawCopy(QPainter *painter)

@@ -87,6 +87,9 @@ private:
     // around it, a few pixels larger).
     bool fitsOneToOne() const;
     void drawVisiblePart(QPainter *painter, const QRectF &rect, const QImage &full);
+    // The photo's pixels around what is on screen, put into the screen's
+    // colours on a worker, so that panning there needs no conversion.
+    void convertAround(const QImage &full);
     void drawCopy(QPainter *painter);
     void askSharper();
 
@@ -99,6 +102,14 @@ private:
     bool mStale = false;
     quint64 mGeneration = 0; // counts the copies set: a sharper copy is for one of them
     QTimer mSharperTimer;
+    // The part of the full image (cacheKey mConvertedFrom) at
+    // mConvertedRect in the screen's colours (displayGeneration
+    // mConvertedColours); one conversion under way at a time.
+    QImage mConverted;
+    QRect mConvertedRect;
+    qint64 mConvertedFrom = 0;
+    quint64 mConvertedColours = 0;
+    bool mConverting = false;
     // The middle button's drag: where it began, and the scroll bars then.
     bool mPanning = false;
     QPoint mPanFrom;
