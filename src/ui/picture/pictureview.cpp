@@ -56,12 +56,7 @@ void PictureView::setCopy(const QImage &copy)
 
 void PictureView::clearCopy()
 {
-    mCopyImage = QImage();
-    mCopy = QPixmap();
-    mSharper = QPixmap();
-    mStale = false;
-    ++mGeneration;
-    redraw();
+    setCopy(QImage());
 }
 
 void PictureView::setSharperCopy(const QImage &copy, quint64 forGeneration)
