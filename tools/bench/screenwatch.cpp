@@ -156,6 +156,7 @@ public:
         }
         if (!best)
             return false;
+        mViewer = best;
         if (!mPlacedRightly) {
             XMoveResizeWindow(mDisplay, best, 0, 0, unsigned(mW), unsigned(mH));
             XFlush(mDisplay);
@@ -179,6 +180,11 @@ public:
 
     void press(const char *keysym)
     {
+        // The keyboard to the viewer, as a window manager gives it to a
+        // window just opened: without one, X sends keys where the pointer
+        // is, and a toolkit may not count its window as active.
+        if (mViewer)
+            XSetInputFocus(mDisplay, mViewer, RevertToParent, CurrentTime);
         const KeyCode code = XKeysymToKeycode(mDisplay, XStringToKeysym(keysym));
         XTestFakeKeyEvent(mDisplay, code, True, CurrentTime);
         XTestFakeKeyEvent(mDisplay, code, False, CurrentTime);
@@ -198,6 +204,7 @@ private:
     XShmSegmentInfo mShm{};
     bool mOk = false;
     bool mPlacedRightly = false;
+    Window mViewer = 0;
 };
 
 struct Times
