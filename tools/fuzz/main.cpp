@@ -419,7 +419,10 @@ int Driver::run()
             ++overMemory;
             stopWorker();
             keep(QStringLiteral("memory"), casePath,
-                 QStringLiteral("%1 mutant took %2 MB (budget %3 MB)").arg(label).arg(reply.memoryMb).arg(mOptions.memoryMb));
+                 QStringLiteral("%1 mutant took %2 MB (budget %3 MB)")
+                     .arg(label)
+                     .arg(reply.memoryMb)
+                     .arg(mOptions.memoryMb));
             startWorker();
             continue;
         }
@@ -456,7 +459,8 @@ int Driver::run()
         }
         if (clock.elapsed() - lastReport >= 60000) {
             lastReport = clock.elapsed();
-            say(QStringLiteral("fuzz: %1 s: %2 cases, %3 crashes, %4 hangs, %5 over the memory budget, %6 wrong exit codes")
+            say(QStringLiteral(
+                    "fuzz: %1 s: %2 cases, %3 crashes, %4 hangs, %5 over the memory budget, %6 wrong exit codes")
                     .arg(clock.elapsed() / 1000)
                     .arg(cases)
                     .arg(crashes)
@@ -471,7 +475,8 @@ int Driver::run()
     for (auto it = perSeed.cbegin(); it != perSeed.cend(); ++it)
         counts << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
     say(QStringLiteral("fuzz: cases per seed: %1").arg(counts.join(QStringLiteral(", "))));
-    say(QStringLiteral("fuzz: %1 cases in %2 s (%3 still decoded), %4 formats: %5 crashes, %6 hangs (over %7 s of processor time), "
+    say(QStringLiteral("fuzz: %1 cases in %2 s (%3 still decoded), %4 formats: %5 crashes, "
+                       "%6 hangs (over %7 s of processor time), "
                        "%8 over the memory budget (%9 MB; the most a case took: %10 MB), %11 wrong exit codes")
             .arg(cases)
             .arg(clock.elapsed() / 1000)
@@ -518,7 +523,8 @@ int main(int argc, char **argv)
         }
     }
     if (args.size() % 2 == 0) {
-        std::fprintf(stderr, "usage: framzo_fuzz [--seconds N] [--case-seconds N] [--memory-mb N] [--seed N] [--out DIR]\n");
+        std::fprintf(stderr,
+                     "usage: framzo_fuzz [--seconds N] [--case-seconds N] [--memory-mb N] [--seed N] [--out DIR]\n");
         return 2;
     }
     return Driver(options).run();
