@@ -10,12 +10,13 @@
 // worker, not the fuzzer: it is counted, its file kept, and a new worker
 // started.
 //
-//   framzo_fuzz [--seconds N] [--case-seconds N] [--seed N] [--out DIR]
+//   framzo_fuzz [--seconds N] [--case-seconds N] [--memory-mb N] [--seed N] [--out DIR]
 //   framzo_fuzz --worker DIR      (reads case paths from its input, one a line)
 //
 // A case is wrong when the worker crashes (a signal, or a sanitizer report),
 // takes more processor time than the per-case limit (or ten times as long on
-// the clock), or a gallery exits with a status
+// the clock), grows the worker's resident memory by more than the budget
+// (1536 MB unless --memory-mb says otherwise), or a gallery exits with a status
 // other than 0 (written) and 1 (refused, not an image, or files not written),
 // or the classic one with 0 although the decode helper could not read the
 // image (a failure reported as success), or a cut written from it does not
@@ -160,10 +161,34 @@ qint64 cpuMs(qint64 pid)
     return (fields.at(11).toLongLong() + fields.at(12).toLongLong()) * 1000 / qMax(1L, ticks);
 }
 
+// A line of /proc/PID/status in kB ("VmHWM", "VmRSS"); -1 when it cannot be
+// read.
+qint64 statusKb(qint64 pid, const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = field + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Sets the peak resident size (VmHWM) of process pid back to what it holds
+// now, so that the peak read after a case is that case's.
+bool resetPeak(qint64 pid)
+{
+    QFile refs(QStringLiteral("/proc/%1/clear_refs").arg(pid));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
 struct Options
 {
     int seconds = 60;
     int caseSeconds = 20;
+    int memoryMb = 1536;
     quint32 seed = 0;
     QString out;
 };
@@ -176,10 +201,11 @@ public:
     int run();
 
 private:
-    enum class Outcome { Done, Crashed, Hung };
+    enum class Outcome { Done, Crashed, Hung, OverMemory };
     struct Reply
     {
         Outcome outcome = Outcome::Done;
+        qint64 memoryMb = 0; // the most the case took, above what the worker held before it
         int status = 0;
         bool decoded = false;
         bool writable = false;
@@ -198,6 +224,7 @@ private:
     std::unique_ptr<QProcess> mWorker;
     int mWorkerCases = 0;
     int mKept = 0;
+    bool mPeakResets = true; // whether the kernel lets us set a worker's peak back
 };
 
 bool Driver::startWorker()
@@ -226,6 +253,26 @@ void Driver::stopWorker()
 Driver::Reply Driver::runCase(const QString &path)
 {
     Reply reply;
+    const qint64 pid = mWorker->processId();
+    // The memory budget is on what the case adds to the worker's resident
+    // size: its peak during the case less what it held when the case began.
+    // Under ASan a worker idles at about 30 MB and holds 250 to 400 MB once
+    // it has run a hundred ordinary cases (freed blocks kept in the
+    // quarantine, up to 256 MB, and the allocator's caches), which no one
+    // case is to blame for; so that is subtracted, and the quarantine keeps
+    // its size. An ordinary case adds a megabyte or two.
+    const bool peakReset = mPeakResets && resetPeak(pid);
+    if (mPeakResets && !peakReset) {
+        mPeakResets = false;
+        say(QStringLiteral("fuzz: the peak resident size cannot be set back; memory is sampled instead"));
+    }
+    const qint64 startKb = statusKb(pid, "VmRSS");
+    qint64 peakKb = startKb;
+    const auto overBudget = [&] {
+        peakKb = qMax(peakKb, statusKb(pid, peakReset ? "VmHWM" : "VmRSS"));
+        reply.memoryMb = (peakKb - startKb) / 1024;
+        return startKb >= 0 && reply.memoryMb > mOptions.memoryMb;
+    };
     mWorker->write(QFile::encodeName(path) + '\n');
     QElapsedTimer t;
     t.start();
@@ -233,7 +280,7 @@ Driver::Reply Driver::runCase(const QString &path)
     // busy with other work does not make slow cases out of quick ones; ten
     // times as much time on the clock catches a case that waits instead.
     const qint64 limit = qint64(mOptions.caseSeconds) * 1000;
-    const qint64 cpuBefore = cpuMs(mWorker->processId());
+    const qint64 cpuBefore = cpuMs(pid);
     QList<QByteArray> parts;
     while (parts.size() != 6 || parts.at(0) != "@@") {
         if (mWorker->canReadLine()) {
@@ -245,11 +292,23 @@ Driver::Reply Driver::runCase(const QString &path)
             reply.outcome = Outcome::Crashed;
             return reply;
         }
-        if (cpuMs(mWorker->processId()) - cpuBefore > limit || t.elapsed() > 10 * limit) {
+        // Checked often, and the worker ended as soon as it is over: a case
+        // that fills memory at a few GB a second must not take the machine
+        // down with it.
+        if (overBudget()) {
+            reply.outcome = Outcome::OverMemory;
+            return reply;
+        }
+        if (cpuMs(pid) - cpuBefore > limit || t.elapsed() > 10 * limit) {
             reply.outcome = Outcome::Hung;
             return reply;
         }
-        mWorker->waitForReadyRead(500);
+        mWorker->waitForReadyRead(50);
+    }
+    // A peak between two looks is in VmHWM all the same.
+    if (overBudget()) {
+        reply.outcome = Outcome::OverMemory;
+        return reply;
     }
     reply.status = parts.at(1).toInt();
     reply.decoded = parts.at(2) == "1";
@@ -293,19 +352,21 @@ int Driver::run()
         else
             formats.insert(QString::fromLatin1(format));
     }
-    say(QStringLiteral("fuzz: %1 seeds of %2 formats (%3), %4 s, at most %5 s a case, random seed %6")
+    say(QStringLiteral("fuzz: %1 seeds of %2 formats (%3), %4 s, at most %5 s and %6 MB a case, random seed %7")
             .arg(seeds.size())
             .arg(formats.size())
             .arg(QStringList(formats.values()).join(QLatin1Char(' ')))
             .arg(mOptions.seconds)
             .arg(mOptions.caseSeconds)
+            .arg(mOptions.memoryMb)
             .arg(mOptions.seed));
 
     // Mutants that still decode are mutated further: they reach deeper into
     // the readers than mutants of the seeds alone.
     QList<QPair<int, QByteArray>> decodedMutants;
     constexpr int kMaxKeptMutants = 400;
-    qint64 cases = 0, crashes = 0, hangs = 0, wrong = 0, decodedCases = 0;
+    qint64 cases = 0, crashes = 0, hangs = 0, overMemory = 0, wrong = 0, decodedCases = 0;
+    qint64 mostMemoryMb = 0; // how near the cases came to the budget
     QMap<QString, qint64> perSeed;
 
     if (!startWorker()) {
@@ -335,6 +396,7 @@ int Driver::run()
         ++cases;
         ++perSeed[seeds.at(from).label];
         const Reply reply = runCase(casePath);
+        mostMemoryMb = qMax(mostMemoryMb, reply.memoryMb);
         const QString label = seeds.at(from).label;
         if (reply.outcome == Outcome::Crashed) {
             ++crashes;
@@ -350,6 +412,17 @@ int Driver::run()
             stopWorker();
             keep(QStringLiteral("hangs"), casePath,
                  QStringLiteral("%1 mutant took over %2 s of processor time").arg(label).arg(mOptions.caseSeconds));
+            startWorker();
+            continue;
+        }
+        if (reply.outcome == Outcome::OverMemory) {
+            ++overMemory;
+            stopWorker();
+            keep(QStringLiteral("memory"), casePath,
+                 QStringLiteral("%1 mutant took %2 MB (budget %3 MB)")
+                     .arg(label)
+                     .arg(reply.memoryMb)
+                     .arg(mOptions.memoryMb));
             startWorker();
             continue;
         }
@@ -386,11 +459,13 @@ int Driver::run()
         }
         if (clock.elapsed() - lastReport >= 60000) {
             lastReport = clock.elapsed();
-            say(QStringLiteral("fuzz: %1 s: %2 cases, %3 crashes, %4 hangs, %5 wrong exit codes")
+            say(QStringLiteral(
+                    "fuzz: %1 s: %2 cases, %3 crashes, %4 hangs, %5 over the memory budget, %6 wrong exit codes")
                     .arg(clock.elapsed() / 1000)
                     .arg(cases)
                     .arg(crashes)
                     .arg(hangs)
+                    .arg(overMemory)
                     .arg(wrong));
         }
     }
@@ -400,8 +475,9 @@ int Driver::run()
     for (auto it = perSeed.cbegin(); it != perSeed.cend(); ++it)
         counts << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
     say(QStringLiteral("fuzz: cases per seed: %1").arg(counts.join(QStringLiteral(", "))));
-    say(QStringLiteral("fuzz: %1 cases in %2 s (%3 still decoded), %4 formats: %5 crashes, %6 hangs (over %7 s of processor time), "
-                       "%8 wrong exit codes")
+    say(QStringLiteral("fuzz: %1 cases in %2 s (%3 still decoded), %4 formats: %5 crashes, "
+                       "%6 hangs (over %7 s of processor time), "
+                       "%8 over the memory budget (%9 MB; the most a case took: %10 MB), %11 wrong exit codes")
             .arg(cases)
             .arg(clock.elapsed() / 1000)
             .arg(decodedCases)
@@ -409,8 +485,11 @@ int Driver::run()
             .arg(crashes)
             .arg(hangs)
             .arg(mOptions.caseSeconds)
+            .arg(overMemory)
+            .arg(mOptions.memoryMb)
+            .arg(mostMemoryMb)
             .arg(wrong));
-    return crashes + hangs + wrong == 0 ? 0 : 1;
+    return crashes + hangs + overMemory + wrong == 0 ? 0 : 1;
 }
 
 } // namespace
@@ -432,6 +511,8 @@ int main(int argc, char **argv)
             options.seconds = value.toInt();
         else if (name == QLatin1String("--case-seconds"))
             options.caseSeconds = value.toInt();
+        else if (name == QLatin1String("--memory-mb"))
+            options.memoryMb = value.toInt();
         else if (name == QLatin1String("--seed"))
             options.seed = value.toUInt();
         else if (name == QLatin1String("--out"))
@@ -442,7 +523,8 @@ int main(int argc, char **argv)
         }
     }
     if (args.size() % 2 == 0) {
-        std::fprintf(stderr, "usage: framzo_fuzz [--seconds N] [--case-seconds N] [--seed N] [--out DIR]\n");
+        std::fprintf(stderr,
+                     "usage: framzo_fuzz [--seconds N] [--case-seconds N] [--memory-mb N] [--seed N] [--out DIR]\n");
         return 2;
     }
     return Driver(options).run();
