@@ -532,6 +532,29 @@ private slots:
         QTest::newRow("tga declaring more than it holds")
             << tgaSized(4112, 4112) << qint64(0) << QByteArray("tga")
             << QStringLiteral("4112 x 4112 pixels, which take at least");
+        // Canvases built from the header: backed by the file beyond 16 MP.
+        const auto gif = [](quint16 w, quint16 h) {
+            QByteArray b("GIF89a");
+            b += char(w & 0xff);
+            b += char(w >> 8);
+            b += char(h & 0xff);
+            b += char(h >> 8);
+            return b + QByteArray("\0\0\0;", 4);
+        };
+        const auto mng = [](quint32 w, quint32 h) {
+            QByteArray b = QByteArray::fromHex("8a4d4e470d0a1a0a0000001c") + "MHDR";
+            for (quint32 v : {w, h})
+                b += QByteArray::fromHex(QByteArray::number(v, 16).rightJustified(8, '0'));
+            return b + QByteArray(24, '\0') + QByteArray::fromHex("00000000") + "MEND" + QByteArray(4, '\0');
+        };
+        QTest::newRow("gif screen of 16 MP") << gif(4096, 4096) << qint64(0) << QByteArray("gif") << QString();
+        QTest::newRow("gif screen of 225 MP in 14 bytes")
+            << gif(15000, 15000) << qint64(0) << QByteArray("gif") << QStringLiteral("far more than a file of 14 bytes");
+        QTest::newRow("gif screen of 225 MP in 64 KB") << gif(15000, 15000) << qint64(65536) << QByteArray("gif")
+                                                       << QString();
+        QTest::newRow("mng frame of 130 MP in 60 bytes")
+            << mng(16187408, 8) << qint64(0) << QByteArray("mng") << QStringLiteral("its MNG frame declares");
+        QTest::newRow("mng frame of 16 MP") << mng(4096, 4096) << qint64(0) << QByteArray("mng") << QString();
         QTest::newRow("xpm") << xpm << qint64(0) << QByteArray("xpm") << QString();
         QTest::newRow("xpm of 64 MB") << kXpmHead << kMaxTextBytes << QByteArray("xpm") << QString();
         QTest::newRow("xpm over 64 MB") << kXpmHead << kMaxTextBytes + 1 << QByteArray("xpm")

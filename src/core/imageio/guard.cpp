@@ -39,6 +39,31 @@ bool tooLarge(qint64 width, qint64 height)
     return width > 0 && height > 0 && width > kMaxPixels / height;
 }
 
+// A canvas built whole from its header (a GIF's screen, an MNG's frame)
+// beyond what the file's bytes could fill.
+QString unbackedCanvas(const char *what, qint64 width, qint64 height, qint64 fileSize)
+{
+    const double pixels = double(width) * double(height);
+    if (pixels <= double(kFreeCanvasPixels) || pixels <= double(fileSize) * double(kCanvasPixelsPerByte))
+        return {};
+    return QStringLiteral("its %1 declares %2 x %3 pixels, far more than a file of %4 bytes can fill")
+        .arg(QLatin1String(what))
+        .arg(width)
+        .arg(height)
+        .arg(fileSize);
+}
+
+// GIF: the signature, then the logical screen's width and height (16 bits,
+// little-endian).
+QString checkGif(QFile &file)
+{
+    uchar head[10];
+    if (file.read(reinterpret_cast<char *>(head), 10) != 10)
+        return {};
+    return unbackedCanvas("GIF screen", qFromLittleEndian<quint16>(head + 6), qFromLittleEndian<quint16>(head + 8),
+                          file.size());
+}
+
 // PNG: the signature, then chunks of a 4-byte length, a 4-byte type, the
 // data and a 4-byte checksum, the first being IHDR (width and height first).
 // libpng allocates and reads a chunk whole before it looks at it, so a
@@ -80,6 +105,11 @@ QString checkPng(QFile &file, bool mng)
             const qint64 h = qFromBigEndian<quint32>(head + 12);
             if (tooLarge(w, h))
                 return tooManyPixels(w, h);
+            if (mng && std::memcmp(head + 4, "MHDR", 4) == 0) {
+                const QString unbacked = unbackedCanvas("MNG frame", w, h, size);
+                if (!unbacked.isEmpty())
+                    return unbacked;
+            }
         }
         if (std::memcmp(head + 4, "IEND", 4) == 0 && !mng)
             break;
@@ -379,6 +409,8 @@ QString check(const QString &path, const QByteArray &format)
         return checkJpeg(file);
     if (format == "tga")
         return checkTga(file);
+    if (format == "gif")
+        return checkGif(file);
     if (format == "bmp")
         return checkBmp(file);
     if (format == "ico" || format == "cur")

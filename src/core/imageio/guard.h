@@ -32,6 +32,15 @@ constexpr int kMaxScans = 500;
 // is what these formats are used for.
 constexpr qint64 kMaxTextBytes = 64 << 20;
 
+// A GIF's screen and an MNG's frame are built whole by their readers, from
+// the header alone, whatever the pictures drawn on them cover. Beyond
+// kFreeCanvasPixels such a canvas must be backed by the file: at most
+// kCanvasPixelsPerByte pixels for each byte, far more than LZW or zlib
+// ever pack into one (a 178-byte MNG declaring a frame of 130 million
+// pixels took 1.6 GB).
+constexpr qint64 kFreeCanvasPixels = 16 << 20;
+constexpr qint64 kCanvasPixelsPerByte = 4096;
+
 // Why the file at path, whose content was found to be of the given Qt
 // format ("jpeg", "png", "xpm", ...), must not be given to a reader; empty
 // when it may be. It reads the file's size and, for JPEG and PNG, the
@@ -39,7 +48,8 @@ constexpr qint64 kMaxTextBytes = 64 << 20;
 // chunk): a segment or chunk that claims more bytes than the file holds is
 // refused, and so is a size those headers declare beyond kMaxPixels. A TGA
 // whose declared pixels cannot fit the bytes after its header is refused
-// too. A progressive JPEG of more than kMaxScans scans is refused, and
+// too, and so is a GIF screen or MNG frame the file does not back. A
+// progressive JPEG of more than kMaxScans scans is refused, and
 // so is one whose decode (every coefficient kept until the last scan) would
 // take more than a quarter of the machine's memory. The pictures inside
 // ICO, CUR and ICNS files are held to the limit one by one. HEIF and AVIF ("heif", "avif") are held to the same rules box by box
