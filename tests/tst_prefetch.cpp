@@ -137,6 +137,7 @@ private slots:
     void burstOfKeysEndsOnTheLastPhoto();
     void burstDecodesOnlyWhatIsShown_data();
     void burstDecodesOnlyWhatIsShown();
+    void decodesInBandsOnEveryThreadAtOnce();
     void windowAnswersWhileDecodesWait();
 
 private:
@@ -741,6 +742,29 @@ void TstPrefetch::burstDecodesOnlyWhatIsShown()
     // once) and of the last (in bands, its copy is made from that decode).
     QVERIFY2(loader->copiesStarted() - copies <= 3, qPrintable(QString::number(loader->copiesStarted() - copies)));
     QCOMPARE(loader->fullDecodesStarted() - fulls, bands ? 1 : 2);
+}
+
+void TstPrefetch::decodesInBandsOnEveryThreadAtOnce()
+{
+    // A decode in bands started on each thread of the shared pool (a copy,
+    // a full decode, a gallery's photos): each goes on with the threads it
+    // finds free, none waits for the others' to come free.
+    const QStringList photos = writeJpegs(dir->path(), 1, QSize(2000, 1100));
+    QCOMPARE(photos.size(), 1);
+    QProcess jpegtran;
+    jpegtran.start(QStringLiteral("jpegtran"), {QStringLiteral("-restart"), QStringLiteral("1"), photos.first()});
+    QVERIFY(jpegtran.waitForFinished(60000) && jpegtran.exitCode() == 0);
+    QVERIFY(testutil::writeBytes(photos.first(), jpegtran.readAllStandardOutput()));
+    QVERIFY(imageio::decodesInBands(photos.first()));
+    const QImage plain = plainDecode(photos.first());
+    for (int round = 0; round < 5; ++round) {
+        QList<QFuture<QImage>> decodes;
+        for (int i = 0; i < jobs::pool(jobs::Lane::Shared)->maxThreadCount(); ++i)
+            decodes << jobs::start(jobs::Lane::Shared, [path = photos.first()](const jobs::Progress &) { return imageio::decode(path); });
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(decodes.cbegin(), decodes.cend(), [](const QFuture<QImage> &f) { return f.isFinished(); }), 30000);
+        for (const QFuture<QImage> &f : std::as_const(decodes))
+            QCOMPARE(f.result(), plain);
+    }
 }
 
 void TstPrefetch::windowAnswersWhileDecodesWait()
