@@ -14,6 +14,8 @@
 #include "ui/picture/picture.h"
 #include "core/cut/capture.h"
 #include "core/photo/displaycopy.h"
+#include "core/photo/photo.h"
+#include "core/photo/photoloader.h"
 #include "core/photo/prefetcher.h"
 #include "testutil.h"
 #include "testwindow.h"
@@ -133,6 +135,9 @@ private slots:
     void actionsRightAfterOpeningUseTheFullImage_data();
     void actionsRightAfterOpeningUseTheFullImage();
     void burstOfKeysEndsOnTheLastPhoto();
+    void burstDecodesOnlyWhatIsShown_data();
+    void burstDecodesOnlyWhatIsShown();
+    void decodesInBandsOnEveryThreadAtOnce();
     void windowAnswersWhileDecodesWait();
 
 private:
@@ -679,6 +684,84 @@ void TstPrefetch::burstOfKeysEndsOnTheLastPhoto()
     // The neighbours of where it stopped are made ahead.
     pic->prefetcher()->waitForFinished();
     QCOMPARE(pic->prefetcher()->held(), (QStringList{photos.at(7), photos.at(5)}));
+}
+
+void TstPrefetch::burstDecodesOnlyWhatIsShown_data()
+{
+    QTest::addColumn<int>("keys");
+    QTest::addColumn<bool>("bands"); // restart markers: every decode takes all the cores
+    QTest::newRow("4 keys") << 4 << false;
+    QTest::newRow("10 keys") << 10 << false;
+    QTest::newRow("10 keys, restart markers") << 10 << true;
+}
+
+void TstPrefetch::burstDecodesOnlyWhatIsShown()
+{
+    // Page Up pressed again and again while no decode can finish, each key
+    // taken by the event loop before the next: the copies of the photos
+    // passed are not made one by one, no more decodes are under way than
+    // there are cores, and the burst ends on the last photo, decoded once.
+    QFETCH(int, keys);
+    QFETCH(bool, bands);
+    const QStringList photos = writeJpegs(dir->path(), keys + 1, bands ? QSize(2000, 1100) : QSize(1200, 800));
+    QCOMPARE(photos.size(), keys + 1);
+    for (const QString &photo : photos) {
+        if (!bands)
+            break;
+        QProcess jpegtran;
+        jpegtran.start(QStringLiteral("jpegtran"), {QStringLiteral("-restart"), QStringLiteral("1"), photo});
+        QVERIFY(jpegtran.waitForFinished(60000) && jpegtran.exitCode() == 0);
+        QVERIFY(testutil::writeBytes(photo, jpegtran.readAllStandardOutput()));
+        QVERIFY(imageio::decodesInBands(photo));
+    }
+    Picture *pic = open(photos.first());
+    QVERIFY(pic);
+    pic->prefetcher()->waitForFinished();
+    const QString last = dir->filePath(pic->photo()->folderEntries().value(keys)); // as the folder sorts them
+    const PhotoLoader *loader = pic->photo()->loader();
+    const int copies = loader->copiesStarted();
+    const int fulls = loader->fullDecodesStarted();
+    QSignalSpy loaded(pic->photo(), &Photo::loaded);
+    {
+        BlockedDecodes blocked;
+        for (int i = 0; i < keys; ++i) {
+            QTest::keyClick(main.get(), Qt::Key_PageUp);
+            QVERIFY(testutil::eventsHandled());
+            QVERIFY2(loader->inFlight() <= jobs::cores(), qPrintable(QString::number(loader->inFlight())));
+        }
+        QCOMPARE(pic->path(), last);
+    }
+    QTRY_COMPARE(loaded.size(), 1);
+    QCOMPARE(loaded.first().first().toString(), last);
+    QCOMPARE(pic->image(), plainDecode(last));
+    // At most the copy under way, one beside it and the last photo's; full
+    // decodes of the first photo (its copy was made ahead, so it began at
+    // once) and of the last (in bands, its copy is made from that decode).
+    QVERIFY2(loader->copiesStarted() - copies <= 3, qPrintable(QString::number(loader->copiesStarted() - copies)));
+    QCOMPARE(loader->fullDecodesStarted() - fulls, bands ? 1 : 2);
+}
+
+void TstPrefetch::decodesInBandsOnEveryThreadAtOnce()
+{
+    // A decode in bands started on each thread of the shared pool (a copy,
+    // a full decode, a gallery's photos): each goes on with the threads it
+    // finds free, none waits for the others' to come free.
+    const QStringList photos = writeJpegs(dir->path(), 1, QSize(2000, 1100));
+    QCOMPARE(photos.size(), 1);
+    QProcess jpegtran;
+    jpegtran.start(QStringLiteral("jpegtran"), {QStringLiteral("-restart"), QStringLiteral("1"), photos.first()});
+    QVERIFY(jpegtran.waitForFinished(60000) && jpegtran.exitCode() == 0);
+    QVERIFY(testutil::writeBytes(photos.first(), jpegtran.readAllStandardOutput()));
+    QVERIFY(imageio::decodesInBands(photos.first()));
+    const QImage plain = plainDecode(photos.first());
+    for (int round = 0; round < 5; ++round) {
+        QList<QFuture<QImage>> decodes;
+        for (int i = 0; i < jobs::pool(jobs::Lane::Shared)->maxThreadCount(); ++i)
+            decodes << jobs::start(jobs::Lane::Shared, [path = photos.first()](const jobs::Progress &) { return imageio::decode(path); });
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(decodes.cbegin(), decodes.cend(), [](const QFuture<QImage> &f) { return f.isFinished(); }), 30000);
+        for (const QFuture<QImage> &f : std::as_const(decodes))
+            QCOMPARE(f.result(), plain);
+    }
 }
 
 void TstPrefetch::windowAnswersWhileDecodesWait()

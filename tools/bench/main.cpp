@@ -664,6 +664,90 @@ void casePan(Context &c, Framzo &window)
     casePan(c, window, tagged, QStringLiteral(" in Adobe RGB"));
 }
 
+// Ten Page Ups in a row, timed from the last key to the tenth photo decoded
+// in full, against one opening of that photo in the same window from the
+// same start: work started for the photos passed must not hold the last one
+// up. The keys come all at once (queued before any is handled), each as soon
+// as the window has taken the one before (what it queued has run), or 33 ms
+// apart (a keyboard's repeat at 30 a second).
+void caseBurstLastKey(Context &c, Framzo &window, bool camera)
+{
+    constexpr int kKeys = 10;
+    constexpr int kRepeatMs = 33;
+    const auto photo = [&](int i) { return camera ? c.data.cameraPhoto(i) : c.data.stepPhoto(i); };
+    const QString first = photo(1);
+    const QString last = photo(1 + kKeys);
+    Picture *pic = openWindow(window, first);
+    Arrivals arrivals(pic);
+    const auto key = [&window] { QMetaObject::invokeMethod(&window, "nextImg", Qt::DirectConnection); };
+    const auto fromRest = [&] {
+        pic->loadImage(first);
+        settle(pic);
+        arrivals.clear();
+    };
+    enum class Pace { AtOnce, Taken, Repeat };
+    int shownOnTheWay = 0;
+    const auto burst = [&](Pace pace) {
+        fromRest();
+        QElapsedTimer t;
+        if (pace == Pace::AtOnce) {
+            for (int i = 0; i < kKeys; ++i) {
+                QMetaObject::invokeMethod(
+                    &window,
+                    [&, i] {
+                        if (i == kKeys - 1)
+                            t.start();
+                        key();
+                    },
+                    Qt::QueuedConnection);
+            }
+        } else {
+            for (int i = 0; i < kKeys; ++i) {
+                if (pace == Pace::Repeat && i > 0) {
+                    QElapsedTimer gap;
+                    gap.start();
+                    waitUntil([&] { return gap.elapsed() >= kRepeatMs; });
+                }
+                t.start();
+                key();
+                QCoreApplication::processEvents();
+            }
+        }
+        if (!waitUntil([&] { return arrivals.loaded.contains(last); }))
+            qFatal("framzo_bench: the burst did not decode %s", qPrintable(last));
+        const double ms = msSince(t);
+        if (pic->path() != last)
+            qFatal("framzo_bench: the burst ended at %s", qPrintable(pic->path()));
+        shownOnTheWay += int(arrivals.shown.size()) - 1;
+        return ms;
+    };
+    const auto single = [&] {
+        fromRest();
+        QElapsedTimer t;
+        t.start();
+        pic->loadImage(last);
+        if (!waitUntil([&] { return arrivals.loaded.contains(last); }))
+            qFatal("framzo_bench: %s was not decoded", qPrintable(last));
+        return msSince(t);
+    };
+    const QList<std::pair<Pace, QString>> paces =
+        camera ? QList<std::pair<Pace, QString>>{{Pace::Taken, QStringLiteral("each when taken")}}
+               : QList<std::pair<Pace, QString>>{{Pace::AtOnce, QStringLiteral("all at once")},
+                                                 {Pace::Taken, QStringLiteral("each when taken")},
+                                                 {Pace::Repeat, QStringLiteral("33 ms apart")}};
+    for (const auto &entry : paces) {
+        const Pace pace = entry.first;
+        const QString &label = entry.second;
+        shownOnTheWay = 0;
+        const auto [b, s] = alternate(c.runs, [&] { return burst(pace); }, single);
+        addRow(QStringLiteral("ten Page Ups, %1%2: last key to the 10th decoded (peer: one open of it)")
+                   .arg(label, camera ? QStringLiteral(", restart markers") : QString()),
+               b, s, camera ? 0 : 1.0);
+        std::printf("    photos passed shown on the way: %.1f a burst\n", double(shownOnTheWay) / (c.runs + 1));
+    }
+    closeAll(window);
+}
+
 void caseEdit(Context &c, Framzo &window)
 {
     const QImage source = imageio::decode(c.data.alone);
@@ -1398,8 +1482,11 @@ int main(int argc, char **argv)
         }
         if (wanted("step"))
             caseStep(c, window);
-        if (wanted("burst"))
+        if (wanted("burst")) {
             caseBurst(c, window);
+            caseBurstLastKey(c, window, false);
+            caseBurstLastKey(c, window, true);
+        }
         if (wanted("edit"))
             caseEdit(c, window);
         if (wanted("pan"))

@@ -4,14 +4,12 @@
 #include <QFile>
 #include <QMutex>
 #include <QPointer>
+#include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 #include <QWaitCondition>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
-#include <numeric>
-#include <vector>
 
 namespace jobs {
 namespace {
@@ -133,11 +131,23 @@ void forEach(int count, int lanes, const std::function<void(int)> &body, const s
         loop.lane();
         return;
     }
-    // The calling thread takes a lane itself; the others go to pool threads
-    // that are free, so a loop started on a pool thread never waits for one.
-    std::vector<int> ids(static_cast<size_t>(lanes));
-    std::iota(ids.begin(), ids.end(), 0);
-    QtConcurrent::blockingMap(pool(Lane::Shared), ids, [&loop](int) { loop.lane(); });
+    // The calling thread takes a lane itself; the others go only to pool
+    // threads free now. Handed to the pool's queue instead, they could wait
+    // there behind loops whose callers hold every thread and wait in turn for
+    // their own queued lanes (two JPEGs decoding in bands at once on a pool
+    // of two never finished). A lane that finds the calls all taken returns.
+    QSemaphore ended;
+    int helpers = 0;
+    for (int i = 1; i < lanes; ++i) {
+        if (!pool(Lane::Shared)->tryStart([&loop, &ended] {
+                loop.lane();
+                ended.release();
+            }))
+            break;
+        ++helpers;
+    }
+    loop.lane();
+    ended.acquire(helpers);
 }
 
 } // namespace jobs

@@ -7,6 +7,8 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+
 namespace {
 
 struct Full
@@ -25,18 +27,26 @@ Full decodeFull(const QString &path)
 
 } // namespace
 
+namespace {
+enum Kind { Copy, FullDecode, Refine };
+} // namespace
+
 struct PhotoLoader::Job
 {
     QString path;
     quint64 generation = 0;
+    int kind = Copy;
+    int threads = 1;      // what it takes of the cores while it runs
     bool ahead = false;   // a display copy made by the prefetcher
     bool handled = false; // its result was dealt with
     QFuture<displaycopy::Copy> copy;
     QFuture<Full> full;
+    QFuture<QImage> exact; // the copy made from the full image
 };
 
 PhotoLoader::PhotoLoader(QObject *parent) : QObject(parent), mPrefetcher(new Prefetcher(this))
 {
+    connect(mPrefetcher, &Prefetcher::decodeEnded, this, &PhotoLoader::scheduleStart);
 }
 
 // Decodes under way run out on their lanes; their watchers go with the
@@ -51,14 +61,17 @@ void PhotoLoader::load(const QString &path, const QByteArray &format, const QSiz
     ++mGeneration;
     mDisplaySent = false;
     mFullSent = false;
+    mBands = format == "jpeg" && imageio::decodesInBands(path);
     // Most formats are decoded whole for their copy, and the full image comes
     // along; so is a JPEG that decodes on every core (its full decode takes
     // about as long as a reduced one on one core, and the exact copy is made
     // from it at once). Other JPEGs, and camera raw files, are decoded in
     // full beside their copy.
-    mFullOfItsOwn = displaycopy::fromReduced(format) && !(format == "jpeg" && imageio::decodesInBands(path));
+    mFullOfItsOwn = displaycopy::fromReduced(format) && !mBands;
     mReadyFull.reset();
     mAhead.reset();
+    // The neighbours of the photo left wait: this one comes first.
+    mPrefetcher->setRoom(0);
 
     // Made ahead (or being made): no decode of our own for the display.
     const QFuture<displaycopy::Copy> ahead = mPrefetcher->take(path, workspace);
@@ -86,8 +99,7 @@ void PhotoLoader::scheduleStart()
         this,
         [this] {
             mStartScheduled = false;
-            startDisplay();
-            startFull();
+            pump();
         },
         Qt::QueuedConnection);
 }
@@ -99,50 +111,125 @@ bool PhotoLoader::busy() const
 
 void PhotoLoader::prefetch(const QStringList &paths)
 {
+    mPrefetcher->setRoom(busy() ? 0 : std::max(0, jobs::cores() - ownInFlight()));
     mPrefetcher->request(paths, mWorkspace);
 }
 
-void PhotoLoader::startDisplay()
+int PhotoLoader::threadsOfCurrent() const
 {
-    if (mDisplaySent || mAhead)
-        return; // sent, or coming from the prefetcher
-    if (mDisplay) {
-        // One at a time: a copy under way for a photo passed is shown when
-        // it comes, and this one starts then.
-        return;
+    // A decode in bands takes every thread of the shared lane that is free.
+    return mBands ? jobs::cores() : 1;
+}
+
+int PhotoLoader::ownInFlight() const
+{
+    int threads = 0;
+    for (const std::shared_ptr<Job> &job : mUnderWay)
+        threads += job->threads;
+    return threads;
+}
+
+int PhotoLoader::inFlight() const
+{
+    return ownInFlight() + mPrefetcher->inFlight();
+}
+
+bool PhotoLoader::hasRoomFor(int threads) const
+{
+    return inFlight() + threads <= jobs::cores();
+}
+
+std::shared_ptr<PhotoLoader::Job> PhotoLoader::currentJob(int kind) const
+{
+    for (const std::shared_ptr<Job> &job : mUnderWay) {
+        if (job->generation == mGeneration && job->kind == kind)
+            return job;
     }
+    return {};
+}
+
+bool PhotoLoader::passedFullUnderWay() const
+{
+    return std::any_of(mUnderWay.begin(), mUnderWay.end(), [this](const std::shared_ptr<Job> &job) {
+        return job->generation != mGeneration && job->kind == FullDecode;
+    });
+}
+
+int PhotoLoader::passedCopiesUnderWay() const
+{
+    return int(std::count_if(mUnderWay.begin(), mUnderWay.end(), [this](const std::shared_ptr<Job> &job) {
+        return job->generation != mGeneration && job->kind == Copy;
+    }));
+}
+
+void PhotoLoader::pump()
+{
+    // The full decode never takes the place of the copy waiting for room.
+    if (startDisplay())
+        startFull();
+    // What is left goes to the neighbours, once this photo has all it needs.
+    mPrefetcher->setRoom(busy() ? 0 : std::max(0, jobs::cores() - ownInFlight()));
+}
+
+bool PhotoLoader::startDisplay()
+{
+    if (mDisplaySent || mAhead || currentJob(Copy))
+        return true; // sent, or coming
+    // Beside it, the copy under way for a photo passed (shown when it comes),
+    // but not a second one: that photo is gone from the screen already.
+    const int threads = threadsOfCurrent();
+    if (passedCopiesUnderWay() > 1 || !hasRoomFor(threads))
+        return false;
     auto job = std::make_shared<Job>();
     job->path = mPath;
     job->generation = mGeneration;
+    job->kind = Copy;
+    job->threads = threads;
     const bool keepFull = !mFullOfItsOwn;
     job->copy = jobs::start(jobs::Lane::Shared, [path = mPath, workspace = mWorkspace, keepFull](const jobs::Progress &) {
         return displaycopy::make(path, workspace, keepFull);
     });
-    mDisplay = job;
+    mUnderWay.push_back(job);
+    ++mCopiesStarted;
     jobs::watch(job->copy, this, [this, job](const displaycopy::Copy &) { displayDone(job); });
+    return true;
 }
 
 void PhotoLoader::startFull()
 {
-    if (!mFullOfItsOwn || mFullSent || mReadyFull)
+    if (!mFullOfItsOwn || mFullSent || mReadyFull || currentJob(FullDecode))
         return;
-    if (mFull)
-        return; // under way, for this photo or for one passed (then this one starts when it ends)
+    // One full decode for a photo passed may still run out beside it, not
+    // more: a photo passed before its copy came could be passed again.
+    if (!mDisplaySent && passedFullUnderWay())
+        return;
+    const int threads = threadsOfCurrent();
+    if (!hasRoomFor(threads))
+        return;
     auto job = std::make_shared<Job>();
     job->path = mPath;
     job->generation = mGeneration;
+    job->kind = FullDecode;
+    job->threads = threads;
     job->full = jobs::start(jobs::Lane::Shared, [path = mPath](const jobs::Progress &) { return decodeFull(path); });
-    mFull = job;
+    mUnderWay.push_back(job);
+    ++mFullsStarted;
     jobs::watch(job->full, this, [this, job](const Full &) { fullDone(job); });
+}
+
+bool PhotoLoader::ended(const std::shared_ptr<Job> &job)
+{
+    if (job->handled)
+        return false;
+    job->handled = true;
+    mUnderWay.erase(std::remove(mUnderWay.begin(), mUnderWay.end(), job), mUnderWay.end());
+    return true;
 }
 
 void PhotoLoader::displayDone(const std::shared_ptr<Job> &job)
 {
-    if (job->handled)
+    if (!ended(job))
         return;
-    job->handled = true;
-    if (mDisplay == job)
-        mDisplay.reset();
     if (mAhead == job)
         mAhead.reset();
     const displaycopy::Copy copy = job->copy.result();
@@ -154,7 +241,7 @@ void PhotoLoader::displayDone(const std::shared_ptr<Job> &job)
             mShownGeneration = job->generation;
             emit displayed(copy);
         }
-        startDisplay();
+        scheduleStart();
         return;
     }
     if (job->ahead
@@ -162,43 +249,38 @@ void PhotoLoader::displayDone(const std::shared_ptr<Job> &job)
             || copy.colours != colourmanage::displayGeneration())) {
         // Made ahead from a file that has changed since, or could not be
         // made then, or in colours since turned off or on: made again now.
-        startDisplay();
+        scheduleStart();
         return;
     }
     mDisplaySent = true;
     mShownGeneration = job->generation;
     emit displayed(copy);
-    if (!mFullOfItsOwn) {
-        if (copy.ok && copy.full.isNull()) {
-            // Made ahead, as a copy only: the full decode follows.
-            mFullOfItsOwn = true;
-            startFull();
-            return;
-        }
+    if (!mFullOfItsOwn && copy.ok && copy.full.isNull()) {
+        // Made ahead, as a copy only: the full decode follows.
+        mFullOfItsOwn = true;
+    } else if (!mFullOfItsOwn) {
         // Decoded whole: the full image came with the copy.
         mFullSent = true;
         emit decoded(copy.path, copy.ok ? copy.full : QImage(), copy.stamp);
         // A JPEG's copy made from its full image is the exact one already.
         if (copy.ok && copy.format == "jpeg")
             emit refined(copy.path, copy.copy);
-        return;
+    } else {
+        deliver();
     }
-    deliver();
+    scheduleStart();
 }
 
 void PhotoLoader::fullDone(const std::shared_ptr<Job> &job)
 {
-    if (job->handled)
+    if (!ended(job))
         return;
-    job->handled = true;
-    if (mFull == job)
-        mFull.reset();
-    if (job->generation != mGeneration) {
-        startFull(); // a photo passed: thrown away, the current one's starts
-        return;
+    if (job->generation == mGeneration) {
+        mReadyFull = job;
+        deliver();
     }
-    mReadyFull = job;
-    deliver();
+    // A photo passed: thrown away.
+    scheduleStart();
 }
 
 void PhotoLoader::deliver()
@@ -208,8 +290,10 @@ void PhotoLoader::deliver()
     const Full full = mReadyFull->full.result();
     mReadyFull.reset();
     mFullSent = true;
-    emit decoded(mPath, full.image, full.stamp);
+    // Under way before the photo hears of its image: the neighbours it asks
+    // for then are made ahead in the room that is left.
     refine(full.image);
+    emit decoded(mPath, full.image, full.stamp);
 }
 
 void PhotoLoader::refine(const QImage &image)
@@ -217,42 +301,73 @@ void PhotoLoader::refine(const QImage &image)
     if (image.isNull())
         return;
     // The display copy made from the full image, on a worker, to take the
-    // place of the one from the reduced decode.
-    const QString path = mPath;
-    const quint64 generation = mGeneration;
-    auto exact = jobs::start(jobs::Lane::Shared, [image, workspace = mWorkspace](const jobs::Progress &) {
+    // place of the one from the reduced decode; in the room of the full
+    // decode just ended.
+    auto job = std::make_shared<Job>();
+    job->path = mPath;
+    job->generation = mGeneration;
+    job->kind = Refine;
+    job->exact = jobs::start(jobs::Lane::Shared, [image, workspace = mWorkspace](const jobs::Progress &) {
         return displaycopy::shown(image, displaycopy::copySize(image.size(), workspace));
     });
-    jobs::watch(exact, this, [this, path, generation](const QImage &copy) {
-        if (generation == mGeneration)
-            emit refined(path, copy);
-    });
+    mUnderWay.push_back(job);
+    jobs::watch(job->exact, this, [this, job](const QImage &) { refineDone(job); });
+}
+
+void PhotoLoader::refineDone(const std::shared_ptr<Job> &job)
+{
+    if (!ended(job))
+        return;
+    if (job->generation == mGeneration)
+        emit refined(job->path, job->exact.result());
+    scheduleStart();
+}
+
+void PhotoLoader::waitFor(std::shared_ptr<Job> job)
+{
+    switch (job->kind) {
+    case Copy:
+        job->copy.waitForFinished();
+        displayDone(job);
+        break;
+    case FullDecode:
+        job->full.waitForFinished();
+        fullDone(job);
+        break;
+    default:
+        job->exact.waitForFinished();
+        refineDone(job);
+        break;
+    }
 }
 
 void PhotoLoader::finish()
 {
     const quint64 generation = mGeneration;
     while (busy() && generation == mGeneration) {
-        startDisplay();
-        startFull();
-        if (!mDisplaySent) {
-            // The copy this photo waits for: made ahead, its own, or one
-            // under way for a photo passed that must end first.
-            const std::shared_ptr<Job> job = mAhead ? mAhead : mDisplay;
-            if (!job)
-                break; // not reached: startDisplay() started one
-            job->copy.waitForFinished();
-            displayDone(job);
+        pump();
+        if (!mDisplaySent && (mAhead || currentJob(Copy))) {
+            // The copy this photo waits for: made ahead, or its own.
+            waitFor(mAhead ? mAhead : currentJob(Copy));
             continue;
         }
         if (mReadyFull) {
             deliver();
             continue;
         }
-        const std::shared_ptr<Job> job = mFull;
-        if (!job)
-            break; // not reached for a JPEG: startFull() started it
-        job->full.waitForFinished();
-        fullDone(job);
+        if (mDisplaySent && currentJob(FullDecode)) {
+            waitFor(currentJob(FullDecode));
+            continue;
+        }
+        // What it needs waits for room: the work under way ends first.
+        if (!mUnderWay.empty()) {
+            waitFor(mUnderWay.front());
+            continue;
+        }
+        if (mPrefetcher->inFlight() > 0) {
+            mPrefetcher->waitForRunning();
+            continue;
+        }
+        break; // not reached: with nothing under way, pump() started what it needs
     }
 }

@@ -1,11 +1,12 @@
 #include "core/photo/prefetcher.h"
 
 #include "core/base/jobs.h"
+#include "core/imageio/imageio.h"
 
 #include <algorithm>
 #include <utility>
 
-Prefetcher::Prefetcher(QObject *parent) : QObject(parent)
+Prefetcher::Prefetcher(QObject *parent) : QObject(parent), mRoom(jobs::cores())
 {
 }
 
@@ -44,6 +45,10 @@ void Prefetcher::startNext()
     if (it == mHeld.end())
         return;
     const std::shared_ptr<Job> job = *it;
+    if (job->threads == 0)
+        job->threads = imageio::decodesInBands(job->path) ? jobs::cores() : 1;
+    if (job->threads > mRoom)
+        return; // started when the owner has room again
     job->started = true;
     job->future = jobs::start(jobs::Lane::Ahead, [path = job->path, workspace = mWorkspace](const jobs::Progress &) {
         return displaycopy::make(path, workspace, false);
@@ -53,7 +58,25 @@ void Prefetcher::startNext()
         if (mRunning == job)
             mRunning.reset();
         startNext();
+        emit decodeEnded();
     });
+}
+
+void Prefetcher::setRoom(int threads)
+{
+    mRoom = threads;
+    startNext();
+}
+
+int Prefetcher::inFlight() const
+{
+    return mRunning && !mRunning->future.isFinished() ? mRunning->threads : 0;
+}
+
+void Prefetcher::waitForRunning()
+{
+    if (mRunning)
+        mRunning->future.waitForFinished();
 }
 
 QFuture<displaycopy::Copy> Prefetcher::take(const QString &path, const QSize &workspace)
@@ -79,9 +102,15 @@ QStringList Prefetcher::held() const
 
 void Prefetcher::waitForFinished()
 {
+    // The caller waits for these files: they are made whatever room the
+    // owner left.
+    const int room = mRoom;
+    mRoom = jobs::cores();
+    startNext();
     while (mRunning) {
         mRunning->future.waitForFinished();
         mRunning.reset();
         startNext();
     }
+    mRoom = room;
 }

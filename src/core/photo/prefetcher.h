@@ -8,7 +8,8 @@
 //
 // Everything here runs on the thread that owns the prefetcher; only the
 // decodes themselves run on the lane, one at a time, each started when the
-// one before has finished.
+// one before has finished and when the owner leaves it room (setRoom): the
+// loader of the photo shown keeps the cores for that photo first.
 
 #include "core/photo/displaycopy.h"
 
@@ -52,8 +53,24 @@ public:
 
     // The files asked for and still held, in order.
     QStringList held() const;
-    // Blocks until every held file has been made (for tests and timing).
+    // Blocks until every held file has been made (for tests and timing),
+    // whatever room is left to it.
     void waitForFinished();
+
+    // How many threads a decode may take now: one of a JPEG that decodes in
+    // bands takes one per core (jobs::cores()), any other one. A decode that
+    // does not fit waits for more room. All of them at first.
+    void setRoom(int threads);
+    // The threads the decode under way takes (0: none under way). A copy
+    // handed over by take() is counted until it is made.
+    int inFlight() const;
+    // Blocks until the decode under way, if any, has finished; the next one
+    // does not start from here.
+    void waitForRunning();
+
+signals:
+    // A decode has finished: its threads are free again.
+    void decodeEnded();
 
 private:
     struct Job
@@ -61,6 +78,7 @@ private:
         explicit Job(const QString &p) : path(p) {}
         const QString path;
         bool started = false;
+        int threads = 0; // what its decode takes; 0 until known
         QFuture<displaycopy::Copy> future; // once started
     };
 
@@ -71,4 +89,5 @@ private:
     QSize mWorkspace;                        // the size the held copies are for
     // Set once a copy was taken: nothing new starts until the next request.
     bool mPaused = false;
+    int mRoom;
 };
