@@ -592,7 +592,7 @@ void TstPrefetch::openedPhotoShowsTheFullDecodesCopy()
         }
         QVERIFY(pic);
         const QImage full = imageio::decode(photo);
-        const QImage expected = displaycopy::scaled(full, displaycopy::copySize(full.size(), pic->workspaceSize()));
+        const QImage expected = displaycopy::scaled(full, displaycopy::copySize(full.size(), pic->copyWorkspace()));
         // It takes the place of the copy from the reduced decode just after
         // the full decode has come.
         QTRY_COMPARE(pic->view()->copy().convertToFormat(expected.format()), expected);

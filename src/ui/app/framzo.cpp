@@ -279,7 +279,10 @@ void Framzo::newChildWin(QString path)
     connect(pic, &QWidget::windowIconChanged, sub, &QWidget::setWindowIcon);
     connect(sub, &QObject::destroyed, this, &Framzo::updateActions, Qt::QueuedConnection);
     // Loaded before it is maximised, so that the window has its own size to
-    // go back to when the workspace restores it.
+    // go back to when the workspace restores it; its copy is made for the
+    // view it is about to have.
+    if (first)
+        pic->setViewHint(mpWorkspace->viewport()->size() - QSize(2, 2));
     pic->loadImage(path);
     if (first) {
         sub->showMaximized();

@@ -83,6 +83,15 @@ QSize Picture::workspaceSize() const
     return workspace ? workspace->size() : QSize();
 }
 
+QSize Picture::copyWorkspace() const
+{
+    const QSize view = canvasView->isVisible() ? canvasView->viewport()->size() : mViewHint;
+    if (view.isEmpty() || !canvasView->zoom().isFit())
+        return workspaceSize();
+    // The display leaves 40 x 120 of a workspace aside.
+    return view + QSize(40, 120);
+}
+
 QString Picture::infoLine(const QString &path, const QImage &image)
 {
     return infoLine(path, image.size(), image.depth(), QSize(image.dotsPerMeterX(), image.dotsPerMeterY()));
@@ -146,6 +155,7 @@ void Picture::loadImage(const QString &path)
 {
     if (!mPhoto->open(path))
         return;
+    mLoadWorkspace = copyWorkspace();
     mIconName = formats::iconName(formats::formatName(mPhoto->format()));
     setWindowIcon(QIcon(fromMimeSource(mIconName)));
     // The canvas and the frame follow the photo's size at once, from its
@@ -158,7 +168,7 @@ void Picture::loadImage(const QString &path)
         layOut(mPhoto->headerSize(), QImage(), mPhoto->path());
     }
     // Last: a copy made ahead is shown from inside this call.
-    mPhoto->load(workspaceSize());
+    mPhoto->load(mLoadWorkspace);
 }
 
 bool Picture::isLoading() const
@@ -244,7 +254,7 @@ void Picture::takeExactCopy(const QString &path, const QImage &copy)
     // Only while the photo and its copy from the reduced decode are on
     // screen, in a workspace of the size it was made for.
     if (mCopyOf.path != path || mCopyFromImage
-        || copy.size() != displaycopy::copySize(mPhoto->image().size(), workspaceSize()))
+        || copy.size() != displaycopy::copySize(mPhoto->image().size(), mLoadWorkspace))
         return;
     // What stays on screen is exactly the copy of the full image; canvas and
     // frame stay as they are.
@@ -263,7 +273,7 @@ void Picture::refreshView()
     finish();
     const QImage &image = mPhoto->image();
     const QSize size = image.size();
-    const QImage copy = displaycopy::shown(image, displaycopy::copySize(size, workspaceSize()));
+    const QImage copy = displaycopy::shown(image, displaycopy::copySize(size, copyWorkspace()));
     if (!layOut(size, copy, mPhoto->path()))
         return;
     mCopyFromImage = true;
@@ -302,7 +312,7 @@ bool Picture::layOutView(const QSize &imageSize, const QImage &copy)
         canvasView->setCopy(copy);
     else if (!fits)
         canvasView->clearCopy();
-    else if (canvasView->copy().size() != scaled)
+    else if (canvasView->copy().size() != displaycopy::copySize(imageSize, mLoadWorkspace))
         canvasView->keepLastPicture(); // until the new photo's copy comes
     // A display below 5 pixels still keeps a canvas of at least 1 by 1, so
     // that nothing divides by its size.

@@ -134,8 +134,15 @@ public:
     const CutFrame &frameState() const;
     // What the frame lies on: canvas, image and the image's resolution.
     framegeometry::Surface surface() const;
-    // The workspace size refreshView fits the display into.
+    // The workspace size the canvas is laid out for.
     QSize workspaceSize() const;
+    // The workspace the display copy is made for: one whose display fills
+    // the view the fitted canvas is drawn in (the window's, or the one it is
+    // about to have, setViewHint), so that the copy is drawn one to one.
+    QSize copyWorkspace() const;
+    // The view a window not shown yet is going to have (a window opened
+    // maximised); invalid: none known.
+    void setViewHint(const QSize &view) { mViewHint = view; }
 
     // The display size for an image of W x H in a workspace of WW x WH
     // (truncating arithmetic; see refreshView).
@@ -249,6 +256,9 @@ private:
     };
     CopyOf mCopyOf;
     QSize mImageSize;
+    QSize mViewHint;
+    // The workspace the photo shown was loaded for (its copies' size).
+    QSize mLoadWorkspace;
     bool mCopyFromImage = false; // the copy shown was made from the full image
     // The photo imageShown() was last sent for.
     QString mShownPath;

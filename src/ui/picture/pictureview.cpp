@@ -325,10 +325,15 @@ void PictureView::drawCopy(QPainter *painter)
     if (pix.isNull())
         return;
     const QRectF canvas = sceneRect();
-    // Drawn one to one where the window was made around the copy: as sharp
-    // as it was made.
-    if (!mStale && mSharper.isNull() && transform().isIdentity()) {
-        painter->drawPixmap(QPointF(0, 0), pix);
+    // Drawn one to one where it was made for the size drawn (or the window
+    // made around it, a few pixels larger): as sharp as it was made.
+    const QRectF device = painter->worldTransform().mapRect(canvas);
+    if (!mStale && qAbs(device.width() - pix.width()) <= kOneToOneSlack
+        && qAbs(device.height() - pix.height()) <= kOneToOneSlack) {
+        painter->save();
+        painter->resetTransform();
+        painter->drawPixmap(device.topLeft().toPoint(), pix);
+        painter->restore();
         return;
     }
     QRectF target = canvas;
