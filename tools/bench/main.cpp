@@ -1149,6 +1149,14 @@ Watched watchViewer(const Viewer &v, const QString &photo)
     env.insert(QStringLiteral("XDG_CACHE_HOME"), v.home + QStringLiteral("/cache"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM")); // a real window, on the X screen
     p.setProcessEnvironment(env);
+    if (v.name.startsWith(QLatin1String("Framzo"))) {
+        // Framzo opens where and as large as it was last: at the size the
+        // watcher wants (it is ended, not closed, so it keeps nothing itself).
+        QDir().mkpath(v.home + QStringLiteral("/config/Ketra"));
+        QFile conf(v.home + QStringLiteral("/config/Ketra/Framzo.conf"));
+        if (conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            conf.write("[AppSettings]\nPosX=0\nPosY=0\nSizeX=1280\nSizeY=960\nMaximized=false\n");
+    }
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start(watcher, {QStringLiteral("--size"), QStringLiteral("1280x960"), QStringLiteral("--next"), v.nextKey,
                       QStringLiteral("--keys"), QStringLiteral("10"), QStringLiteral("--"), v.program, photo});

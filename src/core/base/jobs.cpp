@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QMutex>
 #include <QPointer>
-#include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 #include <QWaitCondition>
 
 #include <algorithm>
+#include <memory>
 
 namespace jobs {
 namespace {
@@ -131,23 +131,42 @@ void forEach(int count, int lanes, const std::function<void(int)> &body, const s
         loop.lane();
         return;
     }
-    // The calling thread takes a lane itself; the others go only to pool
-    // threads free now. Handed to the pool's queue instead, they could wait
-    // there behind loops whose callers hold every thread and wait in turn for
-    // their own queued lanes (two JPEGs decoding in bands at once on a pool
-    // of two never finished). A lane that finds the calls all taken returns.
-    QSemaphore ended;
-    int helpers = 0;
+    // The calling thread takes a lane itself; the others go to the pool,
+    // started at once where a thread is free, else queued. The caller waits
+    // only for lanes that have started: one queued behind loops whose
+    // callers hold every thread (two JPEGs decoding in bands at once on a
+    // pool of two) would otherwise never run, and neither loop end. A lane
+    // that starts after the loop has ended returns without touching it; one
+    // that starts while it runs joins in (a thread freed mid-loop helps).
+    struct Lanes
+    {
+        QMutex mutex;
+        QWaitCondition idle;
+        int running = 0;
+        bool ended = false;
+    };
+    const auto lanesState = std::make_shared<Lanes>();
     for (int i = 1; i < lanes; ++i) {
-        if (!pool(Lane::Shared)->tryStart([&loop, &ended] {
-                loop.lane();
-                ended.release();
-            }))
-            break;
-        ++helpers;
+        auto helper = [lanesState, &loop] {
+            {
+                QMutexLocker lock(&lanesState->mutex);
+                if (lanesState->ended)
+                    return;
+                ++lanesState->running;
+            }
+            loop.lane();
+            QMutexLocker lock(&lanesState->mutex);
+            --lanesState->running;
+            lanesState->idle.wakeAll();
+        };
+        if (!pool(Lane::Shared)->tryStart(helper))
+            pool(Lane::Shared)->start(helper);
     }
     loop.lane();
-    ended.acquire(helpers);
+    QMutexLocker lock(&lanesState->mutex);
+    lanesState->ended = true;
+    while (lanesState->running > 0)
+        lanesState->idle.wait(&lanesState->mutex);
 }
 
 } // namespace jobs
