@@ -287,15 +287,26 @@ class Browser:
             raise Failed(f"script failed: {result['exceptionDetails']}")
         return result["result"].get("value")
 
-    def load(self, action):
-        """Runs action (which navigates) and waits for the new page's load."""
+    def load(self, action, changes=True, timeout=30):
+        """Runs action (which navigates to another page) and waits until that
+        page has loaded. A load event alone is not enough: on a busy machine
+        one of the page before can arrive late, so the address must have
+        changed and the document be complete."""
         self.events = [e for e in self.events if e["method"] != "Page.loadEventFired"]
+        before = self.evaluate("location.href")
         action()
-        self.wait_event("Page.loadEventFired")
-        return self.evaluate("location.href")
+        deadline = time.monotonic() + timeout
+        while True:
+            self.wait_event("Page.loadEventFired", max(0.1, deadline - time.monotonic()))
+            try:
+                href, ready = self.evaluate("[location.href, document.readyState]")
+            except Failed:
+                continue  # the page went away while asked: the next one is loading
+            if ((href != before or not changes) and ready == "complete") or time.monotonic() >= deadline:
+                return href
 
     def navigate(self, url):
-        return self.load(lambda: self.send("Page.navigate", {"url": url}))
+        return self.load(lambda: self.send("Page.navigate", {"url": url}), changes=False)
 
     def click(self, selector):
         return self.load(lambda: self.evaluate(f"document.querySelector({json.dumps(selector)}).click()"))
