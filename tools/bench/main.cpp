@@ -1198,12 +1198,17 @@ void caseScreen(Context &c)
                            c.scratch + QStringLiteral("/home-before")});
     QList<QList<Watched>> runs(viewers.size());
     // A first run each, not counted: files in the page cache, settings and
-    // caches made; then the viewers take turns.
+    // caches made; then the viewers take turns, each round begun by the
+    // next one. What a program leaves behind (memory it let go, which a
+    // virtual machine may hand back to its host) weighs on the one after
+    // it: in a fixed order one viewer would always follow the same other.
     for (const Viewer &v : viewers)
         watchViewer(v, photo);
     for (int r = 0; r < c.runs; ++r) {
-        for (int i = 0; i < viewers.size(); ++i)
+        for (int k = 0; k < viewers.size(); ++k) {
+            const int i = (r + k) % int(viewers.size());
             runs[i] << watchViewer(viewers[i], photo);
+        }
     }
     QList<Watched> medians;
     for (int i = 0; i < viewers.size(); ++i) {

@@ -129,8 +129,8 @@ void tagProfile(QImage &image, const Metadata &meta)
 }
 
 // The picture of a JPEG file at 1/reduction, upright, with the resolution
-// the file states and its colour profile; the full size goes into memory
-// the system may back with large pages. Null when it cannot be decoded.
+// the file states and its colour profile; the full size goes into a large
+// image's memory, kept for the next one. Null when it cannot be decoded.
 QImage decodeJpeg(const JpegFile &file, int reduction)
 {
     const QSize size = jpegreader::scaledSize(file.header.size, reduction);

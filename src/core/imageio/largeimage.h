@@ -1,7 +1,7 @@
 #pragma once
 // Memory for the decodes of large photos: the readers' allocation limit,
-// raised once for the process, and image buffers that the system may back
-// with large pages, the last one kept for the next decode of about its size.
+// raised once for the process, and image buffers of their own, the last one
+// kept for the next decode of about its size.
 
 #include <QImage>
 #include <QSize>
