@@ -15,6 +15,7 @@
 #include "core/cut/capture.h"
 #include "core/photo/displaycopy.h"
 #include "core/photo/photo.h"
+#include "core/photo/photodecode.h"
 #include "core/photo/photoloader.h"
 #include "core/photo/prefetcher.h"
 #include "testutil.h"
@@ -138,6 +139,8 @@ private slots:
     void burstDecodesOnlyWhatIsShown_data();
     void burstDecodesOnlyWhatIsShown();
     void decodesInBandsOnEveryThreadAtOnce();
+    void photoNamedAtStartIsTakenUp_data();
+    void photoNamedAtStartIsTakenUp();
     void windowAnswersWhileDecodesWait();
 
 private:
@@ -739,6 +742,65 @@ void TstPrefetch::burstDecodesOnlyWhatIsShown()
     // once) and of the last (in bands, its copy is made from that decode).
     QVERIFY2(loader->copiesStarted() - copies <= 3, qPrintable(QString::number(loader->copiesStarted() - copies)));
     QCOMPARE(loader->fullDecodesStarted() - fulls, bands ? 1 : 2);
+}
+
+void TstPrefetch::photoNamedAtStartIsTakenUp_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<QSize>("workspace");
+    QTest::addColumn<bool>("restart");
+    QTest::addColumn<bool>("sameFile"); // the window opens the photo the decode was begun for
+    QTest::newRow("named relative, opened absolute") << QSize(1280, 1024) << QSize(1000, 700) << false << true;
+    QTest::newRow("restart markers") << QSize(1280, 1024) << QSize(1000, 700) << true << true;
+    QTest::newRow("workspace larger than the screen given") << QSize(400, 300) << QSize(1000, 700) << true << true;
+    QTest::newRow("another photo opened") << QSize(1280, 1024) << QSize(1000, 700) << false << false;
+}
+
+void TstPrefetch::photoNamedAtStartIsTakenUp()
+{
+    QFETCH(QSize, screen);
+    QFETCH(QSize, workspace);
+    QFETCH(bool, restart);
+    QFETCH(bool, sameFile);
+    // Sensor noise and a hard edge: a copy from a reduced decode is within
+    // the rounding of one from the full image, but for the edge.
+    const QStringList photos = {dir->filePath(QStringLiteral("a.jpg")), dir->filePath(QStringLiteral("b.jpg"))};
+    for (const QString &photo : photos)
+        QVERIFY(noisyPhoto(2400, 1600, true).save(photo, "jpeg", 92));
+    if (restart) {
+        QProcess jpegtran;
+        jpegtran.start(QStringLiteral("jpegtran"), {QStringLiteral("-restart"), QStringLiteral("1"), photos.first()});
+        QVERIFY(jpegtran.waitForFinished(60000) && jpegtran.exitCode() == 0);
+        QVERIFY(testutil::writeBytes(photos.first(), jpegtran.readAllStandardOutput()));
+    }
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir->path());
+    photodecode::beginFirst(QFileInfo(photos.first()).fileName(), screen);
+    QDir::setCurrent(before);
+
+    const QString opened = sameFile ? photos.first() : photos.last();
+    PhotoLoader loader;
+    QSignalSpy displayed(&loader, &PhotoLoader::displayed);
+    QSignalSpy decoded(&loader, &PhotoLoader::decoded);
+    loader.load(opened, "jpeg", workspace);
+    QTRY_VERIFY_WITH_TIMEOUT(!loader.busy(), 30000);
+    // Taken once by the window that opened it, by no other.
+    QCOMPARE(photodecode::takeReduced(photos.first()).isValid(), !sameFile);
+
+    const QImage full = plainDecode(opened);
+    QCOMPARE(decoded.size(), 1);
+    QCOMPARE(decoded.first().at(1).value<QImage>(), full);
+    QCOMPARE(loader.fullDecodesStarted(), 1);
+    QCOMPARE(displayed.size(), 1);
+    const auto copy = displayed.first().first().value<displaycopy::Copy>();
+    QVERIFY(copy.ok);
+    QCOMPARE(copy.path, opened);
+    QCOMPARE(copy.fullSize, full.size());
+    const QImage fromFull = displaycopy::scaled(full, displaycopy::copySize(full.size(), workspace));
+    QCOMPARE(copy.copy.size(), fromFull.size());
+    double mean = 0;
+    const int largest = largestDifference(copy.copy, fromFull, &mean);
+    QVERIFY2(largest <= 24 && mean < 1, qPrintable(QStringLiteral("largest %1, mean %2").arg(largest).arg(mean)));
 }
 
 void TstPrefetch::decodesInBandsOnEveryThreadAtOnce()

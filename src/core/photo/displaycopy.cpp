@@ -72,32 +72,14 @@ bool fromReduced(const QByteArray &format)
     return format == "jpeg" || format == "raw";
 }
 
-Copy make(const QString &path, const QSize &workspace, bool keepFull)
+namespace {
+
+// c with its copy made from decoded (the full image, or a reduced decode
+// when c.fullSize is already known), unless the file changed meanwhile.
+Copy completed(Copy c, const QImage &decoded, const QSize &workspace)
 {
-    Copy c;
-    c.path = path;
-    c.stamp = FileStamp::of(path);
-    if (!c.stamp.exists)
-        return c;
-    QImage decoded;
-    QImage full;
-    const QByteArray format = imageio::detect(path);
-    const auto atLeast = [&workspace](const QSize &size) { return copySize(size, workspace); };
-    if (format == "jpeg" && keepFull && imageio::decodesInBands(path)) {
-        // Decoded once, on every core: the copy is made from the full image
-        // right after it, sooner than a reduced decode beside the full one
-        // would bring it, and it is the exact copy at once.
-        full = imageio::decode(path, &c.format);
-        decoded = full;
-        c.fullSize = full.size();
-    } else if (fromReduced(format)) {
-        decoded = imageio::decodeReduced(path, atLeast, &c.fullSize, &c.format);
-    } else {
-        decoded = imageio::decode(path, &c.format);
-        c.fullSize = decoded.size();
-    }
     // A file that changed while it was read may be half old, half new.
-    if (decoded.isNull() || c.fullSize.isEmpty() || FileStamp::of(path) != c.stamp)
+    if (decoded.isNull() || c.fullSize.isEmpty() || FileStamp::of(c.path) != c.stamp)
         return c;
     c.depth = c.format == "raw" ? rawreader::kDepth : decoded.depth();
     c.dotsPerMeter = QSize(decoded.dotsPerMeterX(), decoded.dotsPerMeterY());
@@ -105,11 +87,57 @@ Copy make(const QString &path, const QSize &workspace, bool keepFull)
     // file's numbers.
     c.copy = scaled(decoded, copySize(c.fullSize, workspace));
     c.colours = colourmanage::toDisplay(c.copy);
-    if (!full.isNull())
-        c.full = std::move(full);
-    else if (keepFull && !fromReduced(c.format))
-        c.full = std::move(decoded);
     c.ok = true;
+    return c;
+}
+
+} // namespace
+
+Copy fromDecoded(const QString &path, const photodecode::Decoded &decoded, const QSize &workspace)
+{
+    Copy c;
+    c.path = path;
+    c.stamp = decoded.stamp;
+    c.format = decoded.format;
+    c.fullSize = decoded.fullSize;
+    c = completed(std::move(c), decoded.image, workspace);
+    if (c.ok && decoded.image.size() == decoded.fullSize)
+        c.full = decoded.image;
+    return c;
+}
+
+bool covers(const photodecode::Decoded &decoded, const QSize &workspace)
+{
+    const QSize wanted = copySize(decoded.fullSize, workspace);
+    return !decoded.image.isNull() && decoded.image.width() >= wanted.width()
+        && decoded.image.height() >= wanted.height();
+}
+
+Copy make(const QString &path, const QSize &workspace, bool keepFull)
+{
+    const QByteArray format = imageio::detect(path);
+    if (keepFull && format == "jpeg" && imageio::decodesInBands(path)) {
+        // Decoded once, on every core: the copy is made from the full image
+        // right after it, sooner than a reduced decode beside the full one
+        // would bring it, and it is the exact copy at once.
+        return fromDecoded(path, photodecode::full(path), workspace);
+    }
+    Copy c;
+    c.path = path;
+    c.stamp = FileStamp::of(path);
+    if (!c.stamp.exists)
+        return c;
+    QImage decoded;
+    const auto atLeast = [&workspace](const QSize &size) { return copySize(size, workspace); };
+    if (fromReduced(format)) {
+        decoded = imageio::decodeReduced(path, atLeast, &c.fullSize, &c.format);
+    } else {
+        decoded = imageio::decode(path, &c.format);
+        c.fullSize = decoded.size();
+    }
+    c = completed(std::move(c), decoded, workspace);
+    if (c.ok && keepFull && !fromReduced(c.format))
+        c.full = std::move(decoded);
     return c;
 }
 

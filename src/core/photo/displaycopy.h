@@ -9,6 +9,7 @@
 // own copy in its place as soon as that comes.
 
 #include "core/imageio/filestamp.h"
+#include "core/photo/photodecode.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -72,5 +73,11 @@ bool fromReduced(const QByteArray &format);
 // core at once (imageio::decodesInBands) is decoded in full, and its copy
 // made from that image: the full image comes along with it.
 Copy make(const QString &path, const QSize &workspace, bool keepFull);
+
+// The copy of path made from a decode of it (reduced or full; the full image
+// comes along in it).
+Copy fromDecoded(const QString &path, const photodecode::Decoded &decoded, const QSize &workspace);
+// Whether a decode is large enough for the copy in that workspace.
+bool covers(const photodecode::Decoded &decoded, const QSize &workspace);
 
 } // namespace displaycopy

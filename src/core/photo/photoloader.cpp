@@ -6,26 +6,9 @@
 #include "core/photo/prefetcher.h"
 
 #include <QMetaObject>
+#include <QThreadPool>
 
 #include <algorithm>
-
-namespace {
-
-struct Full
-{
-    QImage image;
-    FileStamp stamp; // the file as it was when the decode began
-};
-
-Full decodeFull(const QString &path)
-{
-    Full f;
-    f.stamp = FileStamp::of(path);
-    f.image = imageio::decode(path);
-    return f;
-}
-
-} // namespace
 
 namespace {
 enum Kind { Copy, FullDecode, Refine };
@@ -40,7 +23,7 @@ struct PhotoLoader::Job
     bool ahead = false;   // a display copy made by the prefetcher
     bool handled = false; // its result was dealt with
     QFuture<displaycopy::Copy> copy;
-    QFuture<Full> full;
+    QFuture<photodecode::Decoded> full;
     QFuture<QImage> exact; // the copy made from the full image
 };
 
@@ -70,6 +53,11 @@ void PhotoLoader::load(const QString &path, const QByteArray &format, const QSiz
     mFullOfItsOwn = displaycopy::fromReduced(format) && !mBands;
     mReadyFull.reset();
     mAhead.reset();
+    // The photo named at start has a reduced decode begun already: its copy
+    // is made from that, and the full decode is one of its own.
+    mBegunReduced = format == "jpeg" ? photodecode::takeReduced(path) : QFuture<photodecode::Decoded>();
+    if (mBegunReduced.isValid())
+        mFullOfItsOwn = true;
     // The neighbours of the photo left wait: this one comes first.
     mPrefetcher->setRoom(0);
 
@@ -177,7 +165,7 @@ bool PhotoLoader::startDisplay()
         return true; // sent, or coming
     // Beside it, the copy under way for a photo passed (shown when it comes),
     // but not a second one: that photo is gone from the screen already.
-    const int threads = threadsOfCurrent();
+    const int threads = mBegunReduced.isValid() ? 1 : threadsOfCurrent();
     if (passedCopiesUnderWay() > 1 || !hasRoomFor(threads))
         return false;
     auto job = std::make_shared<Job>();
@@ -186,9 +174,22 @@ bool PhotoLoader::startDisplay()
     job->kind = Copy;
     job->threads = threads;
     const bool keepFull = !mFullOfItsOwn;
-    job->copy = jobs::start(jobs::Lane::Shared, [path = mPath, workspace = mWorkspace, keepFull](const jobs::Progress &) {
-        return displaycopy::make(path, workspace, keepFull);
-    });
+    if (mBegunReduced.isValid()) {
+        // From the reduced decode begun at start once it is there, on the
+        // lane, without a thread waiting for it; decoded again for a
+        // workspace it does not cover.
+        job->copy = mBegunReduced.then(jobs::pool(jobs::Lane::Shared), [path = mPath, workspace = mWorkspace](
+                                                                           const photodecode::Decoded &decoded) {
+            return displaycopy::covers(decoded, workspace) ? displaycopy::fromDecoded(path, decoded, workspace)
+                                                           : displaycopy::make(path, workspace, false);
+        });
+        mBegunReduced = {};
+    } else {
+        job->copy = jobs::start(jobs::Lane::Shared, [path = mPath, workspace = mWorkspace, keepFull](
+                                                        const jobs::Progress &) {
+            return displaycopy::make(path, workspace, keepFull);
+        });
+    }
     mUnderWay.push_back(job);
     ++mCopiesStarted;
     jobs::watch(job->copy, this, [this, job](const displaycopy::Copy &) { displayDone(job); });
@@ -211,10 +212,10 @@ void PhotoLoader::startFull()
     job->generation = mGeneration;
     job->kind = FullDecode;
     job->threads = threads;
-    job->full = jobs::start(jobs::Lane::Shared, [path = mPath](const jobs::Progress &) { return decodeFull(path); });
+    job->full = jobs::start(jobs::Lane::Shared, [path = mPath](const jobs::Progress &) { return photodecode::full(path); });
     mUnderWay.push_back(job);
     ++mFullsStarted;
-    jobs::watch(job->full, this, [this, job](const Full &) { fullDone(job); });
+    jobs::watch(job->full, this, [this, job](const photodecode::Decoded &) { fullDone(job); });
 }
 
 bool PhotoLoader::ended(const std::shared_ptr<Job> &job)
@@ -287,7 +288,7 @@ void PhotoLoader::deliver()
 {
     if (!mReadyFull || !mDisplaySent || mFullSent)
         return;
-    const Full full = mReadyFull->full.result();
+    const photodecode::Decoded full = mReadyFull->full.result();
     mReadyFull.reset();
     mFullSent = true;
     // Under way before the photo hears of its image: the neighbours it asks

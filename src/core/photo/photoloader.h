@@ -135,6 +135,7 @@ private:
     bool mFullOfItsOwn = false; // a decode of its own, not the one of the copy
     bool mBands = false;        // a JPEG that decodes on every core
     std::shared_ptr<Job> mReadyFull; // its full decode, held until its display copy is sent
+    QFuture<photodecode::Decoded> mBegunReduced; // its reduced decode begun at start, not yet taken up
     int mCopiesStarted = 0;
     int mFullsStarted = 0;
 };

@@ -1,8 +1,10 @@
 #include "ui/app/framzo.h"
 #include "core/gallery/gallerycli.h"
+#include "core/photo/photodecode.h"
 #include "ui/images/mimesourcefactory.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,6 +22,10 @@ int main(int argc, char **argv)
     }
 
     QApplication app(argc, argv);
+    // The photo named first is decoded while the window is built.
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() > 1 && QGuiApplication::primaryScreen())
+        photodecode::beginFirst(args.at(1), QGuiApplication::primaryScreen()->size());
     initImages();
     int rc = 0;
     {
