@@ -82,6 +82,8 @@ private slots:
     void bandsAreTheOnePieceDecode();
     void filesThatDoNotDivide_data();
     void filesThatDoNotDivide();
+    void stoppedDecodeGivesNothing_data();
+    void stoppedDecodeGivesNothing();
 
 private:
     QTemporaryDir dir;
@@ -194,6 +196,46 @@ void TstJpegBands::filesThatDoNotDivide()
         const QImage banded = decoded(jpeg, reduction, 3, 0x00000000, &used);
         QCOMPARE(used, plainOk); // in one piece, or not at all when that fails
         QVERIFY(banded == plain);
+    }
+}
+
+void TstJpegBands::stoppedDecodeGivesNothing_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("bands");
+    QTest::newRow("one piece") << QStringList{} << 1;
+    QTest::newRow("in bands") << QStringList{"-restart", "1"} << 3;
+    QTest::newRow("progressive") << QStringList{"-progressive"} << 3;
+}
+
+void TstJpegBands::stoppedDecodeGivesNothing()
+{
+    // A decode no longer wanted ends at its first check and gives nothing
+    // (never the one-piece decode a band's failure falls back to); one whose
+    // flag stays down is the plain decode.
+    QFETCH(QStringList, options);
+    QFETCH(int, bands);
+    const QByteArray jpeg = encode(photoLike(517, 771), options, dir.path());
+    QVERIFY(!jpeg.isEmpty());
+    const jpegreader::Header header = jpegreader::header(bytes(jpeg), jpeg.size());
+    int plainOk = 0;
+    const QImage plain = decoded(jpeg, 1, 1, 0, &plainOk);
+    QCOMPARE(plainOk, 1);
+    for (const bool stopped : {true, false}) {
+        DecodeControl control;
+        control.stop = stopped;
+        QImage image(header.size, jpegreader::formatOf(header.colours));
+        image.fill(0u);
+        const int used = bands == 1
+            ? (jpegreader::decodeInto(bytes(jpeg), jpeg.size(), header, image, nullptr, &control) ? 1 : 0)
+            : jpegbands::decodeInto(bytes(jpeg), jpeg.size(), header, image, bands, 0, nullptr, &control);
+        QCOMPARE(used == 0, stopped);
+        if (!stopped) {
+            QVERIFY(image == plain);
+            // Every row made was counted, bands and seams alike.
+            QVERIFY(control.total >= plain.height());
+            QCOMPARE(control.done(), 1.0);
+        }
     }
 }
 

@@ -7,7 +7,7 @@ PKGS=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins
   libgl-dev
-  libexiv2-dev libturbojpeg0-dev
+  libexiv2-dev libturbojpeg0-dev libjpeg62-turbo-dev
   libheif-dev libjxl-dev libraw-dev liblcms2-dev libxcb1-dev
   xvfb xauth xdotool imagemagick x11-utils
   desktop-file-utils

@@ -131,7 +131,7 @@ void tagProfile(QImage &image, const Metadata &meta)
 // The picture of a JPEG file at 1/reduction, upright, with the resolution
 // the file states and its colour profile; the full size goes into a large
 // image's memory, kept for the next one. Null when it cannot be decoded.
-QImage decodeJpeg(const JpegFile &file, int reduction)
+QImage decodeJpeg(const JpegFile &file, int reduction, DecodeControl *control)
 {
     const QSize size = jpegreader::scaledSize(file.header.size, reduction);
     const QImage::Format format = jpegreader::formatOf(file.header.colours);
@@ -142,7 +142,7 @@ QImage decodeJpeg(const JpegFile &file, int reduction)
         image = QImage(size, format);
     const auto *data = reinterpret_cast<const uchar *>(file.bytes.constData());
     // On every core where the file's restart markers allow it.
-    if (image.isNull() || jpegbands::decodeInto(data, file.bytes.size(), file.header, image) == 0)
+    if (image.isNull() || jpegbands::decodeInto(data, file.bytes.size(), file.header, image, 0, jpegbands::kMinBandPixels, nullptr, control) == 0)
         return {};
     image = oriented(std::move(image), file.orientation);
 
@@ -223,14 +223,14 @@ QByteArray detectFormat(const QString &path)
     return reader.format().toLower();
 }
 
-QImage decodeFile(const QString &path, QByteArray *format)
+QImage decodeFile(const QString &path, QByteArray *format, DecodeControl *control)
 {
     if (isJpegFile(path)) {
         JpegFile file;
         if (readJpeg(path, file)) {
             if (format)
                 *format = "jpeg";
-            return file.shownSize.isValid() ? decodeJpeg(file, 1) : QImage();
+            return file.shownSize.isValid() ? decodeJpeg(file, 1, control) : QImage();
         }
     }
     const QByteArray library = codecs::detect(path);
@@ -294,7 +294,7 @@ QSize probeFile(const QString &path, QByteArray *format)
 }
 
 QImage decodeReducedFile(const QString &path, const std::function<QSize(const QSize &)> &atLeast, QSize *fullSize,
-                         QByteArray *format)
+                         QByteArray *format, DecodeControl *control)
 {
     if (fullSize)
         *fullSize = QSize();
@@ -310,7 +310,7 @@ QImage decodeReducedFile(const QString &path, const std::function<QSize(const QS
             QSize wanted = atLeast(file.shownSize);
             if (file.orientation >= 5)
                 wanted.transpose();
-            const QImage img = decodeJpeg(file, jpegreader::reductionFor(file.header.size, wanted));
+            const QImage img = decodeJpeg(file, jpegreader::reductionFor(file.header.size, wanted), control);
             if (!img.isNull() && fullSize)
                 *fullSize = file.shownSize;
             return img;
@@ -375,7 +375,7 @@ QImage decodePreviewFile(const QString &path, const QSize &bound, QSize *fullSiz
         }
     }
     return decodeReducedFile(
-        path, [&bound](const QSize &full) { return scaleMin(full, bound); }, fullSize, format);
+        path, [&bound](const QSize &full) { return scaleMin(full, bound); }, fullSize, format, nullptr);
 }
 
 } // namespace
@@ -402,9 +402,9 @@ QByteArray detect(const QString &path)
     return outofmemory::orEmpty([&] { return detectFormat(path); });
 }
 
-QImage decode(const QString &path, QByteArray *format)
+QImage decode(const QString &path, QByteArray *format, DecodeControl *control)
 {
-    return guarded([&] { return decodeFile(path, format); }, format);
+    return guarded([&] { return decodeFile(path, format, control); }, format);
 }
 
 bool decodesInBands(const QString &path)
@@ -423,9 +423,9 @@ QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize, Q
 }
 
 QImage decodeReduced(const QString &path, const std::function<QSize(const QSize &)> &atLeast, QSize *fullSize,
-                     QByteArray *format)
+                     QByteArray *format, DecodeControl *control)
 {
-    return guarded([&] { return decodeReducedFile(path, atLeast, fullSize, format); }, format, fullSize);
+    return guarded([&] { return decodeReducedFile(path, atLeast, fullSize, format, control); }, format, fullSize);
 }
 
 QImage decodePreview(const QString &path, const QSize &bound, QSize *fullSize, QByteArray *format)

@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 
+#include "core/imageio/decodecontrol.h"
 #include <functional>
 
 namespace imageio {
@@ -27,8 +28,10 @@ QByteArray detect(const QString &path);
 // resolution the file states (resolution::stated) set on the image, and
 // large photos allowed. Returns a null image when the file cannot be decoded;
 // *format (if given) receives the detected Qt format, even when the pixels
-// could not be decoded.
-QImage decode(const QString &path, QByteArray *format = nullptr);
+// could not be decoded. A JPEG's decode counts its rows in control (if
+// given) and ends early, giving a null image, once control is stopped: for
+// a photo no longer wanted.
+QImage decode(const QString &path, QByteArray *format = nullptr, DecodeControl *control = nullptr);
 
 // Whether decode() of the file at path is spread over the cores (a large
 // baseline JPEG with restart markers, as cameras write them), as its header
@@ -48,11 +51,11 @@ QSize probeSize(const QString &path, QByteArray *format = nullptr);
 // 1/8 through TurboJPEG: the full picture is never built), else at full
 // size. The caller scales it to the exact size it shows. *fullSize receives
 // the full oriented size (invalid when not decodable). The bound form wants
-// scaleMin(full size, bound).
+// scaleMin(full size, bound). control as for decode.
 QImage decodeReduced(const QString &path, const QSize &bound, QSize *fullSize = nullptr,
                      QByteArray *format = nullptr);
 QImage decodeReduced(const QString &path, const std::function<QSize(const QSize &)> &atLeast,
-                     QSize *fullSize = nullptr, QByteArray *format = nullptr);
+                     QSize *fullSize = nullptr, QByteArray *format = nullptr, DecodeControl *control = nullptr);
 
 // For icons and small previews: the JPEG's EXIF thumbnail (upright) when it
 // covers scaleMin(full size, bound) and has the photo's shape, else

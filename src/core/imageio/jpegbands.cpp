@@ -261,12 +261,12 @@ std::vector<int> cuts(const Scan &s, int wanted, qint64 minBandPixels)
 }
 
 bool decodeFile(const QByteArray &file, const jpegreader::Header &like, const QSize &size, QImage &into,
-                bool *damaged)
+                bool *damaged, DecodeControl *control)
 {
     jpegreader::Header header = like;
     header.size = size;
     return jpegreader::decodeInto(reinterpret_cast<const uchar *>(file.constData()), file.size(), header, into,
-                                  damaged);
+                                  damaged, control);
 }
 
 } // namespace
@@ -305,7 +305,7 @@ Bands bandsOf(const Scan &scan, const std::vector<int> &cuts, int reduction)
 // into seams; false when a piece could not be decoded. *hurt tells of
 // damaged data.
 bool decodePieces(const uchar *data, const Scan &scan, const jpegreader::Header &header, const Bands &b,
-                  QImage &image, std::vector<QImage> &seams, bool *hurt)
+                  QImage &image, std::vector<QImage> &seams, bool *hurt, DecodeControl *control)
 {
     const int width = image.width();
     const QImage::Format format = image.format();
@@ -319,7 +319,7 @@ bool decodePieces(const uchar *data, const Scan &scan, const jpegreader::Header 
         const QByteArray file = bandFile(data, scan, first, last);
         const QSize size(scan.width, std::min(scan.height, last * scan.mcuHeight) - first * scan.mcuHeight);
         bool pieceDamaged = false;
-        if (!decodeFile(file, header, size, into, &pieceDamaged))
+        if (!decodeFile(file, header, size, into, &pieceDamaged, control))
             failed = true;
         if (pieceDamaged)
             damaged = true;
@@ -377,7 +377,7 @@ void pasteSeams(const Bands &b, const std::vector<QImage> &seams, QImage &image)
 } // namespace
 
 int decodeInto(const uchar *data, qsizetype size, const jpegreader::Header &header, QImage &image, int wanted,
-               qint64 minBandPixels, bool *damaged)
+               qint64 minBandPixels, bool *damaged, DecodeControl *control)
 {
     if (wanted <= 0)
         wanted = jobs::cores();
@@ -391,15 +391,17 @@ int decodeInto(const uchar *data, qsizetype size, const jpegreader::Header &head
     }
     if (at.empty() || reduction == 0 || !header.valid || header.size != QSize(scan.width, scan.height)
         || image.format() != jpegreader::formatOf(header.colours))
-        return jpegreader::decodeInto(data, size, header, image, damaged) ? 1 : 0;
+        return jpegreader::decodeInto(data, size, header, image, damaged, control) ? 1 : 0;
 
     const Bands bands = bandsOf(scan, at, reduction);
     std::vector<QImage> seams;
     bool hurt = false;
-    if (!decodePieces(data, scan, header, bands, image, seams, &hurt) || hurt) {
+    if (!decodePieces(data, scan, header, bands, image, seams, &hurt, control) || hurt) {
+        if (control && control->stopped())
+            return 0;
         // Something wrong in the data: the one-piece decode deals with it
         // as it always has, and its picture is the one given.
-        return jpegreader::decodeInto(data, size, header, image, damaged) ? 1 : 0;
+        return jpegreader::decodeInto(data, size, header, image, damaged, control) ? 1 : 0;
     }
     pasteSeams(bands, seams, image);
     if (damaged)

@@ -30,12 +30,14 @@ constexpr qint64 kMinBandPixels = 1 << 20;
 int bandCount(const uchar *data, qsizetype size, int wanted, qint64 minBandPixels = kMinBandPixels);
 
 // jpegreader::decodeInto (same image sizes, formats and results), in up to
-// `wanted` bands (0: one per core) where the file divides; *damaged as
-// there. A band that finds something wrong in its data has the whole
-// picture decoded again in one piece, so that a damaged file comes out as
-// the one-piece decode gives it. Returns the number of bands the picture
-// came from (1: in one piece), 0 when it could not be decoded.
+// `wanted` bands (0: one per core) where the file divides; damaged and
+// control as there. A band that finds something wrong in its data has the
+// whole picture decoded again in one piece, so that a damaged file comes out
+// as the one-piece decode gives it. Returns the number of bands the picture
+// came from (1: in one piece), 0 when it could not be decoded or was
+// stopped.
 int decodeInto(const uchar *data, qsizetype size, const jpegreader::Header &header, QImage &image,
-                int wanted = 0, qint64 minBandPixels = kMinBandPixels, bool *damaged = nullptr);
+                int wanted = 0, qint64 minBandPixels = kMinBandPixels, bool *damaged = nullptr,
+                DecodeControl *control = nullptr);
 
 } // namespace jpegbands

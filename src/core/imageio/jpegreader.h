@@ -1,13 +1,17 @@
 #pragma once
-// JPEG decoding through libjpeg-turbo's TurboJPEG: straight into an image's
-// own memory, and at 1/2, 1/4 or 1/8 scale, where the library leaves out
-// most of the work instead of making the whole picture and scaling it down.
+// JPEG decoding through libjpeg-turbo (TurboJPEG reads the header; the
+// libjpeg interface decodes, so that a decode no longer wanted can stop
+// between rows): straight into an image's own memory, and at 1/2, 1/4 or
+// 1/8 scale, where the library leaves out most of the work instead of
+// making the whole picture and scaling it down.
 // The pixels come out as Qt's JPEG reader gives them (same library, same
 // settings): colour as RGB32, grey as Grayscale8, CMYK turned into RGB32 the
 // way Qt turns it. Orientation, resolution and colour profile are the decode
 // helper's (imageio).
 
 #include <QImage>
+
+#include "core/imageio/decodecontrol.h"
 #include <QSize>
 
 namespace jpegreader {
@@ -40,7 +44,9 @@ QImage::Format formatOf(Colours colours);
 // gives the picture as far as it goes, as Qt's reader does; false when the
 // data cannot be decoded at all. *damaged (if given) tells whether the
 // library found something wrong on the way (then the picture may be partly
-// made up).
-bool decodeInto(const uchar *data, qsizetype size, const Header &header, QImage &image, bool *damaged = nullptr);
+// made up). With a control, the rows made are counted there, and once it is
+// stopped the decode ends within a row of MCUs and gives false.
+bool decodeInto(const uchar *data, qsizetype size, const Header &header, QImage &image, bool *damaged = nullptr,
+                DecodeControl *control = nullptr);
 
 } // namespace jpegreader

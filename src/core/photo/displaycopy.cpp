@@ -113,14 +113,14 @@ bool covers(const photodecode::Decoded &decoded, const QSize &workspace)
         && decoded.image.height() >= wanted.height();
 }
 
-Copy make(const QString &path, const QSize &workspace, bool keepFull)
+Copy make(const QString &path, const QSize &workspace, bool keepFull, DecodeControl *control)
 {
     const QByteArray format = imageio::detect(path);
     if (keepFull && format == "jpeg" && imageio::decodesInBands(path)) {
         // Decoded once, on every core: the copy is made from the full image
         // right after it, sooner than a reduced decode beside the full one
         // would bring it, and it is the exact copy at once.
-        return fromDecoded(path, photodecode::full(path), workspace);
+        return fromDecoded(path, photodecode::full(path, control), workspace);
     }
     Copy c;
     c.path = path;
@@ -130,9 +130,9 @@ Copy make(const QString &path, const QSize &workspace, bool keepFull)
     QImage decoded;
     const auto atLeast = [&workspace](const QSize &size) { return copySize(size, workspace); };
     if (fromReduced(format)) {
-        decoded = imageio::decodeReduced(path, atLeast, &c.fullSize, &c.format);
+        decoded = imageio::decodeReduced(path, atLeast, &c.fullSize, &c.format, control);
     } else {
-        decoded = imageio::decode(path, &c.format);
+        decoded = imageio::decode(path, &c.format, control);
         c.fullSize = decoded.size();
     }
     c = completed(std::move(c), decoded, workspace);

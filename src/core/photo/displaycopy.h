@@ -71,8 +71,9 @@ bool fromReduced(const QByteArray &format);
 // file's copy states the depth of the photo developed (16 bits a channel),
 // not that of its 8-bit preview. With keepFull, a JPEG that decodes on every
 // core at once (imageio::decodesInBands) is decoded in full, and its copy
-// made from that image: the full image comes along with it.
-Copy make(const QString &path, const QSize &workspace, bool keepFull);
+// made from that image: the full image comes along with it. A JPEG's decode
+// ends early once control (if given) is stopped, and the copy is not ok.
+Copy make(const QString &path, const QSize &workspace, bool keepFull, DecodeControl *control = nullptr);
 
 // The copy of path made from a decode of it (reduced or full; the full image
 // comes along in it).

@@ -28,11 +28,11 @@ QString absolute(const QString &path)
 
 } // namespace
 
-Decoded full(const QString &path)
+Decoded full(const QString &path, DecodeControl *control)
 {
     Decoded d;
     d.stamp = FileStamp::of(path);
-    d.image = imageio::decode(path, &d.format);
+    d.image = imageio::decode(path, &d.format, control);
     d.fullSize = d.image.size();
     return d;
 }

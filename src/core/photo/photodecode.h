@@ -17,6 +17,8 @@
 #include <QSize>
 #include <QString>
 
+#include "core/imageio/decodecontrol.h"
+
 namespace photodecode {
 
 struct Decoded
@@ -27,8 +29,9 @@ struct Decoded
     QByteArray format; // Qt's name, as imageio::decode gives it
 };
 
-// Decodes path in full on this thread.
-Decoded full(const QString &path);
+// Decodes path in full on this thread; a decode stopped (imageio::decode)
+// gives a null image.
+Decoded full(const QString &path, DecodeControl *control = nullptr);
 
 // Begins a reduced decode of path on the shared lane when it is a JPEG,
 // large enough for the copy in a workspace of screen size (no workspace is

@@ -22,6 +22,9 @@ struct PhotoLoader::Job
     int threads = 1;      // what it takes of the cores while it runs
     bool ahead = false;   // a display copy made by the prefetcher
     bool handled = false; // its result was dealt with
+    // How far its decode has come; stopped once its photo is passed and its
+    // result no longer wanted.
+    std::shared_ptr<DecodeControl> control = std::make_shared<DecodeControl>();
     QFuture<displaycopy::Copy> copy;
     QFuture<photodecode::Decoded> full;
     QFuture<QImage> exact; // the copy made from the full image
@@ -42,6 +45,7 @@ void PhotoLoader::load(const QString &path, const QByteArray &format, const QSiz
     mFormat = format;
     mWorkspace = workspace;
     ++mGeneration;
+    stopPassed();
     mDisplaySent = false;
     mFullSent = false;
     mBands = format == "jpeg" && imageio::decodesInBands(path);
@@ -185,9 +189,9 @@ bool PhotoLoader::startDisplay()
         });
         mBegunReduced = {};
     } else {
-        job->copy = jobs::start(jobs::Lane::Shared, [path = mPath, workspace = mWorkspace, keepFull](
-                                                        const jobs::Progress &) {
-            return displaycopy::make(path, workspace, keepFull);
+        job->copy = jobs::start(jobs::Lane::Shared, [path = mPath, workspace = mWorkspace, keepFull,
+                                                     control = job->control](const jobs::Progress &) {
+            return displaycopy::make(path, workspace, keepFull, control.get());
         });
     }
     mUnderWay.push_back(job);
@@ -212,10 +216,31 @@ void PhotoLoader::startFull()
     job->generation = mGeneration;
     job->kind = FullDecode;
     job->threads = threads;
-    job->full = jobs::start(jobs::Lane::Shared, [path = mPath](const jobs::Progress &) { return photodecode::full(path); });
+    job->full = jobs::start(jobs::Lane::Shared, [path = mPath, control = job->control](const jobs::Progress &) {
+        return photodecode::full(path, control.get());
+    });
     mUnderWay.push_back(job);
     ++mFullsStarted;
     jobs::watch(job->full, this, [this, job](const photodecode::Decoded &) { fullDone(job); });
+}
+
+void PhotoLoader::stopPassed()
+{
+    // Full decodes of photos passed are of no use any more. Of their copies
+    // the newest runs out when it is half made or more, to be shown as the
+    // photos go by (a key held down); one begun just before the key, and
+    // older ones, would only keep the photo asked for from the cores.
+    const Job *newestCopy = nullptr;
+    for (const std::shared_ptr<Job> &job : mUnderWay) {
+        if (job->kind == Copy && (!newestCopy || job->generation > newestCopy->generation))
+            newestCopy = job.get();
+    }
+    for (const std::shared_ptr<Job> &job : mUnderWay) {
+        if (job->generation == mGeneration || job->kind == Refine)
+            continue;
+        if (job->kind == FullDecode || job.get() != newestCopy || job->control->done() < 0.5)
+            job->control->stop = true;
+    }
 }
 
 bool PhotoLoader::ended(const std::shared_ptr<Job> &job)

@@ -13,8 +13,10 @@
 // one copy still under way for a photo passed (shown when it comes, as the
 // user sees the photos go by). Its full decode takes the room left after
 // that, at once, as for a single open; while a full decode of a photo
-// passed still runs, only once its copy is on screen. Decodes under way
-// cannot be stopped; they run out and are thrown away.
+// passed still runs, only once its copy is on screen. A JPEG's decodes
+// for a photo passed are stopped and end within a row of blocks: its full
+// decode, every copy but the newest, and the newest too while less than half
+// made; other formats' run out and are thrown away.
 //
 // Everything here runs on the window's thread; the decodes run through the
 // job helper and come back through its watchers.
@@ -91,6 +93,7 @@ private:
     void pump();
     bool startDisplay();
     void startFull();
+    void stopPassed();
     void displayDone(const std::shared_ptr<Job> &job);
     void fullDone(const std::shared_ptr<Job> &job);
     void refineDone(const std::shared_ptr<Job> &job);
