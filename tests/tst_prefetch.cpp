@@ -749,11 +749,12 @@ void TstPrefetch::photoNamedAtStartIsTakenUp_data()
     QTest::addColumn<QSize>("screen");
     QTest::addColumn<QSize>("workspace");
     QTest::addColumn<bool>("restart");
-    QTest::addColumn<bool>("sameFile"); // the window opens the photo the decode was begun for
-    QTest::newRow("named relative, opened absolute") << QSize(1280, 1024) << QSize(1000, 700) << false << true;
-    QTest::newRow("restart markers") << QSize(1280, 1024) << QSize(1000, 700) << true << true;
-    QTest::newRow("workspace larger than the screen given") << QSize(400, 300) << QSize(1000, 700) << true << true;
-    QTest::newRow("another photo opened") << QSize(1280, 1024) << QSize(1000, 700) << false << false;
+    QTest::addColumn<QString>("opened"); // how the window names the photo it opens
+    QTest::newRow("named relative, opened absolute") << QSize(1280, 1024) << QSize(1000, 700) << false << "absolute";
+    QTest::newRow("opened through a link") << QSize(1280, 1024) << QSize(1000, 700) << false << "link";
+    QTest::newRow("restart markers") << QSize(1280, 1024) << QSize(1000, 700) << true << "absolute";
+    QTest::newRow("workspace larger than the screen given") << QSize(400, 300) << QSize(1000, 700) << true << "absolute";
+    QTest::newRow("another photo opened") << QSize(1280, 1024) << QSize(1000, 700) << false << "other";
 }
 
 void TstPrefetch::photoNamedAtStartIsTakenUp()
@@ -761,7 +762,8 @@ void TstPrefetch::photoNamedAtStartIsTakenUp()
     QFETCH(QSize, screen);
     QFETCH(QSize, workspace);
     QFETCH(bool, restart);
-    QFETCH(bool, sameFile);
+    QFETCH(QString, opened);
+    const bool sameFile = opened != QLatin1String("other");
     // Sensor noise and a hard edge: a copy from a reduced decode is within
     // the rounding of one from the full image, but for the edge.
     const QStringList photos = {dir->filePath(QStringLiteral("a.jpg")), dir->filePath(QStringLiteral("b.jpg"))};
@@ -778,23 +780,27 @@ void TstPrefetch::photoNamedAtStartIsTakenUp()
     photodecode::beginFirst(QFileInfo(photos.first()).fileName(), screen);
     QDir::setCurrent(before);
 
-    const QString opened = sameFile ? photos.first() : photos.last();
+    QString path = sameFile ? photos.first() : photos.last();
+    if (opened == QLatin1String("link")) {
+        path = dir->filePath(QStringLiteral("link.jpg"));
+        QVERIFY(QFile::link(photos.first(), path));
+    }
     PhotoLoader loader;
     QSignalSpy displayed(&loader, &PhotoLoader::displayed);
     QSignalSpy decoded(&loader, &PhotoLoader::decoded);
-    loader.load(opened, "jpeg", workspace);
+    loader.load(path, "jpeg", workspace);
     QTRY_VERIFY_WITH_TIMEOUT(!loader.busy(), 30000);
     // Taken once by the window that opened it, by no other.
     QCOMPARE(photodecode::takeReduced(photos.first()).isValid(), !sameFile);
 
-    const QImage full = plainDecode(opened);
+    const QImage full = plainDecode(path);
     QCOMPARE(decoded.size(), 1);
     QCOMPARE(decoded.first().at(1).value<QImage>(), full);
     QCOMPARE(loader.fullDecodesStarted(), 1);
     QCOMPARE(displayed.size(), 1);
     const auto copy = displayed.first().first().value<displaycopy::Copy>();
     QVERIFY(copy.ok);
-    QCOMPARE(copy.path, opened);
+    QCOMPARE(copy.path, path);
     QCOMPARE(copy.fullSize, full.size());
     const QImage fromFull = displaycopy::scaled(full, displaycopy::copySize(full.size(), workspace));
     QCOMPARE(copy.copy.size(), fromFull.size());

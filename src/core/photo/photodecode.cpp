@@ -14,16 +14,16 @@ namespace {
 // Only the GUI thread begins and takes.
 struct Begun
 {
-    QString path; // absolute
+    QString path; // canonical: links and relative names resolved
     QFuture<Decoded> reduced;
 };
 Begun begun;
 quint64 begunCount = 0;
 constexpr int kKeptMs = 5000;
 
-QString absolute(const QString &path)
+QString canonical(const QString &path)
 {
-    return QFileInfo(path).absoluteFilePath();
+    return QFileInfo(path).canonicalFilePath();
 }
 
 } // namespace
@@ -42,7 +42,7 @@ void beginFirst(const QString &path, const QSize &screen)
     begun = Begun();
     if (screen.isEmpty() || !QFileInfo(path).isFile() || imageio::detect(path) != "jpeg")
         return;
-    begun.path = absolute(path);
+    begun.path = canonical(path);
     begun.reduced = jobs::start(jobs::Lane::Shared, [path, screen](const jobs::Progress &) {
         Decoded d;
         d.stamp = FileStamp::of(path);
@@ -61,7 +61,7 @@ void beginFirst(const QString &path, const QSize &screen)
 
 QFuture<Decoded> takeReduced(const QString &path)
 {
-    if (!begun.reduced.isValid() || begun.path != absolute(path))
+    if (!begun.reduced.isValid() || begun.path.isEmpty() || begun.path != canonical(path))
         return {};
     const QFuture<Decoded> future = begun.reduced;
     begun = Begun();

@@ -40,8 +40,8 @@ Decoded full(const QString &path, DecodeControl *control = nullptr);
 // open does not hold its memory.
 void beginFirst(const QString &path, const QSize &screen);
 
-// The reduced decode begun for path (the same file, however named), once; an
-// invalid future when none was begun for it.
+// The reduced decode begun for path (the same file, through a link or a
+// relative name too), once; an invalid future when none was begun for it.
 QFuture<Decoded> takeReduced(const QString &path);
 
 } // namespace photodecode
